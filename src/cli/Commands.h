@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Each command takes the arguments after its name and returns the process's exit status.
+using CommandArgs = std::vector<std::string>;
+
+int RunMakeBin(const CommandArgs& args);
+int RunInspect(const CommandArgs& args);

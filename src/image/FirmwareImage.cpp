@@ -1,0 +1,144 @@
+#include "image/FirmwareImage.h"
+
+#include "image/FileReader.h"
+#include "image/HexReader.h"
+
+#include <algorithm>
+#include <cctype>
+
+using namespace image_layout;
+
+namespace {
+
+enum class FileKind { Hex, Bin, Other };
+
+// Only the last three characters count, in any case: "firmwarehex" is read as Intel HEX.
+FileKind KindFromName(const std::string& path) {
+    if (path.size() < 3) {
+        return FileKind::Other;
+    }
+    std::string tail = path.substr(path.size() - 3);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    if (tail == "hex") {
+        return FileKind::Hex;
+    }
+    if (tail == "bin") {
+        return FileKind::Bin;
+    }
+    return FileKind::Other;
+}
+
+LoadResult Error(LoadError error, int errnoValue = 0) {
+    LoadResult r;
+    r.error = error;
+    r.errnoValue = errnoValue;
+    return r;
+}
+
+void PutWord(std::vector<uint8_t>& image, uint32_t offset, uint32_t value) {
+    for (uint32_t i = 0; i < 4; ++i) {
+        image[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+} // namespace
+
+CFirmwareImage::CFirmwareImage() : m_Image(kImageSize, kFill) {}
+
+LoadResult CFirmwareImage::Load(const std::string& path) {
+    m_ImageLen = 0;
+    m_InfoOffset = 0;
+    const FileKind kind = KindFromName(path);
+
+    CFileReader file;
+    if (const int err = file.Open(path); err != 0) {
+        return Error(LoadError::CannotOpen, err); // the buffer keeps its previous contents
+    }
+    std::fill(m_Image.begin(), m_Image.end(), kFill);
+
+    LoadResult result;
+    int32_t length = 0;
+    switch (kind) {
+    case FileKind::Hex:
+        result = ReadHexRecords(file, m_Image, length);
+        if (result.Ok() && file.Error() != 0) {
+            result = Error(LoadError::ReadError, file.Error());
+        }
+        break;
+    case FileKind::Bin:
+        result = ReadBin(file);
+        length = result.Ok() ? static_cast<int32_t>(file.Size()) + static_cast<int32_t>(kBootAreaSize) : 0;
+        break;
+    case FileKind::Other:
+        result = Error(LoadError::NotFirmwareName);
+        break;
+    }
+    file.Close();
+    if (!result.Ok()) {
+        return result;
+    }
+
+    const int32_t rounded = (length + 3) & ~3;
+    const auto family = FamilyFromMarker(m_Image[kFamilyByteOffset]);
+    if (!family) {
+        return Error(LoadError::UnknownFamily);
+    }
+    m_FlashBase = family->flashBase;
+    m_InfoOffset = family->infoOffset;
+    m_ImageLen = rounded;
+    return {};
+}
+
+LoadResult CFirmwareImage::ReadBin(CFileReader& file) {
+    const long long size = file.Size();
+    if (size < 0) {
+        return Error(LoadError::ReadError, file.Error());
+    }
+    if (size > static_cast<long long>(kMaxBinSize)) {
+        return Error(LoadError::TooLarge);
+    }
+    const auto wanted = static_cast<size_t>(size);
+    if (file.ReadBlock(m_Image.data() + kBootAreaSize, wanted) != wanted) {
+        return Error(LoadError::ReadError, file.Error());
+    }
+    return {};
+}
+
+LoadResult CFirmwareImage::Stamp(int32_t bootLength) {
+    if (bootLength < 0 || bootLength >= m_ImageLen) {
+        return Error(LoadError::BootAreaTooLarge);
+    }
+    const auto boot = static_cast<uint32_t>(bootLength);
+    const auto length = static_cast<uint32_t>(m_ImageLen);
+    if (length + 4 > kImageSize || boot + m_InfoOffset + kInfoBlockSize > kImageSize) {
+        return Error(LoadError::TooLarge);
+    }
+    PutWord(m_Image, boot + m_InfoOffset + kLengthWordOffset, length);
+    uint32_t sum = 0;
+    for (uint32_t o = boot; o < length; ++o) {
+        sum += m_Image[o];
+    }
+    PutWord(m_Image, length, sum);
+    return {};
+}
+
+uint8_t CFirmwareImage::ByteAt(int64_t offset) const {
+    if (offset < 0 || offset >= static_cast<int64_t>(m_Image.size())) {
+        return kFill;
+    }
+    return m_Image[static_cast<size_t>(offset)];
+}
+
+uint32_t CFirmwareImage::WordAt(int64_t offset) const {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = (value << 8) | ByteAt(offset + i);
+    }
+    return value;
+}
+
+std::array<uint8_t, 4> CFirmwareImage::ProductId(int32_t bootLength) const {
+    const int64_t at = int64_t{bootLength} + m_InfoOffset + kProductIdOffset;
+    return {ByteAt(at), ByteAt(at + 1), ByteAt(at + 2), ByteAt(at + 3)};
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "image/ImageLayout.h"
+#include "image/LoadResult.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// One firmware image: a fixed 256 KiB picture of the target's flash, read from an Intel HEX or raw .bin file,
+// with its family recognised from the application's first word and, once the device's boot area is known,
+// stamped with its length and a 32-bit byte sum.
+class CFirmwareImage {
+  public:
+    CFirmwareImage();
+
+    // Reads path into the image. The file's name decides the reader: it must end in "hex" or "bin" (any case,
+    // no dot needed). On failure m_ImageLen is 0; bytes read before the failure stay in the buffer.
+    LoadResult Load(const std::string& path);
+
+    // Writes the length word into the information block behind the boot area and the byte sum of
+    // [bootLength, m_ImageLen) just behind the data. Refuses (and changes nothing) when the boot area covers
+    // the whole image or when the sum or the information block would not fit the buffer.
+    LoadResult Stamp(int32_t bootLength);
+
+    // The four product ID bytes of the information block for a boot area of bootLength bytes; bytes that
+    // would lie outside the buffer read as erased flash (0xFF).
+    std::array<uint8_t, 4> ProductId(int32_t bootLength) const;
+
+    // Byte at an image offset, or 0xFF for any offset outside the buffer.
+    uint8_t ByteAt(int64_t offset) const;
+    uint32_t WordAt(int64_t offset) const; // little-endian, bytes outside the buffer as 0xFF
+
+    std::span<const uint8_t> Bytes() const { return m_Image; }
+
+    std::vector<uint8_t> m_Image; // image offset o holds the byte for target address m_FlashBase + o
+    int32_t m_ImageLen = 0;       // end of the loaded data, a multiple of 4; 0 when no load succeeded
+    uint32_t m_FlashBase = 0x100000;
+    uint32_t m_InfoOffset = 0;
+
+  private:
+    LoadResult ReadBin(class CFileReader& file);
+};

@@ -1,0 +1,94 @@
+#include "image/AtomicFile.h"
+#include "image/ImageLayout.h"
+#include "protocol/BrenwickDoc.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+
+int CBrenwickDoc::LoadFirmware(const std::string& path) {
+    m_LastLoad = m_Firmware.Load(path);
+    if (m_LastLoad.Ok() && m_FlashSize != 0) {
+        StampImage(); // records a refusal in m_LastLoad
+    }
+    if (!m_LastLoad.Ok()) {
+        m_Firmware.m_ImageLen = 0;
+        return 0;
+    }
+    return 1;
+}
+
+int CBrenwickDoc::StampImage() {
+    m_LastLoad = m_Firmware.Stamp(m_BootLength);
+    return m_LastLoad.Ok() ? 1 : 0;
+}
+
+int CBrenwickDoc::ReloadImage() {
+    if (m_FileLoaded == 0) {
+        return 0;
+    }
+    const int loaded = LoadFirmware(g_ProjectFilePath);
+    if (!loaded) {
+        m_FileLoaded = 0;
+    }
+    return loaded;
+}
+
+int CBrenwickDoc::OnNewDocument() {
+    m_FileLoaded = 0;
+    if (m_FirstNewDoc == 0) {
+        return 1; // a later File New only clears the loaded flag
+    }
+    m_FirstNewDoc = 0;
+    if (!g_ProjectFilePath.empty()) {
+        if (LoadFirmware(g_ProjectFilePath)) {
+            m_PathName = g_ProjectFilePath;
+            m_FileLoaded = 1;
+        } else {
+            g_ProjectFilePath.clear(); // forget a file that no longer loads
+        }
+    }
+    m_Modified = false;
+    return 1;
+}
+
+int CBrenwickDoc::OnOpenDocument(const std::string& path) {
+    m_Modified = false;
+    if (LoadFirmware(path)) {
+        g_ProjectFilePath = path;
+        m_PathName = path;
+        m_FileLoaded = 1;
+        return 1;
+    }
+    m_FileLoaded = 0; // the project path keeps naming the previous file
+    return 0;
+}
+
+MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) {
+    using namespace image_layout;
+    MakeBinOutcome outcome;
+    // A fixed geometry lets the export stamp the image without a device.
+    m_FlashSize = 0x10000;
+    m_BootLength = static_cast<int32_t>(kBootAreaSize);
+    if (g_ProjectFilePath.empty() || !LoadFirmware(g_ProjectFilePath)) {
+        outcome.load = m_LastLoad;
+        return outcome;
+    }
+    const auto size = static_cast<size_t>(m_Firmware.m_ImageLen) - kBootAreaSize + 4;
+    const auto bytes = m_Firmware.Bytes().subspan(kBootAreaSize, size);
+    outcome.errnoValue = WriteFileAtomically(outputPath, bytes);
+    outcome.status = outcome.errnoValue == 0 ? MakeBinStatus::Written : MakeBinStatus::WriteFailed;
+    outcome.bytes = outcome.errnoValue == 0 ? size : 0;
+    return outcome;
+}
+
+std::string CBrenwickDoc::DefaultMakeBinPath() {
+    std::filesystem::path folder(".");
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        folder = home;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        folder = pw->pw_dir;
+    }
+    return (folder / "Firm_xxx.bin").string();
+}

@@ -1,0 +1,3 @@
+#include <string>
+
+std::string g_ProjectFilePath;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary folder, removed with everything in it when the test ends.
+class CTempDir {
+  public:
+    CTempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "brenwick-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            m_Path = pattern;
+        }
+    }
+    ~CTempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_Path, ec);
+    }
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    std::string Path(const std::string& name) const { return (m_Path / name).string(); }
+    const std::filesystem::path& Root() const { return m_Path; }
+
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::ofstream out(Path(name), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return Path(name);
+    }
+
+  private:
+    std::filesystem::path m_Path;
+};
+
+inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
