@@ -1,0 +1,197 @@
+#include "devsim/CommandLine.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <limits>
+#include <optional>
+
+namespace devsim {
+
+namespace {
+
+std::optional<int64_t> ParseNumber(std::string_view text) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+template <class T>
+bool StoreNumber(std::string_view text, int64_t low, int64_t high, T& target) {
+    const auto value = ParseNumber(text);
+    if (!value || *value < low || *value > high) {
+        return false;
+    }
+    target = static_cast<T>(*value);
+    return true;
+}
+
+bool StoreProductId(std::string_view text, uint8_t (&id)[4]) {
+    if (text.size() != 8) {
+        return false;
+    }
+    for (size_t k = 0; k < 4; ++k) {
+        unsigned value = 0;
+        const char* first = text.data() + 2 * k;
+        const auto [end, ec] = std::from_chars(first, first + 2, value, 16);
+        if (ec != std::errc{} || end != first + 2) {
+            return false;
+        }
+        id[k] = static_cast<uint8_t>(value);
+    }
+    return true;
+}
+
+using Setter = std::function<bool(std::string_view, DeviceSimOptions&)>;
+
+struct ValueOption {
+    std::string_view name;
+    Setter set;
+    const char* expected; // what the value must be, for the error message
+};
+
+constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+
+const ValueOption kValueOptions[] = {
+    {"--name",
+     [](std::string_view v, DeviceSimOptions& o) {
+         o.name = v;
+         return true;
+     },
+     "a text"},
+    {"--serial",
+     [](std::string_view v, DeviceSimOptions& o) {
+         o.serial = v;
+         return true;
+     },
+     "a text"},
+    {"--product-id", [](std::string_view v, DeviceSimOptions& o) { return StoreProductId(v, o.productId); },
+     "eight hex digits, e.g. 5AFFA500"},
+    {"--boot-rev",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, 0xFFFF, o.bootRev); },
+     "0 to 65535"},
+    {"--flash-rev",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, 0xFFFF, o.flashRev); },
+     "0 to 65535"},
+    {"--aux-word",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, 0xFFFF, o.auxWord); },
+     "0 to 65535"},
+    {"--flash-size",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 1, kIntMax, o.flashSize); },
+     "a size in bytes"},
+    {"--page-size",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 1, kIntMax, o.pageSize); },
+     "a size in bytes"},
+    {"--boot-length",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.bootLength); },
+     "a size in bytes"},
+    {"--nak-page",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.nakPage); },
+     "a page number (from 1)"},
+    {"--hang-up-page",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.hangUpPage); },
+     "a page number (from 1)"},
+    {"--reply-delay",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.replyDelayMs); },
+     "milliseconds"},
+    {"--baud", [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.baud); },
+     "a baud rate"},
+    {"--flash-out",
+     [](std::string_view v, DeviceSimOptions& o) {
+         o.flashOut = v;
+         return !v.empty();
+     },
+     "a file"},
+    {"--link",
+     [](std::string_view v, DeviceSimOptions& o) {
+         o.linkPath = v;
+         return !v.empty();
+     },
+     "a path"},
+};
+
+ParsedCommandLine Failure(std::string text) {
+    ParsedCommandLine parsed;
+    parsed.action = CommandLineAction::Error;
+    parsed.error = std::move(text);
+    return parsed;
+}
+
+} // namespace
+
+ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
+    ParsedCommandLine parsed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            parsed.action = CommandLineAction::Help;
+            return parsed;
+        }
+        if (arg == "-v" || arg == "--verbose") {
+            parsed.options.verbose = true;
+            continue;
+        }
+        if (arg == "--silent") {
+            parsed.options.silent = true;
+            continue;
+        }
+        const std::string_view name = arg.substr(0, arg.find('='));
+        const auto* option = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
+                                          [name](const ValueOption& o) { return o.name == name; });
+        if (option == std::end(kValueOptions)) {
+            return Failure("unknown option " + std::string(arg));
+        }
+        std::string_view value;
+        if (name.size() < arg.size()) {
+            value = arg.substr(name.size() + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return Failure(std::string(name) + " needs a value (" + option->expected + ")");
+        }
+        if (!option->set(value, parsed.options)) {
+            return Failure("bad value '" + std::string(value) + "' for " + std::string(name) + ": expected " +
+                           option->expected);
+        }
+    }
+    std::string error;
+    if (!ValidateOptions(parsed.options, &error)) {
+        return Failure(error);
+    }
+    return parsed;
+}
+
+std::string UsageText() {
+    return "usage: brenwick-devsim [options]\n"
+           "A simulated Brenwick boot loader on a pseudo-terminal. Prints 'PORT <path>' first, then serves\n"
+           "until SIGINT or SIGTERM. Numbers are decimal or 0x hex.\n"
+           "\n"
+           "  --name TEXT            device name (default \"Brenwick SIM\")\n"
+           "  --serial TEXT          serial number (default SIM000001)\n"
+           "  --product-id AABBCCDD  product ID bytes (default 5AFFA500)\n"
+           "  --boot-rev N           boot loader revision in hundredths (default 120)\n"
+           "  --flash-rev N          firmware revision in hundredths (default 100)\n"
+           "  --aux-word N           auxiliary 16-bit value (default 0)\n"
+           "  --flash-size N         flash size in bytes (default 0x40000)\n"
+           "  --page-size N          page size in bytes, 1 to 8185 (default 256)\n"
+           "  --boot-length N        boot area length in bytes (default 0x4000)\n"
+           "  --flash-out FILE       write the whole flash to FILE at End and at exit\n"
+           "  --link PATH            also make PATH a symbolic link to the port\n"
+           "  --silent               answer nothing\n"
+           "  --nak-page K           reject page K of each run (pages count from 1)\n"
+           "  --hang-up-page K       close the line on receiving page K, then exit\n"
+           "  --reply-delay MS       wait MS milliseconds before each reply\n"
+           "  --baud RATE            pace both directions like a UART at RATE baud\n"
+           "  -v, --verbose          log every message in and out on standard error, in hex\n"
+           "  -h, --help             show this text\n";
+}
+
+} // namespace devsim
