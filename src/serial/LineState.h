@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+namespace serial_detail {
+
+// The line settings of a tty as the kernel keeps them (struct termios2), in our own type so that callers do
+// not have to mix the kernel's termios header with the C library's. The flag fields use the usual termios
+// bit values (the same in both headers).
+struct LineState {
+    uint32_t iflag = 0;
+    uint32_t oflag = 0;
+    uint32_t cflag = 0;
+    uint32_t lflag = 0;
+    uint8_t cc[19] = {};
+    uint32_t ispeed = 0;
+    uint32_t ospeed = 0;
+};
+
+// Read or write the settings in one step; return 0 or the serial error code of the failed call.
+int32_t ReadLineState(int fd, LineState& state);
+int32_t WriteLineState(int fd, const LineState& state);
+
+// Sets input and output speed to exactly `baud`: a standard rate through its speed code (so that every tool
+// reads it back), any other rate as a free number (BOTHER).
+void SetLineSpeed(LineState& state, uint32_t baud);
+uint32_t LineSpeed(const LineState& state);
+
+} // namespace serial_detail

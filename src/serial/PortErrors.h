@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The sentence a user needs for an error code of the serial layer (its own codes and errno values), for
+// example when a port cannot be opened. The port classes keep the codes numeric; front ends show this.
+std::string DescribePortError(int32_t code);

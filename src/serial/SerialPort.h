@@ -1,0 +1,127 @@
+#pragma once
+
+#include "serial/LineErrors.h"
+#include "serial/SerialCompletion.h"
+#include "serial/SerialTypes.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+
+// One serial device opened exclusively. Every operation returns an error code (0 = success) and leaves it
+// in the object (GetLastError). Ports opened for overlapped I/O accept time-outs and completion objects;
+// ports opened for plain I/O block without limit and refuse both.
+//
+// Threads: one thread may write, another read and a third wait for line events at the same time. ClosePort
+// may be called from any thread other than one inside OnSerialEvent of a derived class; calls blocked on the
+// device end when the port closes. Opening must not race with another open of the same object.
+class CSerialPort {
+  public:
+    CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+    virtual ~CSerialPort();
+
+    virtual int32_t OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool overlapped);
+    virtual int32_t ClosePort();
+    virtual int32_t SetupLine(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits);
+    virtual int32_t SetEventChar(char eventChar, bool adjustMask);
+    virtual int32_t SetEventMask(uint32_t mask);
+    virtual int32_t WaitEvent(SerialCompletion* completion, uint32_t timeout);
+    virtual int32_t SetHandshaking(int32_t mode);
+    virtual int32_t SetReadTimeoutMode(int32_t mode);
+    virtual int32_t GetBaudRate();
+    virtual int32_t GetDataBits();
+    virtual int32_t GetParity();
+    virtual int32_t GetStopBits();
+    virtual int32_t GetHandshaking();
+    virtual uint32_t GetEventMask();
+    virtual char GetEventChar();
+    virtual int32_t WriteString(const char* text, uint32_t* written, SerialCompletion* completion,
+                                uint32_t timeout);
+    virtual int32_t WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
+                               SerialCompletion* completion, uint32_t timeout);
+    virtual int32_t ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
+                              uint32_t timeout);
+
+    bool IsOpen() const { return m_Handle.load() >= 0; }
+    // The events of the latest completed wait that are in the mask; clears them.
+    uint32_t GetEventType();
+    // Code of the latest operation on any thread; callers use the returned codes.
+    int32_t GetLastError() const { return m_LastError.load(); }
+
+  protected:
+    // Makes the next event wait end at once (without events) if the mask is set again between this call
+    // and that wait: a mask change made just before the wait starts is not missed.
+    void ArmEventWait() { m_ArmedSerial.store(m_MaskSerial.load()); }
+    // Line-error (CE_) bits collected since the previous call; clears them.
+    uint32_t TakeLineErrors();
+    int32_t Finish(int32_t code) {
+        m_LastError.store(code);
+        return code;
+    }
+
+  private:
+    // Keeps the device from being closed while one call uses it.
+    class DeviceUse {
+      public:
+        explicit DeviceUse(CSerialPort& port) : m_Lock(port.m_IoLock), m_Fd(port.m_Handle.load()) {}
+        bool Open() const { return m_Fd >= 0; }
+        int Fd() const { return m_Fd; }
+
+      private:
+        std::shared_lock<std::shared_mutex> m_Lock;
+        int m_Fd;
+    };
+
+    // Reads the line state afresh and extracts one setting: -1 when the port is closed or the read failed.
+    template <typename Extract>
+    int32_t GetLineSetting(Extract extract);
+    // A plain-I/O port takes neither a completion object nor a finite time-out.
+    bool RefusesCall(const SerialCompletion* completion, uint32_t timeout) const {
+        return !m_Overlapped.load() && (completion != nullptr || timeout != INFINITE);
+    }
+    void CloseDevice();
+    int32_t InstallDevice(int fd, bool overlapped);
+    int32_t WaitLineEvents(int fd, uint32_t timeout);
+    uint32_t CollectDeviceEvents(int fd);
+    int DrainWaitMs(int fd);
+    void Wake() const;
+
+    std::atomic<int32_t> m_LastError{0};
+    std::atomic<int> m_Handle{-1}; // device descriptor; -1 while closed
+    std::atomic<uint32_t> m_Events{0};
+    std::atomic<uint32_t> m_EventMask{0};
+    std::atomic<bool> m_Overlapped{false};
+
+    // Stand-ins for the device state that a tty does not keep.
+    std::atomic<char> m_EventChar{0};
+    std::atomic<int32_t> m_ReadMode{ReadTimeoutNonblocking};
+    std::atomic<uint32_t> m_Baud{9600};
+
+    // Waiting for line events: an epoll set over the device, a wake-up counter (mask change, finished
+    // write) and a close signal that also ends blocked reads and writes.
+    int m_EpollFd = -1;
+    int m_WakeFd = -1;
+    int m_CloseFd = -1;
+    std::atomic<uint64_t> m_MaskSerial{0};
+    static constexpr uint64_t kNotArmed = ~uint64_t{0};
+    std::atomic<uint64_t> m_ArmedSerial{kNotArmed};
+    std::atomic<bool> m_TxPending{false};
+    std::atomic<bool> m_HungUp{false};
+
+    // Arrival accounting: bytes ever received = bytes taken by reads + bytes waiting. An event wait reports
+    // EV_RXCHAR only when that sum grew, so a wake-up that brought nothing new posts nothing.
+    std::mutex m_RxMutex;
+    uint64_t m_BytesTaken = 0;
+    uint64_t m_ArrivalsSeen = 0;
+
+    std::mutex m_ErrorMutex;
+    serial_detail::ErrorCounters m_Counters;
+    bool m_HasCounters = false;
+    uint32_t m_PendingErrors = 0;
+
+    std::mutex m_OpenCloseMutex; // one open or close at a time
+    std::shared_mutex m_IoLock;  // held shared by every device call, exclusively while closing
+};

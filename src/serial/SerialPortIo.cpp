@@ -1,0 +1,321 @@
+// Reads, writes and waits for line events.
+#include "serial/SerialErrno.h"
+#include "serial/SerialPort.h"
+
+#include <algorithm>
+#include <chrono>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until `deadline` for poll(), -1 without limit.
+class Deadline {
+  public:
+    explicit Deadline(uint32_t timeout)
+        : m_Unlimited(timeout == INFINITE), m_End(Clock::now() + std::chrono::milliseconds(timeout)) {}
+    int RemainingMs() const {
+        if (m_Unlimited) {
+            return -1;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - Clock::now()).count();
+        return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1 << 30));
+    }
+    bool Unlimited() const { return m_Unlimited; }
+
+  private:
+    bool m_Unlimited;
+    Clock::time_point m_End;
+};
+
+enum class Ready { Device, Closing, TimedOut, Failed };
+
+// Waits until the device is ready for `events` or the port closes.
+Ready WaitReady(int fd, int closeFd, short events, const Deadline& deadline, int32_t& error) {
+    for (;;) {
+        pollfd fds[2] = {{fd, events, 0}, {closeFd, POLLIN, 0}};
+        const int n = poll(fds, 2, deadline.RemainingMs());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = LastSerialError();
+            return Ready::Failed;
+        }
+        if (n == 0) {
+            return Ready::TimedOut;
+        }
+        if (fds[1].revents != 0) {
+            return Ready::Closing;
+        }
+        return Ready::Device; // also on hang-up or error: the next call reports it
+    }
+}
+
+void Complete(SerialCompletion* completion, int32_t result, uint32_t transferred) {
+    if (completion != nullptr) {
+        completion->result.store(result);
+        completion->transferred.store(transferred);
+        completion->done.Set();
+    }
+}
+
+void DrainCounter(int fd) {
+    uint64_t value = 0;
+    while (read(fd, &value, sizeof value) > 0) {
+    }
+}
+
+} // namespace
+
+int32_t CSerialPort::WriteString(const char* text, uint32_t* written, SerialCompletion* completion,
+                                 uint32_t timeout) {
+    uint32_t length = 0;
+    while (text != nullptr && text[length] != '\0') {
+        ++length;
+    }
+    return WriteBytes(text, length, written, completion, timeout);
+}
+
+int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
+                                SerialCompletion* completion, uint32_t timeout) {
+    uint32_t unused = 0;
+    uint32_t& count = written != nullptr ? *written : unused;
+    count = 0;
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (RefusesCall(completion, timeout)) {
+        return Finish(ERROR_INVALID_FUNCTION);
+    }
+    if (buffer == nullptr && length != 0) {
+        return Finish(EINVAL);
+    }
+    const auto* bytes = static_cast<const char*>(buffer);
+    const Deadline deadline(timeout);
+    uint32_t done = 0;
+    int32_t rc = 0;
+    do {
+        const ssize_t n = write(use.Fd(), bytes + done, length - done);
+        if (n >= 0) {
+            done += static_cast<uint32_t>(n);
+            if (n > 0) {
+                m_TxPending.store(true);
+                Wake(); // the event wait watches the output queue drain
+            }
+            continue;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN) {
+            rc = LastSerialError();
+            break;
+        }
+        const Ready ready = WaitReady(use.Fd(), m_CloseFd, POLLOUT, deadline, rc);
+        if (ready == Ready::TimedOut) {
+            rc = ERROR_TIMEOUT;
+        } else if (ready == Ready::Closing) {
+            rc = ERROR_INVALID_HANDLE;
+        }
+    } while (done < length && rc == 0);
+    // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
+    if (done > 0) {
+        rc = 0;
+    }
+    count = done;
+    Complete(completion, rc, done);
+    return Finish(rc);
+}
+
+int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
+                               uint32_t timeout) {
+    uint32_t unused = 0;
+    uint32_t& count = read != nullptr ? *read : unused;
+    count = 0;
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (RefusesCall(completion, timeout)) {
+        return Finish(ERROR_INVALID_FUNCTION);
+    }
+    if (buffer == nullptr && capacity != 0) {
+        return Finish(EINVAL);
+    }
+    const bool blocking = m_ReadMode.load() == ReadTimeoutBlocking;
+    auto* bytes = static_cast<char*>(buffer);
+    const Deadline deadline(timeout);
+    uint32_t done = 0;
+    int32_t rc = 0;
+    while (done < capacity && rc == 0) {
+        ssize_t n = 0;
+        {
+            std::lock_guard rx(m_RxMutex);
+            n = ::read(use.Fd(), bytes + done, capacity - done);
+            if (n > 0) {
+                m_BytesTaken += static_cast<uint64_t>(n);
+            }
+        }
+        if (n > 0) {
+            done += static_cast<uint32_t>(n);
+            continue;
+        }
+        if (n == 0) {
+            rc = EIO; // a tty reads end-of-file only once it has been hung up
+            break;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN) {
+            rc = LastSerialError();
+            break;
+        }
+        if (!blocking) {
+            break;
+        }
+        const Ready ready = WaitReady(use.Fd(), m_CloseFd, POLLIN, deadline, rc);
+        if (ready == Ready::TimedOut) {
+            rc = ERROR_TIMEOUT;
+        } else if (ready == Ready::Closing) {
+            rc = ERROR_INVALID_HANDLE;
+        }
+    }
+    // Bytes already taken from the driver are handed over even when the wait for the rest failed.
+    if (done > 0) {
+        rc = 0;
+    }
+    count = done;
+    Complete(completion, rc, done);
+    return Finish(rc);
+}
+
+int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (RefusesCall(completion, timeout)) {
+        return Finish(ERROR_INVALID_FUNCTION);
+    }
+    const int32_t rc = WaitLineEvents(use.Fd(), timeout);
+    Complete(completion, rc, 0);
+    return Finish(rc);
+}
+
+int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
+    const Deadline deadline(timeout);
+    // Wake-ups from before this wait are stale; the mask read after draining is the one in force.
+    DrainCounter(m_WakeFd);
+    const uint64_t armed = m_ArmedSerial.exchange(kNotArmed);
+    const uint64_t maskSerial = armed != kNotArmed ? armed : m_MaskSerial.load();
+    m_Events.store(0);
+    if (m_MaskSerial.load() != maskSerial) {
+        return 0; // the mask changed after the caller armed this wait
+    }
+    for (;;) {
+        if (m_HungUp.load()) {
+            return EIO;
+        }
+        uint32_t events = 0;
+        int waitMs = deadline.RemainingMs();
+        if (m_TxPending.load()) {
+            const int drainMs = DrainWaitMs(fd);
+            if (drainMs == 0) {
+                m_TxPending.store(false);
+                events |= EV_TXEMPTY;
+            } else if (waitMs < 0 || drainMs < waitMs) {
+                // The driver does not wake anybody when its queue runs empty: look again when it should be.
+                waitMs = drainMs;
+            }
+        }
+        if ((events & m_EventMask.load()) != 0) {
+            m_Events.store(events);
+            return 0;
+        }
+
+        epoll_event ready[3];
+        const int n = epoll_wait(m_EpollFd, ready, 3, waitMs);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return LastSerialError();
+        }
+        bool maskChanged = false;
+        bool deviceWoke = false;
+        for (int i = 0; i < n; ++i) {
+            if (ready[i].data.fd == m_CloseFd) {
+                return ERROR_INVALID_HANDLE;
+            }
+            if (ready[i].data.fd == m_WakeFd) {
+                DrainCounter(m_WakeFd);
+                maskChanged = maskChanged || m_MaskSerial.load() != maskSerial;
+            } else {
+                deviceWoke = true;
+                if ((ready[i].events & (EPOLLHUP | EPOLLERR)) != 0) {
+                    m_HungUp.store(true);
+                }
+            }
+        }
+        if (deviceWoke) {
+            events |= CollectDeviceEvents(fd);
+        }
+        // Arrivals are edge-triggered: report them now or they are lost, also when the mask just changed.
+        events &= m_EventMask.load();
+        if (events != 0 || maskChanged) {
+            m_Events.store(events);
+            return 0;
+        }
+        if (m_HungUp.load()) {
+            return EIO;
+        }
+        if (n == 0 && deadline.RemainingMs() == 0) {
+            return ERROR_TIMEOUT;
+        }
+    }
+}
+
+uint32_t CSerialPort::CollectDeviceEvents(int fd) {
+    uint32_t events = 0;
+    {
+        std::lock_guard rx(m_RxMutex);
+        int waiting = 0;
+        if (ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+            const uint64_t arrivals = m_BytesTaken + static_cast<uint64_t>(waiting);
+            if (arrivals > m_ArrivalsSeen) {
+                m_ArrivalsSeen = arrivals;
+                events |= EV_RXCHAR;
+            }
+        }
+    }
+    std::lock_guard errors(m_ErrorMutex);
+    serial_detail::ErrorCounters now;
+    if (m_HasCounters && serial_detail::ReadErrorCounters(fd, now)) {
+        const serial_detail::LineErrorReport report = serial_detail::LineErrorsBetween(m_Counters, now);
+        m_Counters = now;
+        m_PendingErrors |= report.errors;
+        events |= report.events;
+    }
+    return events;
+}
+
+int CSerialPort::DrainWaitMs(int fd) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        return 0;
+    }
+    // Ten bit times per byte at the current rate, at least 1 ms, at most 100 ms between looks.
+    const uint64_t baud = std::max<uint32_t>(m_Baud.load(), 50);
+    const uint64_t ms = static_cast<uint64_t>(queued) * 10000u / baud + 1;
+    return static_cast<int>(std::min<uint64_t>(ms, 100));
+}
