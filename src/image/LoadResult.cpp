@@ -41,6 +41,8 @@ std::string LoadResult::Describe() const {
                "image";
     case LoadError::BootAreaTooLarge:
         return "the device's boot area reaches past the end of the image: nothing to program";
+    case LoadError::ImageInUse:
+        return "the image is being programmed into a device; try again when programming has ended";
     }
     return "unknown error";
 }

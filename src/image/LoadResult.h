@@ -17,6 +17,7 @@ enum class LoadError {
     UnknownFamily,    // the application's first word is neither SAM7 nor Cortex-M
     TooLarge,         // the data, its byte sum or the information block would not fit the image
     BootAreaTooLarge, // the device's boot area covers the whole image: nothing to stamp
+    ImageInUse,       // a programming run is sending the image: it must not change under it
 };
 
 struct LoadResult {

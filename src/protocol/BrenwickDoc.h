@@ -2,10 +2,19 @@
 
 #include "image/FirmwareImage.h"
 #include "image/LoadResult.h"
+#include "protocol/ProtocolTypes.h"
+#include "protocol/SettingsStore.h"
+#include "serial/NotifyTarget.h"
+#include "serial/SerialWnd.h"
+#include "serial/SyncEvent.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 // The path of the current firmware file: set by a successful open, kept in the settings by the front end,
 // read again before every programming run.
@@ -20,16 +29,29 @@ struct MakeBinOutcome {
     size_t bytes = 0;   // bytes written
 };
 
-// The one document: the firmware image, the link to the device and the port settings.
+// Why the last programming sequence stopped, for front ends that say more than "Programming Error".
+enum class SequenceResult {
+    NotRun,
+    Succeeded,
+    ProductMismatch, // the image is for another product: nothing was sent
+    BadPageSize,     // the device reported a page size no message can carry: nothing was sent
+    NoRelease,       // a message was not answered (or refused) in time, or could not be written
+    Stopped,         // the worker was told to stop
+};
+
+// The one document: the firmware image, the link to the device and the port settings. The front end gives
+// it a notification target (where port events are delivered: OnPortEvent must then be called on that
+// target's thread), a settings store and a message callback, and reads its state.
 class CBrenwickDoc {
   public:
-    CBrenwickDoc() = default;
+    CBrenwickDoc();
+    ~CBrenwickDoc();
     CBrenwickDoc(const CBrenwickDoc&) = delete;
     CBrenwickDoc& operator=(const CBrenwickDoc&) = delete;
 
-    // --- firmware image ---
+    // --- firmware image (the front end's thread) ---
     // Reads the file into the image and stamps it when a device has reported its geometry; non-zero on
-    // success.
+    // success. Refused while a programming run uses the image.
     int LoadFirmware(const std::string& path);
     // Reads the current project file again (the Start button's precondition); non-zero when it loaded.
     int ReloadImage();
@@ -41,24 +63,117 @@ class CBrenwickDoc {
     MakeBinOutcome MakeBin(const std::string& outputPath);
     MakeBinOutcome MakeBin() { return MakeBin(DefaultMakeBinPath()); }
     static std::string DefaultMakeBinPath();
+    // True from the moment Program is posted until the worker has finished with it: the image must not
+    // change.
+    bool IsImageInUse() const { return m_ImageInUse; }
 
     const LoadResult& LastLoadResult() const { return m_LastLoad; }
     const std::string& PathName() const { return m_PathName; }
     bool IsModified() const { return m_Modified; }
 
+    // --- settings ---
+    int LoadSettings(ISettingsStore& store);
+    int SaveSettings(ISettingsStore& store);
+    void OnCloseDocument(ISettingsStore& store) { SaveSettings(store); }
+    // The port for the next Connect (the port setup dialog and the command line set these).
+    void SetPortSettings(const std::string& portName, int baudIndex);
+    std::string ActivePortName() const;
+    int ComBaudrateIndex() const;
+
+    // --- link ---
+    void StartWorker();
+    void StopWorker();
+    void PostCommand(WorkerCommand command);
+    // A port notification (message 1044), on the notification target's thread.
+    void OnPortEvent(uint32_t eventCode, intptr_t lParam);
+    int32_t GetProgress() const;
+    // Closes the port from the front end (the port setup command does so after posting Disconnect); safe
+    // while the worker closes it too.
+    void ClosePort();
+    // The product-mismatch message; called on the worker thread, which waits until it returns.
+    void SetMessageCallback(std::function<void(const std::string&)> callback) {
+        m_ShowMessage = std::move(callback);
+    }
+    // Why the last Connect failed: 0, an errno value or a code of the serial layer (DescribePortError).
+    int32_t LastOpenError() const { return m_LastOpenError; }
+    SequenceResult LastSequenceResult() const { return m_LastSequence; }
+    std::string TargetName() const;
+    std::string SerialNumber() const;
+    std::array<uint8_t, 4> ProductIdBytes() const;
+
+    // Worker thread only.
+    bool SendAndWait(const uint8_t* message);
+    void OpenLink();
+    bool Handshake();
+    bool PollStatus();
+    bool ProgramDevice();
+
+    // Receiver, on the notification target's thread.
+    void FeedByte(uint8_t b);
+    void HandleMessage(const uint8_t* message);
+
+    // --- fields ---
     CFirmwareImage m_Firmware; // m_Image, m_ImageLen, m_FlashBase, m_InfoOffset
     int m_FileLoaded = 0;
-    int m_FirstNewDoc = 1;
-
-    // Device geometry, written by the receiver when the device reports it (0 until then).
-    std::atomic<int32_t> m_FlashSize{0};
+    std::atomic<int32_t> m_OnLine{0};
+    std::atomic<int32_t> m_LinkState{OffLine};
+    ISerialNotifyTarget* m_hNotifyWnd = nullptr; // set before the worker starts
+    CSerialWnd m_Port;
+    std::atomic<uint16_t> m_BootRev{0};
+    std::atomic<uint16_t> m_FlashRev{0};
+    std::atomic<uint16_t> m_AuxWord{0};
     std::atomic<int32_t> m_BootLength{0};
+    std::atomic<int32_t> m_PageSize{0};
+    std::atomic<int32_t> m_FlashSize{0};
+    int m_FirstNewDoc = 1;
+    std::atomic<int32_t> m_ProductIdPending{1};
+    std::atomic<int32_t> m_WorkerRunning{0};
+    std::atomic<int32_t> m_RxActive{0};
+    std::atomic<int32_t> m_RxState{0};
+    std::atomic<int32_t> m_Command{None};
+    int32_t m_RxExpected = 0;
+    int32_t m_RxCount = 0;
+    std::atomic<int32_t> m_BytesSent{0};
+    std::atomic<int32_t> m_RxIdleCount{0};
+    std::atomic<uint32_t> m_ProductId{protocol::kDefaultProductId}; // byte k in bits 8k..8k+7
 
   private:
-    // Called only by LoadFirmware, after the family is known.
     int StampImage();
+    void WorkerLoop();
+    void IdleWork();
+    void RunCommand(int32_t command);
+    bool Stopping() const { return m_StopRequested; }
+    // Waits up to timeoutMs, ending early when the worker is told to stop; false when stopped.
+    bool PauseUnlessStopped(uint32_t timeoutMs);
+    bool SendProgramControl(ProgramPhase phase);
+    bool SendPage(int32_t offset, int32_t pageSize);
+    void SetText(std::string& field, const uint8_t* text, int length);
+    void ActOnControlItem(const uint8_t* message, int length);
 
     LoadResult m_LastLoad;
     std::string m_PathName; // the document's title and recent-file entry
     bool m_Modified = false;
+    std::atomic<bool> m_ImageInUse{false};
+    std::atomic<bool> m_StopRequested{false}; // StopWorker ends handshakes and sequences between messages
+
+    mutable std::mutex m_SettingsLock; // the port settings, read by the worker at Connect
+    std::string m_ActivePortName;
+    int m_ComBaudrateIndex = 0;
+
+    mutable std::mutex m_TextLock; // device texts, written by the receiver, read by any front end
+    std::string m_TargetName;
+    std::string m_SerialNumber;
+
+    std::function<void(const std::string&)> m_ShowMessage;
+    std::atomic<int32_t> m_LastOpenError{0};
+    std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
+
+    CSyncEvent m_hCommandEvent{false};
+    CSyncEvent m_hResponseEvent{false};
+    CSyncEvent m_StopEvent{true}; // wakes the pauses of the programming sequence when the worker stops
+    std::mutex m_PortLock;        // one port read or write at a time
+    std::mutex m_CloseLock;       // one close at a time, from the worker or the front end
+    uint8_t m_RxBuffer[protocol::kRxBufferSize] = {};
+    uint8_t m_TxBuffer[protocol::kTxBufferSize] = {};
+    std::thread m_pWorkerThread;
 };

@@ -7,7 +7,21 @@
 #include <pwd.h>
 #include <unistd.h>
 
+namespace {
+
+LoadResult ImageInUse() {
+    LoadResult r;
+    r.error = LoadError::ImageInUse;
+    return r;
+}
+
+} // namespace
+
 int CBrenwickDoc::LoadFirmware(const std::string& path) {
+    if (m_ImageInUse) {
+        m_LastLoad = ImageInUse();
+        return 0; // the worker is sending this buffer: leave it and its length alone
+    }
     m_LastLoad = m_Firmware.Load(path);
     if (m_LastLoad.Ok() && m_FlashSize != 0) {
         StampImage(); // records a refusal in m_LastLoad
@@ -27,6 +41,10 @@ int CBrenwickDoc::StampImage() {
 int CBrenwickDoc::ReloadImage() {
     if (m_FileLoaded == 0) {
         return 0;
+    }
+    if (m_ImageInUse) {
+        m_LastLoad = ImageInUse();
+        return 0; // refused, but the file is still loaded
     }
     const int loaded = LoadFirmware(g_ProjectFilePath);
     if (!loaded) {
@@ -55,6 +73,10 @@ int CBrenwickDoc::OnNewDocument() {
 
 int CBrenwickDoc::OnOpenDocument(const std::string& path) {
     m_Modified = false;
+    if (m_ImageInUse) {
+        m_LastLoad = ImageInUse();
+        return 0; // the current file stays loaded
+    }
     if (LoadFirmware(path)) {
         g_ProjectFilePath = path;
         m_PathName = path;
@@ -68,6 +90,10 @@ int CBrenwickDoc::OnOpenDocument(const std::string& path) {
 MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) {
     using namespace image_layout;
     MakeBinOutcome outcome;
+    if (m_ImageInUse) {
+        outcome.load = ImageInUse(); // and the device geometry the run uses stays as it is
+        return outcome;
+    }
     // A fixed geometry lets the export stamp the image without a device.
     m_FlashSize = 0x10000;
     m_BootLength = static_cast<int32_t>(kBootAreaSize);

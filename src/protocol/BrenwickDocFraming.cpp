@@ -1,0 +1,112 @@
+// Sending one message and waiting for its release; reading the port and putting replies back together.
+#include "protocol/BrenwickDoc.h"
+#include "protocol/MessageFrame.h"
+#include "serial/SerialTypes.h"
+
+bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
+    const auto length = static_cast<uint32_t>(frame::SendLength(message));
+    if (!m_Port.IsOpen()) {
+        return false;
+    }
+    // A late reply to an earlier message must not release this one.
+    m_hResponseEvent.Reset();
+    uint32_t remaining = length;
+    const uint8_t* at = message;
+    for (int allowance = protocol::kWriteRetries; remaining > 0; --allowance) {
+        uint32_t written = 0;
+        int32_t code = 0;
+        {
+            std::lock_guard lock(m_PortLock);
+            code = m_Port.WriteBytes(at, remaining, &written, nullptr, INFINITE);
+        }
+        if (code != 0) {
+            return false;
+        }
+        remaining -= written;
+        at += written;
+        if (remaining == 0) {
+            break;
+        }
+        // The driver took only part of it: try the rest again shortly, a bounded number of times.
+        if (!PauseUnlessStopped(protocol::kWriteRetryPauseMs) || allowance == 0) {
+            return false;
+        }
+    }
+    return m_hResponseEvent.Wait(protocol::kReplyTimeoutMs);
+}
+
+void CBrenwickDoc::OnPortEvent(uint32_t eventCode, intptr_t /*lParam*/) {
+    uint8_t buffer[protocol::kReadChunk];
+    uint32_t count = 0;
+    // Bytes are read whenever the notification says some arrived, also when another event came with them:
+    // the listener reports each arrival once, so bytes left unread here would wait for the next arrival.
+    if ((eventCode & EV_RXCHAR) != 0) {
+        {
+            std::lock_guard lock(m_PortLock);
+            m_RxActive = 1;
+            m_RxIdleCount = protocol::kIdleResetCount;
+            m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, INFINITE);
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            FeedByte(buffer[i]);
+        }
+    } else if (eventCode == EV_ERR) {
+        // A line error without new bytes: what the driver holds is damaged; drop it.
+        std::lock_guard lock(m_PortLock);
+        m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, INFINITE);
+    }
+}
+
+void CBrenwickDoc::FeedByte(uint8_t b) {
+    switch (m_RxState) {
+    case 0:
+        m_RxBuffer[0] = b;
+        m_RxState = 1;
+        break;
+    case 1:
+        m_RxBuffer[1] = b;
+        m_RxCount = 2;
+        m_RxExpected = frame::ReceiveLength(frame::HeaderWord(m_RxBuffer));
+        if (m_RxExpected == 2) {
+            m_RxState = 0;
+            HandleMessage(m_RxBuffer);
+        } else {
+            m_RxState = 2;
+        }
+        break;
+    case 2:
+        m_RxBuffer[m_RxCount++] = b;
+        // A length field of 1 is short of its own header: the next byte completes it.
+        if (m_RxCount >= m_RxExpected) {
+            m_RxState = 0;
+            HandleMessage(m_RxBuffer);
+            m_RxActive = 0;
+        }
+        break;
+    default:
+        m_RxActive = 0;
+        m_RxState = 0;
+        break;
+    }
+}
+
+void CBrenwickDoc::HandleMessage(const uint8_t* message) {
+    if (frame::HeaderWord(message) == 0x0002) {
+        m_hResponseEvent.Set(); // the empty acknowledgement
+        return;
+    }
+    const int length = m_RxCount < 2 ? 2 : m_RxCount;
+    switch (frame::TypeOf(message)) {
+    case MessageType::ControlItem:
+        ActOnControlItem(message, length);
+        m_hResponseEvent.Set(); // every control item releases the sender, known or not
+        break;
+    case MessageType::AckItem:
+        if (length > 2 && message[2] == 0) {
+            m_hResponseEvent.Set();
+        }
+        break;
+    default:
+        break; // requests and data from the device, and unused types, are ignored
+    }
+}

@@ -1,0 +1,200 @@
+// The link worker: opens and closes the port on command, keeps the link alive with the identification
+// handshake and a status poll whenever it has been idle for half a second, and runs the programming sequence.
+#include "protocol/BrenwickDoc.h"
+#include "protocol/MessageFrame.h"
+#include "serial/SerialTypes.h"
+
+namespace {
+
+struct Request {
+    ControlItemCode code;
+    int parameter; // -1: a request without a parameter
+};
+
+// The identification handshake, in the order the device expects it.
+constexpr Request kHandshake[] = {
+    {ControlItemCode::TargetName, -1},   {ControlItemCode::AuxWord, -1},
+    {ControlItemCode::Revision, 0},      {ControlItemCode::Revision, 1},
+    {ControlItemCode::ProductId, -1},    {ControlItemCode::SerialNumber, -1},
+    {ControlItemCode::FlashGeometry, 0},
+};
+
+} // namespace
+
+CBrenwickDoc::CBrenwickDoc() = default;
+
+CBrenwickDoc::~CBrenwickDoc() {
+    StopWorker();
+    ClosePort();
+}
+
+void CBrenwickDoc::StartWorker() {
+    if (m_pWorkerThread.joinable()) {
+        return;
+    }
+    m_StopRequested = false;
+    m_StopEvent.Reset();
+    m_WorkerRunning = 1;
+    m_pWorkerThread = std::thread([this] { WorkerLoop(); });
+}
+
+void CBrenwickDoc::StopWorker() {
+    if (!m_pWorkerThread.joinable()) {
+        return;
+    }
+    m_WorkerRunning = 0;
+    m_StopRequested = true;
+    m_StopEvent.Set();
+    PostCommand(None);
+    // The handshake, the sequence and their pauses look at the stop flag between messages, so this ends
+    // within one reply time-out; joining makes sure no worker outlives the document.
+    m_pWorkerThread.join();
+}
+
+void CBrenwickDoc::PostCommand(WorkerCommand command) {
+    if (command == Program) {
+        m_ImageInUse = true; // from now until the worker is done with it, the image must stay as it is
+    }
+    m_Command = command;
+    m_hCommandEvent.Set();
+}
+
+void CBrenwickDoc::WorkerLoop() {
+    m_RxActive = 0;
+    while (m_WorkerRunning != 0) {
+        if (!m_hCommandEvent.Wait(protocol::kIdleWaitMs)) {
+            IdleWork();
+            continue;
+        }
+        // A command posted while this one runs overwrites the slot and is dropped with it.
+        RunCommand(m_Command);
+        m_Command = None;
+        m_ImageInUse = false;
+    }
+}
+
+void CBrenwickDoc::IdleWork() {
+    if (m_RxActive != 0 && --m_RxIdleCount <= 0) {
+        m_RxActive = 0; // a message of which only a part arrived is dropped
+        m_RxState = 0;
+    }
+    if (m_OnLine == 0) {
+        m_LinkState = OffLine;
+    } else if (!Handshake() || !PollStatus()) {
+        if (!Stopping()) {
+            m_LinkState = NotConnected;
+        }
+    }
+    m_BytesSent = 0;
+}
+
+void CBrenwickDoc::RunCommand(int32_t command) {
+    switch (command) {
+    case Connect:
+        OpenLink();
+        if (m_Port.IsOpen()) {
+            m_RxState = 0;
+            m_OnLine = 1; // the link state waits for the next idle handshake
+        } else {
+            m_LinkState = PortOpenFailed;
+            m_OnLine = 0;
+        }
+        break;
+    case Disconnect:
+        ClosePort();
+        m_OnLine = 0;
+        m_LinkState = OffLine;
+        break;
+    case Program:
+        m_LinkState = Programming;
+        if (!ProgramDevice()) {
+            m_LinkState = ProgrammingError;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CBrenwickDoc::ClosePort() {
+    std::lock_guard lock(m_CloseLock);
+    if (m_Port.IsOpen()) {
+        m_Port.ClosePort();
+    }
+}
+
+void CBrenwickDoc::OpenLink() {
+    ClosePort();
+    m_RxActive = 0;
+    m_RxState = 0;
+    m_ProductId = protocol::kDefaultProductId;
+    m_ProductIdPending = 1;
+    m_LastOpenError = 0;
+
+    std::string name;
+    int baudIndex = 0;
+    {
+        std::lock_guard lock(m_SettingsLock);
+        name = m_ActivePortName;
+        baudIndex = m_ComBaudrateIndex;
+    }
+    // A stored index outside the table opens nothing: the connect fails as a port that cannot be opened.
+    const int32_t baud = protocol::BaudRateForIndex(baudIndex);
+    if (baud == 0) {
+        m_LastOpenError = E_INVALIDARG;
+        return;
+    }
+    std::lock_guard lock(m_CloseLock);
+    const int32_t opened =
+        m_Port.OpenPort(name.c_str(), m_hNotifyWnd, protocol::kPortMessage, 0, 32768, 32768);
+    if (opened != 0) {
+        m_LastOpenError = opened;
+        return;
+    }
+    if (const int32_t setup = m_Port.SetupLine(baud, 8, 0, 0); setup != 0) {
+        m_LastOpenError = setup;
+        m_Port.ClosePort();
+        return;
+    }
+    m_Port.SetHandshaking(HandshakeOff);
+    m_Port.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR);
+    m_Port.SetReadTimeoutMode(ReadTimeoutNonblocking);
+}
+
+bool CBrenwickDoc::Handshake() {
+    for (const Request& request : kHandshake) {
+        if (Stopping()) {
+            return false;
+        }
+        if (request.parameter < 0) {
+            frame::BuildRequest(m_TxBuffer, request.code);
+        } else {
+            frame::BuildRequest(m_TxBuffer, request.code, static_cast<uint8_t>(request.parameter));
+        }
+        if (!SendAndWait(m_TxBuffer)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CBrenwickDoc::PollStatus() {
+    if (Stopping()) {
+        return false;
+    }
+    frame::BuildRequest(m_TxBuffer, ControlItemCode::Status);
+    return SendAndWait(m_TxBuffer);
+}
+
+bool CBrenwickDoc::PauseUnlessStopped(uint32_t timeoutMs) {
+    m_StopEvent.Wait(timeoutMs);
+    return !Stopping();
+}
+
+int32_t CBrenwickDoc::GetProgress() const {
+    const int32_t span = m_Firmware.m_ImageLen - m_BootLength;
+    if (span <= 0) {
+        return 0;
+    }
+    return static_cast<int32_t>(int64_t{m_BytesSent} * 100 / span);
+}

@@ -1,0 +1,75 @@
+// The two port settings kept in the per-user store: the port's device path and the baud index.
+#include "protocol/BrenwickDoc.h"
+#include "serial/PortDiscovery.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+const std::string kIntsSection = "Settings\\Ints";
+const std::string kStringsSection = "Settings\\Strings";
+const std::string kPortName = "m_ActivePortName";
+const std::string kBaudIndex = "m_ComBaudrateIndex";
+
+// A number in "%i" form: optional sign, then decimal, hexadecimal after "0x" or octal after a leading "0";
+// whatever follows the number is ignored. Nothing when no number converts or it does not fit an int.
+std::optional<int> ParseInt(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(begin, &end, 0);
+    if (end == begin || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+// With no stored port, the first serial device present; else the first on-board UART.
+std::string DefaultPortName() {
+    const auto ports = ListSerialPorts();
+    return ports.empty() ? std::string("/dev/ttyS0") : ports.front().path;
+}
+
+} // namespace
+
+int CBrenwickDoc::LoadSettings(ISettingsStore& store) {
+    const auto name = store.GetString(kStringsSection, kPortName);
+    const auto index = store.GetString(kIntsSection, kBaudIndex);
+    std::lock_guard lock(m_SettingsLock);
+    m_ActivePortName = name && !name->empty() ? *name : DefaultPortName();
+    m_ComBaudrateIndex = index ? ParseInt(*index).value_or(0) : 0;
+    return 1;
+}
+
+int CBrenwickDoc::SaveSettings(ISettingsStore& store) {
+    std::string name;
+    int index = 0;
+    {
+        std::lock_guard lock(m_SettingsLock);
+        name = m_ActivePortName;
+        index = m_ComBaudrateIndex;
+    }
+    if (!store.PutString(kStringsSection, kPortName, name)) {
+        return 0;
+    }
+    return store.PutString(kIntsSection, kBaudIndex, std::to_string(index)) ? 1 : 0;
+}
+
+void CBrenwickDoc::SetPortSettings(const std::string& portName, int baudIndex) {
+    std::lock_guard lock(m_SettingsLock);
+    m_ActivePortName = portName;
+    m_ComBaudrateIndex = baudIndex;
+}
+
+std::string CBrenwickDoc::ActivePortName() const {
+    std::lock_guard lock(m_SettingsLock);
+    return m_ActivePortName;
+}
+
+int CBrenwickDoc::ComBaudrateIndex() const {
+    std::lock_guard lock(m_SettingsLock);
+    return m_ComBaudrateIndex;
+}

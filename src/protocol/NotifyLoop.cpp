@@ -1,0 +1,50 @@
+#include "protocol/NotifyLoop.h"
+
+#include "serial/SyncEvent.h"
+
+CNotifyLoop::CNotifyLoop(Handler handler) : m_Handler(std::move(handler)), m_Thread([this] { Run(); }) {}
+
+CNotifyLoop::~CNotifyLoop() {
+    {
+        std::lock_guard lock(m_Mutex);
+        m_Stopping = true;
+    }
+    m_Wake.notify_one();
+    m_Thread.join();
+}
+
+void CNotifyLoop::Post(uint32_t message, uint32_t wParam, intptr_t lParam) {
+    PostTask([this, message, wParam, lParam] { m_Handler(message, wParam, lParam); });
+}
+
+void CNotifyLoop::PostTask(std::function<void()> task) {
+    {
+        std::lock_guard lock(m_Mutex);
+        m_Queue.push_back(std::move(task));
+    }
+    m_Wake.notify_one();
+}
+
+void CNotifyLoop::Invoke(const std::function<void()>& task) {
+    CSyncEvent done(true);
+    PostTask([&] {
+        task();
+        done.Set();
+    });
+    done.Wait(0xFFFFFFFFu);
+}
+
+void CNotifyLoop::Run() {
+    std::unique_lock lock(m_Mutex);
+    for (;;) {
+        m_Wake.wait(lock, [this] { return m_Stopping || !m_Queue.empty(); });
+        if (m_Queue.empty()) {
+            return; // stopping, and everything queued has run
+        }
+        std::function<void()> task = std::move(m_Queue.front());
+        m_Queue.pop_front();
+        lock.unlock();
+        task();
+        lock.lock();
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "devsim/SimulatedDevice.h"
+#include "protocol/BrenwickDoc.h"
+#include "protocol/NotifyLoop.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+// True when done() holds within timeoutMs; checks every few milliseconds.
+template <class Predicate>
+bool WaitUntil(Predicate done, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A document wired the way a front end wires it: port notifications go through an event loop of their own
+// to OnPortEvent, and the port names a simulated device.
+class CLinkRig {
+  public:
+    explicit CLinkRig(DeviceSimOptions options = {}, int baudIndex = 10)
+        : m_Device(std::move(options)), m_Loop([this](uint32_t message, uint32_t wParam, intptr_t lParam) {
+              if (message == protocol::kPortMessage) {
+                  m_Doc.OnPortEvent(wParam & 0xFFFF, lParam);
+              }
+          }) {
+        std::string error;
+        m_Started = m_Device.Start(&error);
+        EXPECT_TRUE(m_Started) << error;
+        m_Doc.m_hNotifyWnd = &m_Loop;
+        m_Doc.SetPortSettings(m_Device.PortPath(), baudIndex);
+    }
+    ~CLinkRig() {
+        // Nothing may be posted to the loop, nor run by it, once the document is gone.
+        m_Doc.StopWorker();
+        m_Doc.ClosePort();
+    }
+    CLinkRig(const CLinkRig&) = delete;
+    CLinkRig& operator=(const CLinkRig&) = delete;
+
+    // Goes on line through the worker and waits for the device to be identified.
+    bool GoOnLine(int timeoutMs = 5000) {
+        m_Doc.StartWorker();
+        m_Doc.PostCommand(Connect);
+        return WaitUntil([this] { return m_Doc.m_LinkState == Connected; }, timeoutMs);
+    }
+
+    CSimulatedDevice m_Device;
+    CBrenwickDoc m_Doc;
+    CNotifyLoop m_Loop;
+    bool m_Started = false;
+};

@@ -1,0 +1,186 @@
+// The document against the simulated device over a real pty, through the same notification path the
+// program uses: handshake, link states and their transitions.
+#include "protocol/LinkRig.h"
+#include "serial/SerialTypes.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(Link, AfterConstructionTheLinkIsOffLine) {
+    CBrenwickDoc doc;
+    EXPECT_EQ(doc.m_LinkState, OffLine);
+    EXPECT_EQ(doc.m_OnLine, 0);
+    EXPECT_EQ(doc.m_ProductIdPending, 1);
+    EXPECT_EQ(doc.GetProgress(), 0);
+}
+
+TEST(Link, TheHandshakeSendsEightRequestsInOrderAndFillsTheDeviceFields) {
+    DeviceSimOptions options;
+    options.name = "Bench Board";
+    options.serial = "SN-0042";
+    options.bootRev = 120;
+    options.flashRev = 300;
+    options.productId[0] = 0x11;
+    options.productId[1] = 0x22;
+    options.productId[2] = 0x33;
+    options.productId[3] = 0x44;
+    options.flashSize = 0x20000;
+    options.pageSize = 512;
+    options.bootLength = 0x2000;
+    CLinkRig rig(options);
+    ASSERT_TRUE(rig.m_Started);
+
+    rig.m_Doc.StartWorker();
+    rig.m_Doc.PostCommand(Connect);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 1; }, 2000));
+    // On line, but the state waits for the first idle handshake.
+    EXPECT_EQ(rig.m_Doc.m_LinkState, OffLine);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+
+    const std::vector<Bytes> expected = {
+        {0x04, 0x20, 0x01, 0x00},       {0x04, 0x20, 0x03, 0x00}, {0x05, 0x20, 0x04, 0x00, 0x00},
+        {0x05, 0x20, 0x04, 0x00, 0x01}, {0x04, 0x20, 0x09, 0x00}, {0x04, 0x20, 0x02, 0x00},
+        {0x05, 0x20, 0x02, 0x03, 0x00}, {0x04, 0x20, 0x05, 0x00},
+    };
+    ASSERT_TRUE(rig.m_Device.WaitForMessages(8, 2000));
+    const auto received = rig.m_Device.ReceivedMessages();
+    ASSERT_GE(received.size(), 8u);
+    EXPECT_EQ(std::vector<Bytes>(received.begin(), received.begin() + 8), expected);
+
+    EXPECT_EQ(rig.m_Doc.TargetName(), "Bench Board");
+    EXPECT_EQ(rig.m_Doc.SerialNumber(), "SN-0042");
+    EXPECT_EQ(rig.m_Doc.m_BootRev, 120);
+    EXPECT_EQ(rig.m_Doc.m_FlashRev, 300);
+    EXPECT_EQ(rig.m_Doc.ProductIdBytes(), (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+    EXPECT_EQ(rig.m_Doc.m_ProductIdPending, 0);
+    EXPECT_EQ(rig.m_Doc.m_FlashSize, 0x20000);
+    EXPECT_EQ(rig.m_Doc.m_PageSize, 512);
+    EXPECT_EQ(rig.m_Doc.m_BootLength, 0x2000);
+}
+
+TEST(Link, DisconnectGoesOffLineAtOnceAndKeepsTheDeviceFields) {
+    CLinkRig rig;
+    ASSERT_TRUE(rig.GoOnLine());
+    rig.m_Doc.PostCommand(Disconnect);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 0; }, 2000));
+    EXPECT_EQ(rig.m_Doc.m_LinkState, OffLine);
+    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    EXPECT_EQ(rig.m_Doc.TargetName(), "Brenwick SIM");
+    EXPECT_EQ(rig.m_Doc.m_PageSize, 256);
+
+    // And back on line with the same object.
+    rig.m_Doc.PostCommand(Connect);
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+}
+
+struct OpenFailureCase {
+    const char* name;
+    std::string port; // "" : the simulated device's
+    int baudIndex;
+    int32_t error;
+};
+
+class OpenFailures : public ::testing::TestWithParam<OpenFailureCase> {};
+
+TEST_P(OpenFailures, ShowPortOpenFailedThenOffLine) {
+    const OpenFailureCase& c = GetParam();
+    CLinkRig rig({}, c.baudIndex);
+    if (!c.port.empty()) {
+        rig.m_Doc.SetPortSettings(c.port, c.baudIndex);
+    }
+    rig.m_Doc.StartWorker();
+    rig.m_Doc.PostCommand(Connect);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == PortOpenFailed; }, 2000));
+    EXPECT_EQ(rig.m_Doc.m_OnLine, 0);
+    EXPECT_EQ(rig.m_Doc.LastOpenError(), c.error);
+    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    // The next idle time-out finds the link off line.
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == OffLine; }, 2000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Connect, OpenFailures,
+    ::testing::Values(OpenFailureCase{"missing_device", "/dev/brenwick-no-such-port", 10, ENOENT},
+                      OpenFailureCase{"baud_index_past_the_table", "", 13, E_INVALIDARG},
+                      OpenFailureCase{"negative_baud_index", "", -1, E_INVALIDARG}),
+    [](const ::testing::TestParamInfo<OpenFailureCase>& p) { return std::string(p.param.name); });
+
+TEST(Link, ABusyPortFailsToOpen) {
+    CLinkRig first;
+    ASSERT_TRUE(first.GoOnLine());
+    CBrenwickDoc second;
+    CNotifyLoop loop([](uint32_t, uint32_t, intptr_t) {});
+    second.m_hNotifyWnd = &loop;
+    second.SetPortSettings(first.m_Device.PortPath(), 10);
+    second.StartWorker();
+    second.PostCommand(Connect);
+    EXPECT_TRUE(WaitUntil([&] { return second.m_LinkState == PortOpenFailed; }, 2000));
+    EXPECT_NE(second.LastOpenError(), 0);
+    second.StopWorker();
+    EXPECT_EQ(first.m_Doc.m_LinkState, Connected);
+}
+
+TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
+    DeviceSimOptions options;
+    options.silent = true;
+    CLinkRig rig(options);
+    rig.m_Doc.StartWorker();
+    rig.m_Doc.PostCommand(Connect);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == NotConnected; }, 3000));
+    const auto received = rig.m_Device.ReceivedMessages();
+    ASSERT_FALSE(received.empty());
+    for (const auto& message : received) {
+        EXPECT_EQ(message, (Bytes{0x04, 0x20, 0x01, 0x00})) << "a request after the unanswered one was sent";
+    }
+    // A device that starts answering is found at the next keep-alive.
+    rig.m_Device.SetSilent(false);
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+}
+
+TEST(Link, StatusRepliesMoveTheLinkState) {
+    // Driven through the receiver directly: header, item code, status byte.
+    const std::pair<uint8_t, LinkState> cases[] = {{16, Programming},       {15, Programming},
+                                                   {128, ProgrammingError}, {14, Connected},
+                                                   {0, Connected},          {255, Connected}};
+    for (const auto& [status, state] : cases) {
+        CBrenwickDoc doc;
+        for (uint8_t b : Bytes{0x05, 0x00, 0x05, 0x00, status}) {
+            doc.FeedByte(b);
+        }
+        EXPECT_EQ(doc.m_LinkState, state) << "status " << int(status);
+    }
+}
+
+TEST(Link, StoppingTheWorkerEndsTheKeepAlive) {
+    CLinkRig rig;
+    ASSERT_TRUE(rig.GoOnLine());
+    rig.m_Doc.StopWorker(); // joins the thread
+    const size_t sent = rig.m_Device.ReceivedCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(rig.m_Device.ReceivedCount(), sent) << "something still polls the device";
+    // The port stays open until the document closes it; starting again resumes the keep-alive.
+    rig.m_Doc.StartWorker();
+    EXPECT_TRUE(rig.m_Device.WaitForMessages(sent + 8, 3000));
+}
+
+TEST(Link, ClosingThePortFromTwoThreadsAtOnceIsSafe) {
+    for (int round = 0; round < 20; ++round) {
+        CLinkRig rig;
+        rig.m_Doc.StartWorker();
+        rig.m_Doc.PostCommand(Connect);
+        ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 1; }, 2000));
+        // The port setup command posts Disconnect and closes the port itself while the worker closes it too.
+        rig.m_Doc.PostCommand(Disconnect);
+        std::thread other([&] { rig.m_Doc.ClosePort(); });
+        rig.m_Doc.ClosePort();
+        other.join();
+        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == OffLine; }, 2000));
+        EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    }
+}
+
+} // namespace
