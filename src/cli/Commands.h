@@ -8,3 +8,6 @@ using CommandArgs = std::vector<std::string>;
 
 int RunMakeBin(const CommandArgs& args);
 int RunInspect(const CommandArgs& args);
+int RunPorts(const CommandArgs& args);
+int RunInfo(const CommandArgs& args);
+int RunFlash(const CommandArgs& args);

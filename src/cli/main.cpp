@@ -15,21 +15,29 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  make-bin FILE [--output PATH]   write the stamped application area as a flat binary file\n"
     "  inspect FILE                    show what a firmware file holds before flashing it\n"
+    "  ports [--json]                  list the serial devices present\n"
+    "  info --port PATH                show what the device on PATH reports about itself\n"
+    "  flash --port PATH [--port PATH ...] FILE\n"
+    "                                  flash FILE into one device, or into several at once\n"
+    "Options of info and flash: --baud RATE (default 115200), --timeout S (default 5), --json.\n"
     "\n"
     "brenwick-cli COMMAND --help shows a command's options; --version shows the version.\n"
     "Exit status: 0 success, 1 device error, 2 usage, 3 firmware file cannot be loaded,\n"
     "4 port cannot be opened, 5 device does not answer, 6 output cannot be written,\n"
-    "7 firmware for another product, 130 interrupted.\n";
+    "7 firmware for another product, 130 interrupted. With several devices the highest-priority\n"
+    "failure decides: 130, 4, 5, 3, 7, 1, then 0.\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
     // A full disk or a file-size limit must end a write with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A closed pipe on standard output must end the run with the output error, not kill it mid-flash.
+    std::signal(SIGPIPE, SIG_IGN);
 
     const std::map<std::string, int (*)(const CommandArgs&)> commands = {
-        {"make-bin", RunMakeBin},
-        {"inspect", RunInspect},
+        {"make-bin", RunMakeBin}, {"inspect", RunInspect}, {"ports", RunPorts},
+        {"info", RunInfo},        {"flash", RunFlash},
     };
     if (argc < 2) {
         std::cerr << kUsage;

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "protocol/BrenwickDoc.h"
+#include "protocol/NotifyLoop.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// How one device's run ended. The order of the values is the order of priority when several devices report
+// different outcomes: the first one listed that any device had decides the exit status.
+enum class SessionResult {
+    Interrupted,
+    PortFailed,
+    NoAnswer,
+    LoadFailed,
+    ProductMismatch,
+    DeviceError,
+    Succeeded,
+};
+
+int ExitCodeFor(SessionResult result);
+// The program's own short text for a result, as the panel would show it.
+const char* ResultText(SessionResult result);
+// The result that decides the exit status of a run over several devices.
+SessionResult WorstOf(SessionResult a, SessionResult b);
+
+// What the device reported about itself during the handshake.
+struct DeviceFacts {
+    std::string name;
+    std::string serialNumber;
+    uint16_t bootRev = 0;
+    uint16_t flashRev = 0;
+    std::array<uint8_t, 4> productId{};
+    int32_t flashSize = 0;
+    int32_t pageSize = 0;
+    int32_t bootLength = 0;
+    int32_t linkState = OffLine;
+};
+
+// One document wired to one port: its own notification loop plays the part of the window thread, and the
+// command's main thread steps it along (connect, identify, program, wait for the device's verdict) without
+// blocking, so that several devices run side by side and a stop signal is seen at once.
+class CDeviceSession {
+  public:
+    enum class Phase { Idle, Opening, Identifying, Programming, AwaitingVerdict, Done };
+    using Clock = std::chrono::steady_clock;
+
+    CDeviceSession(std::string port, int baudIndex, std::chrono::milliseconds answerTimeout);
+    ~CDeviceSession();
+    CDeviceSession(const CDeviceSession&) = delete;
+    CDeviceSession& operator=(const CDeviceSession&) = delete;
+
+    // Opens the firmware file in this session's document; false (and the reason in Message()) when it fails.
+    bool OpenFile(const std::string& path);
+    // Starts the worker and goes on line; with program set, flashes the opened file once the device answers.
+    void Start(bool program);
+    // Moves the run on by what has happened since the last call; true once it has ended.
+    bool Step();
+    // Stops the worker and closes the port; a run that has not ended counts as interrupted.
+    void Interrupt();
+
+    Phase CurrentPhase() const { return m_Phase; }
+    bool Done() const { return m_Phase == Phase::Done; }
+    SessionResult Result() const { return m_Result; }
+    const std::string& Message() const { return m_Message; }
+    const std::string& Port() const { return m_Port; }
+    DeviceFacts Facts() const;
+
+    // Progress of the programming sequence, 0 to 100.
+    int Percent() const;
+    int32_t BytesSent() const;
+    int32_t BytesToSend() const { return m_BytesToSend; }
+    // Seconds since Program was posted (up to the end of the sequence once it has ended).
+    double ProgramSeconds() const;
+    // Seconds since Start (up to the end of the run once it has ended).
+    double TotalSeconds() const;
+
+  private:
+    void Finish(SessionResult result, std::string message);
+    void StepOpening();
+    void StepIdentifying();
+    void BeginProgramming();
+    void StepProgramming();
+    void StepVerdict();
+    bool DeviceAnswered() const;
+    std::string Seconds(std::chrono::milliseconds span) const;
+
+    std::string m_Port;
+    std::chrono::milliseconds m_Timeout;
+    bool m_Program = false;
+    Phase m_Phase = Phase::Idle;
+    SessionResult m_Result = SessionResult::Interrupted;
+    std::string m_Message;
+    Clock::time_point m_Started{};
+    Clock::time_point m_Deadline{};
+    Clock::time_point m_ProgramStarted{};
+    Clock::time_point m_ProgramEnded{};
+    Clock::time_point m_Ended{};
+    int32_t m_BytesToSend = 0;
+    int32_t m_BytesSeen = 0; // the document's counter drops to 0 at the next idle step
+
+    mutable std::mutex m_MessageLock; // the product message comes from the worker thread
+    std::string m_DeviceMessage;
+
+    // The document before the loop: the loop, which delivers to the document, is destroyed first.
+    CBrenwickDoc m_Doc;
+    CNotifyLoop m_Loop;
+};

@@ -1,0 +1,195 @@
+#include "cli/ArgScanner.h"
+#include "cli/Commands.h"
+#include "cli/DeviceSession.h"
+#include "cli/ExitCodes.h"
+#include "cli/FlashReport.h"
+#include "cli/LinkOptions.h"
+#include "cli/Output.h"
+#include "cli/ProgressView.h"
+#include "cli/SessionRunner.h"
+#include "cli/StopSignals.h"
+
+#include <algorithm>
+#include <iostream>
+#include <set>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: brenwick-cli flash --port PATH [--port PATH ...] [--baud RATE] [--timeout S] [--json] FILE\n"
+    "\n"
+    "Flashes FILE (Intel HEX or .bin) into the device on each PATH: goes on line, waits for the device's\n"
+    "flash geometry, reads the file again stamped for it, runs the programming sequence and waits for the\n"
+    "device's verdict at the next status poll. With several --port options every device is flashed at the\n"
+    "same time; a device that fails does not stop the others, and a table shows each device's result.\n"
+    "  --port PATH    a serial device (repeat for several devices)\n"
+    "  --baud RATE    1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200 (default),\n"
+    "                 128000, 230400 or 256000\n"
+    "  --timeout S    how long to wait for a device to answer, in seconds (default 5)\n"
+    "  --json         no progress; one JSON object with each device's result at the end\n"
+    "Progress: a redrawn bar per device on a terminal, plain \"NN%\" lines otherwise.\n"
+    "Exit status: 0 every device flashed, 1 a device reported an error or the sequence failed, 2 usage,\n"
+    "3 the firmware file cannot be loaded, 4 a port cannot be opened, 5 a device does not answer, 6 output\n"
+    "cannot be written, 7 the firmware is for another product, 130 interrupted (Ctrl+C). With several\n"
+    "devices the highest-priority failure decides, in this order: 130, 4, 5, 3, 7, 1, then 0.\n";
+
+int TerminalColumns() {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+std::string StatusFor(const CDeviceSession& s) {
+    switch (s.CurrentPhase()) {
+    case CDeviceSession::Phase::Idle:
+    case CDeviceSession::Phase::Opening:
+        return "Opening the port";
+    case CDeviceSession::Phase::Identifying:
+        return "Connecting";
+    case CDeviceSession::Phase::Programming: {
+        const DeviceFacts facts = s.Facts();
+        return "Programming " + Printable(facts.name) + " SN=" + Printable(facts.serialNumber);
+    }
+    case CDeviceSession::Phase::AwaitingVerdict:
+        return "Waiting for the device's verdict";
+    case CDeviceSession::Phase::Done:
+        break;
+    }
+    return ResultText(s.Result());
+}
+
+ProgressLine LineFor(const CDeviceSession& s) {
+    ProgressLine line;
+    line.status = StatusFor(s);
+    line.total = s.BytesToSend();
+    line.bytes = s.BytesSent();
+    line.percent = s.Percent();
+    line.seconds = s.ProgramSeconds();
+    return line;
+}
+
+struct FlashArgs {
+    std::vector<std::string> ports;
+    LinkOptions link;
+    std::string file;
+};
+
+// Returns the usage error, or "" when the arguments are complete.
+std::string ParseFlashArgs(const CommandArgs& args, FlashArgs& parsed, bool& help) {
+    CArgScanner scan(args);
+    std::string error;
+    while (!scan.Done() && error.empty()) {
+        if (scan.Flag("--help") || scan.Flag("-h")) {
+            help = true;
+            return "";
+        }
+        if (auto value = scan.Value("--port")) {
+            if (value->empty()) {
+                error = "--port needs a device path";
+            } else if (std::find(parsed.ports.begin(), parsed.ports.end(), *value) != parsed.ports.end()) {
+                error = "port " + *value + " is given twice";
+            }
+            parsed.ports.push_back(*value);
+        } else if (ScanLinkOption(scan, parsed.link, &error)) {
+            continue;
+        } else if (scan.IsOption() || !parsed.file.empty()) {
+            error = "unexpected argument '" + scan.Peek() + "'";
+        } else {
+            parsed.file = scan.Positional();
+        }
+    }
+    if (error.empty() && parsed.ports.empty()) {
+        error = "no --port given";
+    }
+    if (error.empty() && parsed.file.empty()) {
+        error = "no firmware file given";
+    }
+    return error;
+}
+
+} // namespace
+
+int RunFlash(const CommandArgs& args) {
+    FlashArgs parsed;
+    bool help = false;
+    const std::string error = ParseFlashArgs(args, parsed, help);
+    if (help) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    if (!error.empty()) {
+        std::cerr << "brenwick-cli flash: " << error << "\n" << kUsage;
+        return kExitUsage;
+    }
+
+    CStopSignals stop; // before any thread exists
+    SessionList sessions;
+    for (const auto& port : parsed.ports) {
+        sessions.push_back(
+            std::make_unique<CDeviceSession>(port, parsed.link.baudIndex, parsed.link.timeout));
+    }
+    // One document per port, each with the file open; the file is read again for each device once its
+    // geometry is known.
+    for (auto& session : sessions) {
+        if (!session->OpenFile(parsed.file)) {
+            std::cerr << "brenwick-cli flash: " << parsed.file << ": " << session->Message() << "\n";
+            return kExitLoadFailed;
+        }
+    }
+
+    const bool json = parsed.link.json;
+    const bool terminal = !json && ::isatty(STDOUT_FILENO) == 1;
+    std::vector<std::string> labels;
+    for (const auto& port : parsed.ports) {
+        labels.push_back(Printable(port));
+    }
+    std::ostream nowhere(nullptr);
+    CProgressView view(json ? nowhere : std::cout, terminal, labels, terminal ? TerminalColumns() : 80);
+    if (!json) {
+        std::cout << "Flashing " << Printable(parsed.file) << " at "
+                  << protocol::BaudRateForIndex(parsed.link.baudIndex) << " baud"
+                  << (sessions.size() > 1 ? " into " + std::to_string(sessions.size()) + " devices" : "")
+                  << "\n";
+    }
+    for (auto& session : sessions) {
+        session->Start(true);
+    }
+    const auto started = CDeviceSession::Clock::now();
+    const bool completed = RunSessions(sessions, stop, [&] {
+        for (size_t k = 0; k < sessions.size(); ++k) {
+            view.Update(k, LineFor(*sessions[k]));
+        }
+        view.Render();
+    });
+    const double seconds = std::chrono::duration<double>(CDeviceSession::Clock::now() - started).count();
+
+    SessionResult worst = SessionResult::Succeeded;
+    int32_t bytes = 0;
+    for (const auto& session : sessions) {
+        worst = WorstOf(worst, session->Result());
+        bytes += session->BytesSent();
+    }
+    const int status = completed ? ExitCodeFor(worst) : kExitInterrupted;
+
+    if (json) {
+        std::cout << FlashJson(parsed.file, sessions, status);
+    } else {
+        if (sessions.size() > 1) {
+            std::cout << SummaryTable(sessions);
+        }
+        const double sendSeconds = sessions.size() == 1 ? sessions.front()->ProgramSeconds() : seconds;
+        std::cout << ClosingLine(bytes, sendSeconds, sessions.size());
+    }
+    std::cout.flush();
+    for (const auto& session : sessions) {
+        if (session->Result() != SessionResult::Succeeded) {
+            std::cerr << "brenwick-cli flash: " << Printable(session->Port()) << ": " << session->Message()
+                      << "\n";
+        }
+    }
+    return FinishOutput(status, "flash");
+}

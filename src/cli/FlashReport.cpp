@@ -1,0 +1,66 @@
+#include "cli/FlashReport.h"
+
+#include "cli/JsonWriter.h"
+#include "cli/Output.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+std::string ClosingLine(int32_t bytes, double seconds, size_t devices) {
+    char text[160];
+    const double rate = seconds > 0 ? bytes / seconds / 1024.0 : 0.0;
+    if (devices == 1) {
+        std::snprintf(text, sizeof text, "Sent %d bytes in %.1f s (%.1f KiB/s)\n", bytes, seconds, rate);
+    } else {
+        std::snprintf(text, sizeof text, "Sent %d bytes to %zu devices in %.1f s (%.1f KiB/s)\n", bytes,
+                      devices, seconds, rate);
+    }
+    return text;
+}
+
+std::string SummaryTable(const SessionList& sessions) {
+    std::vector<std::array<std::string, 5>> rows = {{"PORT", "SERIAL", "RESULT", "BYTES", "TIME"}};
+    for (const auto& s : sessions) {
+        const std::string serial = s->Facts().serialNumber;
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f s", s->TotalSeconds());
+        rows.push_back({Printable(s->Port()), serial.empty() ? "-" : Printable(serial),
+                        ResultText(s->Result()), std::to_string(s->BytesSent()), seconds});
+    }
+    std::array<size_t, 5> widths{};
+    for (const auto& row : rows) {
+        for (size_t k = 0; k < row.size(); ++k) {
+            widths[k] = std::max(widths[k], row[k].size());
+        }
+    }
+    std::string text;
+    for (auto& row : rows) {
+        for (size_t k = 0; k + 1 < row.size(); ++k) {
+            row[k].resize(widths[k], ' ');
+            text += row[k] + "  ";
+        }
+        text += row.back() + "\n";
+    }
+    return text;
+}
+
+std::string FlashJson(const std::string& file, const SessionList& sessions, int exitStatus) {
+    std::vector<std::string> devices;
+    for (const auto& s : sessions) {
+        const DeviceFacts facts = s->Facts();
+        CJsonObject device;
+        device.Text("port", s->Port())
+            .Text("name", facts.name)
+            .Text("serial_number", facts.serialNumber)
+            .Text("result", ResultText(s->Result()))
+            .Number("exit_status", ExitCodeFor(s->Result()))
+            .Text("message", s->Message())
+            .Number("bytes_sent", s->BytesSent())
+            .Real("seconds", s->TotalSeconds());
+        devices.push_back(device.Str());
+    }
+    CJsonObject run;
+    run.Text("file", file).Number("exit_status", exitStatus).Raw("devices", JsonArray(devices));
+    return run.Str() + "\n";
+}

@@ -1,0 +1,29 @@
+#include "cli/Output.h"
+
+#include "cli/ExitCodes.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        out += u < 0x20 || u == 0x7F ? '?' : c;
+    }
+    return out;
+}
+
+int FinishOutput(int status, const char* command) {
+    errno = 0;
+    std::cout.flush();
+    if (!std::cout.good()) {
+        const int reason = errno;
+        std::cerr << "brenwick-cli " << command << ": cannot write the output"
+                  << (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()) << "\n";
+        return status == kExitOk ? kExitWriteFailed : status;
+    }
+    return status;
+}

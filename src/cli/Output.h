@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Device texts may hold any bytes; control characters would move a terminal's cursor or break a line-based
+// log, so they are shown as '?'.
+std::string Printable(std::string_view text);
+
+// Flushes standard output; when anything written to it was lost (a full disk, a closed pipe) the run ends
+// with the output error, unless it already has a worse status to report.
+int FinishOutput(int status, const char* command);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "serial/PortDiscovery.h"
+
+#include <string>
+#include <vector>
+
+// The `ports` listing: one device a line (path, by-id name, USB id, product text, "-" where unknown), or a
+// JSON array of objects with the same fields.
+std::string PortListText(const std::vector<SerialPortInfo>& ports);
+std::string PortListJson(const std::vector<SerialPortInfo>& ports);

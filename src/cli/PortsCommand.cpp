@@ -1,0 +1,44 @@
+#include "cli/ArgScanner.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Output.h"
+#include "cli/PortListFormat.h"
+
+#include <iostream>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: brenwick-cli ports [--json]\n"
+    "\n"
+    "Lists the serial devices present, one a line: device path, /dev/serial/by-id name, USB vendor:product\n"
+    "id and the product text the device reports ('-' where unknown). USB devices come first.\n"
+    "  --json   a JSON array of objects with the fields path, by_id, usb_id, product and usb\n";
+
+} // namespace
+
+int RunPorts(const CommandArgs& args) {
+    CArgScanner scan(args);
+    bool json = false;
+    while (!scan.Done()) {
+        if (scan.Flag("--help") || scan.Flag("-h")) {
+            std::cout << kUsage;
+            return kExitOk;
+        }
+        if (scan.Flag("--json")) {
+            json = true;
+            continue;
+        }
+        std::cerr << "brenwick-cli ports: unexpected argument '" << scan.Peek() << "'\n" << kUsage;
+        return kExitUsage;
+    }
+    const auto ports = ListSerialPorts();
+    if (json) {
+        std::cout << PortListJson(ports);
+    } else if (ports.empty()) {
+        std::cerr << "brenwick-cli ports: no serial devices found\n";
+    } else {
+        std::cout << PortListText(ports);
+    }
+    return FinishOutput(kExitOk, "ports");
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cli/DeviceSession.h"
+#include "cli/StopSignals.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+using SessionList = std::vector<std::unique_ptr<CDeviceSession>>;
+
+// Steps every session about twenty times a second until all have ended, calling tick after each round.
+// A stop signal interrupts every session still running (worker stopped, port closed); returns false then.
+bool RunSessions(SessionList& sessions, CStopSignals& stop, const std::function<void()>& tick);

@@ -1,0 +1,200 @@
+// The command line's own pieces, in process: option values, JSON text, the result priority, the progress
+// output on a pipe and on a terminal, and the port listing.
+#include "cli/CliText.h"
+#include "cli/DeviceSession.h"
+#include "cli/ExitCodes.h"
+#include "cli/JsonWriter.h"
+#include "cli/LinkOptions.h"
+#include "cli/PortListFormat.h"
+#include "cli/ProgressView.h"
+#include "support/CaseName.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+TEST(BaudOption, EveryRateOfTheTableSelectsItsIndexAndNothingElseIsTaken) {
+    const int rates[] = {1200,  2400,  4800,   9600,   14400,  19200, 38400,
+                         56000, 57600, 115200, 128000, 230400, 256000};
+    for (int index = 0; index < 13; ++index) {
+        std::string error;
+        EXPECT_EQ(ParseBaudRate(std::to_string(rates[index]), &error), index) << rates[index];
+        EXPECT_EQ(error, "");
+    }
+    for (const char* bad : {"0", "1199", "115201", "-9600", "9600x", "", "0x2580", " 9600", "99999999999"}) {
+        std::string error;
+        EXPECT_EQ(ParseBaudRate(bad, &error), std::nullopt) << bad;
+        EXPECT_NE(
+            error.find("1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000, 230400, "
+                       "256000"),
+            std::string::npos)
+            << error;
+    }
+    EXPECT_EQ(LinkOptions{}.baudIndex, 9) << "the default is 115200";
+}
+
+TEST(TimeoutOption, SecondsWithDecimals) {
+    const std::pair<const char*, int64_t> good[] = {
+        {"5", 5000}, {"0.5", 500}, {"2.25", 2250}, {"0.0001", 1}, {"3600", 3600000}};
+    for (const auto& [text, ms] : good) {
+        std::string error;
+        const auto value = ParseTimeout(text, &error);
+        ASSERT_TRUE(value.has_value()) << text << ": " << error;
+        EXPECT_EQ(value->count(), ms) << text;
+    }
+    for (const char* bad : {"0", "-1", "", "abc", "1s", "3601", "nan", "inf"}) {
+        std::string error;
+        EXPECT_EQ(ParseTimeout(bad, &error), std::nullopt) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(JsonText, EscapesWhatWouldBreakTheDocument) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "\"plain\""},
+        {"quote \" back \\ slash", "\"quote \\\" back \\\\ slash\""},
+        {"tab\tnew\nline\r", "\"tab\\u0009new\\u000aline\\u000d\""},
+        {std::string("nul\0end", 7), "\"nul\\u0000end\""},
+        {"esc\x1b[31m del\x7f", "\"esc\\u001b[31m del\\u007f\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"bad \xFF \xC3 end", "\"bad \\ufffd \\ufffd end\""},
+        {"overlong \xC0\xAF", "\"overlong \\ufffd\\ufffd\""},
+        {"surrogate \xED\xA0\x80", "\"surrogate \\ufffd\\ufffd\\ufffd\""},
+        {"cut \xE2\x82", "\"cut \\ufffd\\ufffd\""},
+    };
+    for (const auto& [text, json] : cases) {
+        EXPECT_EQ(JsonQuote(text), json) << text;
+    }
+    CJsonObject object;
+    object.Text("a", "x")
+        .Number("n", -7)
+        .Real("r", 1.25)
+        .Bool("b", false)
+        .Null("z")
+        .Raw("list", JsonArray({"1", "2"}));
+    EXPECT_EQ(object.Str(),
+              "{\"a\": \"x\", \"n\": -7, \"r\": 1.25, \"b\": false, \"z\": null, \"list\": [1,\n 2]}");
+    EXPECT_EQ(CJsonObject().Real("inf", 1.0 / 0.0).Str(), "{\"inf\": null}");
+}
+
+TEST(ResultPriority, TheWorstResultDecidesTheExitStatus) {
+    // From the highest priority down; each one wins over every one after it.
+    const std::pair<SessionResult, int> order[] = {
+        {SessionResult::Interrupted, kExitInterrupted},
+        {SessionResult::PortFailed, kExitPortFailed},
+        {SessionResult::NoAnswer, kExitNoAnswer},
+        {SessionResult::LoadFailed, kExitLoadFailed},
+        {SessionResult::ProductMismatch, kExitProductMismatch},
+        {SessionResult::DeviceError, kExitDeviceError},
+        {SessionResult::Succeeded, kExitOk},
+    };
+    for (size_t i = 0; i < std::size(order); ++i) {
+        EXPECT_EQ(ExitCodeFor(order[i].first), order[i].second);
+        for (size_t j = i; j < std::size(order); ++j) {
+            EXPECT_EQ(WorstOf(order[i].first, order[j].first), order[i].first) << i << " " << j;
+            EXPECT_EQ(WorstOf(order[j].first, order[i].first), order[i].first) << i << " " << j;
+        }
+    }
+    EXPECT_STREQ(ResultText(SessionResult::ProductMismatch), "Invalid .hex file for this Product");
+    EXPECT_STREQ(ResultText(SessionResult::PortFailed), "COM Port Failed To Open");
+}
+
+ProgressLine At(int percent, const std::string& status = "Programming") {
+    ProgressLine line;
+    line.status = status;
+    line.total = 1000;
+    line.bytes = percent * 10;
+    line.percent = percent;
+    line.seconds = 1.0;
+    return line;
+}
+
+TEST(PlainProgress, EveryTenPercentStepOnceInOrderWhateverTheJumps) {
+    std::ostringstream out;
+    CProgressView view(out, false, {"/dev/ttyACM0"});
+    ProgressLine connecting;
+    connecting.status = "Connecting";
+    view.Update(0, connecting);
+    for (int percent : {0, 0, 3, 45, 45, 44, 71, 150}) { // the document's figure may pass 100
+        view.Update(0, At(percent));
+    }
+    view.Update(0, At(100, "OK"));
+    view.Render();
+    EXPECT_EQ(out.str(),
+              "Connecting\nProgramming\n0%\n10%\n20%\n30%\n40%\n50%\n60%\n70%\n80%\n90%\n100%\nOK\n");
+}
+
+TEST(PlainProgress, SeveralDevicesAreLabelledByPort) {
+    std::ostringstream out;
+    CProgressView view(out, false, {"/dev/ttyACM0", "/dev/ttyUSB10"});
+    view.Update(1, At(20));
+    view.Update(0, At(0));
+    view.Update(1, At(35, "Programming Error"));
+    EXPECT_EQ(out.str(),
+              "/dev/ttyUSB10: Programming\n/dev/ttyUSB10: 0%\n/dev/ttyUSB10: 10%\n/dev/ttyUSB10: 20%\n"
+              "/dev/ttyACM0: Programming\n/dev/ttyACM0: 0%\n"
+              "/dev/ttyUSB10: 30%\n/dev/ttyUSB10: Programming Error\n");
+}
+
+TEST(TerminalProgress, OneLinePerDeviceRedrawnInPlace) {
+    std::ostringstream out;
+    CProgressView view(out, true, {"/dev/a", "/dev/bb", "/dev/c"}, 100);
+    for (int percent = 0; percent <= 100; percent += 25) {
+        for (size_t row = 0; row < 3; ++row) {
+            view.Update(row, At(row == 1 ? percent / 2 : percent));
+        }
+        view.Render();
+    }
+    view.Update(2, At(100, "OK"));
+    view.Render();
+    const std::string written = out.str();
+    view.Render(); // nothing changed: nothing is written
+    EXPECT_EQ(out.str(), written);
+    const auto screen = cli_text::Screen(written);
+    ASSERT_EQ(screen.size(), 3u) << written;
+    EXPECT_EQ(screen[0], "/dev/a   [########################] 100%  1000/1000 B  1.0 KiB/s  Programming");
+    EXPECT_EQ(screen[1], "/dev/bb  [############............]  50%  500/1000 B  0.5 KiB/s  Programming");
+    EXPECT_EQ(screen[2], "/dev/c   [########################] 100%  1000/1000 B  1.0 KiB/s  OK");
+    // Drawn once, then moved back over the block for each of the five later changes.
+    size_t ups = 0;
+    for (size_t at = written.find("\x1b[3A"); at != std::string::npos; at = written.find("\x1b[3A", at + 1)) {
+        ++ups;
+    }
+    EXPECT_EQ(ups, 5u) << written;
+}
+
+TEST(TerminalProgress, LinesAreCutToTheWidthSoTheyNeverWrap) {
+    const std::string label(60, 'p');
+    ProgressLine line = At(50, "Programming a device with a long name");
+    for (size_t width : {20u, 40u, 79u, 200u}) {
+        const std::string text = CProgressView::BarText(label, line, width);
+        EXPECT_LE(text.size(), width);
+        EXPECT_EQ(text.substr(0, std::min<size_t>(width, 10)), label.substr(0, std::min<size_t>(width, 10)));
+    }
+    EXPECT_EQ(CProgressView::BarText("", At(-5), 200).substr(0, 31), "[........................]   0%");
+}
+
+TEST(PortList, TextColumnsAndJsonFields) {
+    std::vector<SerialPortInfo> ports(3);
+    ports[0] = {"/dev/ttyACM0", "/dev/serial/by-id/usb-Veltmark_Board_123-if00", "1d50:6018", "Board \"7\"",
+                true};
+    ports[1] = {"/dev/ttyUSB10", "", "0403:6001", "", true};
+    ports[2] = {"/dev/ttyS0", "", "", "", false};
+    EXPECT_EQ(PortListText(ports),
+              "/dev/ttyACM0   /dev/serial/by-id/usb-Veltmark_Board_123-if00  1d50:6018  Board \"7\"\n"
+              "/dev/ttyUSB10  -                                              0403:6001  -\n"
+              "/dev/ttyS0     -                                              -          -\n");
+    EXPECT_EQ(PortListJson(ports),
+              "[{\"path\": \"/dev/ttyACM0\", \"usb\": true, \"by_id\": "
+              "\"/dev/serial/by-id/usb-Veltmark_Board_123-if00\", \"usb_id\": \"1d50:6018\", \"product\": "
+              "\"Board \\\"7\\\"\"},\n"
+              " {\"path\": \"/dev/ttyUSB10\", \"usb\": true, \"by_id\": null, \"usb_id\": \"0403:6001\", "
+              "\"product\": null},\n"
+              " {\"path\": \"/dev/ttyS0\", \"usb\": false, \"by_id\": null, \"usb_id\": null, \"product\": "
+              "null}]\n");
+    EXPECT_EQ(PortListJson({}), "[]\n");
+    EXPECT_EQ(PortListText({}), "");
+}
+
+} // namespace
