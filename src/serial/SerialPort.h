@@ -82,6 +82,9 @@ class CSerialPort {
     bool RefusesCall(const SerialCompletion* completion, uint32_t timeout) const {
         return !m_Overlapped.load() && (completion != nullptr || timeout != INFINITE);
     }
+    // Why a read or write cannot start (closed port, refused call, missing buffer), or 0.
+    int32_t CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
+                          const SerialCompletion* completion, uint32_t timeout) const;
     void CloseDevice();
     int32_t InstallDevice(int fd, bool overlapped);
     int32_t WaitLineEvents(int fd, uint32_t timeout);

@@ -32,10 +32,9 @@ class Deadline {
     Clock::time_point m_End;
 };
 
-enum class Ready { Device, Closing, TimedOut, Failed };
-
-// Waits until the device is ready for `events` or the port closes.
-Ready WaitReady(int fd, int closeFd, short events, const Deadline& deadline, int32_t& error) {
+// Waits until the device is ready for `events`: 0, or ERROR_TIMEOUT, ERROR_INVALID_HANDLE when the port
+// closes meanwhile, or the code of a failed wait.
+int32_t WaitReady(int fd, int closeFd, short events, const Deadline& deadline) {
     for (;;) {
         pollfd fds[2] = {{fd, events, 0}, {closeFd, POLLIN, 0}};
         const int n = poll(fds, 2, deadline.RemainingMs());
@@ -43,16 +42,15 @@ Ready WaitReady(int fd, int closeFd, short events, const Deadline& deadline, int
             if (errno == EINTR) {
                 continue;
             }
-            error = LastSerialError();
-            return Ready::Failed;
+            return LastSerialError();
         }
         if (n == 0) {
-            return Ready::TimedOut;
+            return ERROR_TIMEOUT;
         }
         if (fds[1].revents != 0) {
-            return Ready::Closing;
+            return ERROR_INVALID_HANDLE;
         }
-        return Ready::Device; // also on hang-up or error: the next call reports it
+        return 0; // also on hang-up or error: the next call reports it
     }
 }
 
@@ -81,6 +79,17 @@ int32_t CSerialPort::WriteString(const char* text, uint32_t* written, SerialComp
     return WriteBytes(text, length, written, completion, timeout);
 }
 
+int32_t CSerialPort::CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
+                                   const SerialCompletion* completion, uint32_t timeout) const {
+    if (!use.Open()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (RefusesCall(completion, timeout)) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    return buffer == nullptr && size != 0 ? EINVAL : 0;
+}
+
 int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
                                 SerialCompletion* completion, uint32_t timeout) {
     uint32_t unused = 0;
@@ -88,14 +97,8 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
     count = 0;
     m_LastError.store(0);
     DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (RefusesCall(completion, timeout)) {
-        return Finish(ERROR_INVALID_FUNCTION);
-    }
-    if (buffer == nullptr && length != 0) {
-        return Finish(EINVAL);
+    if (const int32_t refused = CheckTransfer(use, buffer, length, completion, timeout); refused != 0) {
+        return Finish(refused);
     }
     const auto* bytes = static_cast<const char*>(buffer);
     const Deadline deadline(timeout);
@@ -118,12 +121,7 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
             rc = LastSerialError();
             break;
         }
-        const Ready ready = WaitReady(use.Fd(), m_CloseFd, POLLOUT, deadline, rc);
-        if (ready == Ready::TimedOut) {
-            rc = ERROR_TIMEOUT;
-        } else if (ready == Ready::Closing) {
-            rc = ERROR_INVALID_HANDLE;
-        }
+        rc = WaitReady(use.Fd(), m_CloseFd, POLLOUT, deadline);
     } while (done < length && rc == 0);
     // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
     if (done > 0) {
@@ -141,14 +139,8 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
     count = 0;
     m_LastError.store(0);
     DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (RefusesCall(completion, timeout)) {
-        return Finish(ERROR_INVALID_FUNCTION);
-    }
-    if (buffer == nullptr && capacity != 0) {
-        return Finish(EINVAL);
+    if (const int32_t refused = CheckTransfer(use, buffer, capacity, completion, timeout); refused != 0) {
+        return Finish(refused);
     }
     const bool blocking = m_ReadMode.load() == ReadTimeoutBlocking;
     auto* bytes = static_cast<char*>(buffer);
@@ -182,12 +174,7 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
         if (!blocking) {
             break;
         }
-        const Ready ready = WaitReady(use.Fd(), m_CloseFd, POLLIN, deadline, rc);
-        if (ready == Ready::TimedOut) {
-            rc = ERROR_TIMEOUT;
-        } else if (ready == Ready::Closing) {
-            rc = ERROR_INVALID_HANDLE;
-        }
+        rc = WaitReady(use.Fd(), m_CloseFd, POLLIN, deadline);
     }
     // Bytes already taken from the driver are handed over even when the wait for the rest failed.
     if (done > 0) {
