@@ -122,8 +122,10 @@ TEST_F(DocImage, MakeBinWritesTheStampedApplicationArea) {
     for (size_t i = 0; i < 0x1238; ++i) {
         sum += bytes[i];
     }
-    const uint32_t stored =
-        bytes[0x1238] | bytes[0x1239] << 8 | bytes[0x123A] << 16 | static_cast<uint32_t>(bytes[0x123B]) << 24;
+    uint32_t stored = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        stored |= static_cast<uint32_t>(bytes[0x1238 + i]) << (8 * i);
+    }
     EXPECT_EQ(stored, sum);
     // The export overwrites the device geometry and leaves the loaded flag alone.
     EXPECT_EQ(m_Doc.m_FlashSize, 0x10000);
