@@ -209,20 +209,21 @@ bool CSimulatedDevice::HandleFrame(const std::vector<uint8_t>& frame, Clock::tim
     if (answer.reply.empty()) {
         return true;
     }
-    if (m_Options.replyDelayMs > 0 &&
-        !WaitUntil(Clock::now() + std::chrono::milliseconds(m_Options.replyDelayMs), m_Wake->Get())) {
+    // The reply goes on the line when the request has arrived (plus any injected delay), however late this
+    // thread woke up: a real device answers at once, so scheduling delays must not add up on every message.
+    const auto replyStart = due + std::chrono::milliseconds(m_Options.replyDelayMs);
+    if (m_Options.replyDelayMs > 0 && !WaitUntil(replyStart, m_Wake->Get())) {
         return false;
     }
-    return SendReply(answer.reply);
+    return SendReply(answer.reply, replyStart);
 }
 
-bool CSimulatedDevice::SendReply(const std::vector<uint8_t>& reply) {
+bool CSimulatedDevice::SendReply(const std::vector<uint8_t>& reply, Clock::time_point start) {
     if (m_Options.verbose) {
         LogLine(HexLine("->", reply));
     }
     const CLineClock line(m_Options.baud);
     const size_t chunk = line.ChunkSize();
-    const auto start = Clock::now();
     for (size_t at = 0; at < reply.size(); at += chunk) {
         const size_t end = std::min(reply.size(), at + chunk);
         // A byte is not there before its last bit has crossed the line.

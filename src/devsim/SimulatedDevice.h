@@ -63,7 +63,8 @@ class CSimulatedDevice {
     void Serve();
     // Both return false when the device must stop serving (stopped, or hung up).
     bool HandleFrame(const std::vector<uint8_t>& frame, std::chrono::steady_clock::time_point due);
-    bool SendReply(const std::vector<uint8_t>& reply);
+    // Writes the reply as if its first bit went on the line at `start`.
+    bool SendReply(const std::vector<uint8_t>& reply, std::chrono::steady_clock::time_point start);
     void HangUp();
     void ClearExclusiveAfterClose();
 
