@@ -57,21 +57,6 @@ void PtyPair::HangUp() {
     master = -1;
 }
 
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[512];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, n);
-    }
-    pclose(pipe);
-    return output;
-}
-
 namespace {
 size_t CountEntries(const char* dir) {
     size_t count = 0;

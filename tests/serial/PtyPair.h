@@ -30,8 +30,6 @@ class PtyPair {
     int slave = -1;
 };
 
-// Runs a command and returns what it printed.
-std::string RunCommand(const std::string& command);
 size_t OpenDescriptorCount();
 size_t ThreadCount();
 // Output speed as the kernel reports it for the tty behind `fd` (TCGETS2 on the test's own descriptor).

@@ -2,6 +2,7 @@
 // reader of the settings.
 #include "PtyPair.h"
 #include "serial/SerialPort.h"
+#include "support/RunCommand.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -21,7 +22,8 @@ bool IsStandardRate(int32_t baud) {
 
 // The settings as stty prints them (`stty -a`).
 std::string SttySettings(const std::string& path) {
-    return RunCommand("stty -F " + path + " -a 2>&1");
+    const CommandResult r = RunCommand("stty -F " + path + " -a");
+    return r.out + r.err;
 }
 
 bool HasWord(const std::string& stty, const std::string& word) {
