@@ -5,6 +5,7 @@
 #include "devsim/HexLog.h"
 #include "devsim/LineClock.h"
 #include "devsim/PtyLine.h"
+#include "image/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -316,18 +317,8 @@ bool CSimulatedDevice::WaitForHangUp(int timeoutMs) const {
 }
 
 bool CSimulatedDevice::WriteFlashFile(const std::string& path, std::string* error) const {
-    const std::vector<uint8_t> flash = Flash();
-    const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
-        return SetError(error, "cannot write " + temp + ": " + std::strerror(errno));
-    }
-    const bool written = std::fwrite(flash.data(), 1, flash.size(), f) == flash.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
-        std::remove(temp.c_str());
-        return SetError(error, "cannot write " + path + ": " + why);
+    if (const int err = WriteFileAtomically(path, Flash()); err != 0) {
+        return SetError(error, "cannot write " + path + ": " + std::strerror(err));
     }
     return true;
 }

@@ -55,7 +55,7 @@ class CFileReader {
   private:
     bool Fill();
 
-    static constexpr size_t kBufferSize = 64 * 1024;
+    static constexpr size_t kBufferSize = size_t{64} * 1024;
     int m_Fd = -1;
     std::unique_ptr<uint8_t[]> m_Buffer = std::make_unique<uint8_t[]>(kBufferSize);
     size_t m_Pos = 0;
