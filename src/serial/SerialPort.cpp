@@ -324,22 +324,22 @@ int32_t CSerialPort::GetHandshaking() {
     return GetLineSetting(codes::DecodeHandshaking);
 }
 
-uint32_t CSerialPort::GetEventMask() {
+template <typename Value>
+Value CSerialPort::GetStoredSetting(const std::atomic<Value>& setting) {
     if (!IsOpen()) {
         m_LastError.store(ERROR_INVALID_HANDLE);
         return 0;
     }
     m_LastError.store(0);
-    return m_EventMask.load();
+    return setting.load();
+}
+
+uint32_t CSerialPort::GetEventMask() {
+    return GetStoredSetting(m_EventMask);
 }
 
 char CSerialPort::GetEventChar() {
-    if (!IsOpen()) {
-        m_LastError.store(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    m_LastError.store(0);
-    return m_EventChar.load();
+    return GetStoredSetting(m_EventChar);
 }
 
 uint32_t CSerialPort::GetEventType() {

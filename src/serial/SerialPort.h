@@ -78,6 +78,9 @@ class CSerialPort {
     // Reads the line state afresh and extracts one setting: -1 when the port is closed or the read failed.
     template <typename Extract>
     int32_t GetLineSetting(Extract extract);
+    // A setting the object keeps itself (no device access): 0 when the port is closed.
+    template <typename Value>
+    Value GetStoredSetting(const std::atomic<Value>& setting);
     // A plain-I/O port takes neither a completion object nor a finite time-out.
     bool RefusesCall(const SerialCompletion* completion, uint32_t timeout) const {
         return !m_Overlapped.load() && (completion != nullptr || timeout != INFINITE);
