@@ -115,7 +115,8 @@ int32_t CSerialPort::InstallDevice(int fd, bool overlapped) {
     UniqueFd epoll(epoll_create1(EPOLL_CLOEXEC));
     UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     UniqueFd closing(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (epoll.Get() < 0 || wake.Get() < 0 || closing.Get() < 0) {
+    UniqueFd cancel(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (epoll.Get() < 0 || wake.Get() < 0 || closing.Get() < 0 || cancel.Get() < 0) {
         return LastSerialError();
     }
     // Edge-triggered input: one wake-up per arrival of bytes, none while read bytes merely wait.
@@ -152,6 +153,7 @@ int32_t CSerialPort::InstallDevice(int fd, bool overlapped) {
     m_EpollFd = epoll.Release();
     m_WakeFd = wake.Release();
     m_CloseFd = closing.Release();
+    m_CancelFd = cancel.Release();
     m_Events.store(0);
     m_EventMask.store(0);
     m_EventChar.store(0);
@@ -186,7 +188,8 @@ void CSerialPort::CloseDevice() {
     close(m_EpollFd);
     close(m_WakeFd);
     close(m_CloseFd);
-    m_EpollFd = m_WakeFd = m_CloseFd = -1;
+    close(m_CancelFd);
+    m_EpollFd = m_WakeFd = m_CloseFd = m_CancelFd = -1;
     m_Overlapped.store(false);
 }
 

@@ -46,6 +46,11 @@ class CSerialPort {
                               uint32_t timeout);
 
     bool IsOpen() const { return m_Handle.load() >= 0; }
+    // Ends the reads and writes that wait for the line at this moment with ERROR_OPERATION_ABORTED; later
+    // ones are not affected. Any thread.
+    int32_t CancelIo();
+    // True once a wait for line events has seen the line hung up (the device went away).
+    bool HungUp() const { return m_HungUp.load(); }
     // The events of the latest completed wait that are in the mask; clears them.
     uint32_t GetEventType();
     // Code of the latest operation on any thread; callers use the returned codes.
@@ -111,6 +116,8 @@ class CSerialPort {
     int m_EpollFd = -1;
     int m_WakeFd = -1;
     int m_CloseFd = -1;
+    int m_CancelFd = -1;                     // signalled by CancelIo
+    std::atomic<uint64_t> m_CancelSerial{0}; // counts CancelIo calls: a transfer compares it with its start
     std::atomic<uint64_t> m_MaskSerial{0};
     static constexpr uint64_t kNotArmed = ~uint64_t{0};
     std::atomic<uint64_t> m_ArmedSerial{kNotArmed};

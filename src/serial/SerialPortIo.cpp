@@ -32,12 +32,32 @@ class Deadline {
     Clock::time_point m_End;
 };
 
+void DrainCounter(int fd) {
+    uint64_t value = 0;
+    while (read(fd, &value, sizeof value) > 0) {
+    }
+}
+
+// What a transfer waits on besides the device: the close signal, and the cancel signal with the count of
+// cancels it started under (a cancel from before it started is stale and only drained).
+struct TransferSignals {
+    int closeFd;
+    int cancelFd;
+    const std::atomic<uint64_t>& cancelSerial;
+    uint64_t startSerial;
+
+    bool Cancelled() const { return cancelSerial.load() != startSerial; }
+};
+
 // Waits until the device is ready for `events`: 0, or ERROR_TIMEOUT, ERROR_INVALID_HANDLE when the port
-// closes meanwhile, or the code of a failed wait.
-int32_t WaitReady(int fd, int closeFd, short events, const Deadline& deadline) {
+// closes meanwhile, ERROR_OPERATION_ABORTED when the transfer is cancelled, or the code of a failed wait.
+int32_t WaitReady(int fd, const TransferSignals& signals, short events, const Deadline& deadline) {
     for (;;) {
-        pollfd fds[2] = {{fd, events, 0}, {closeFd, POLLIN, 0}};
-        const int n = poll(fds, 2, deadline.RemainingMs());
+        if (signals.Cancelled()) {
+            return ERROR_OPERATION_ABORTED;
+        }
+        pollfd fds[3] = {{fd, events, 0}, {signals.closeFd, POLLIN, 0}, {signals.cancelFd, POLLIN, 0}};
+        const int n = poll(fds, 3, deadline.RemainingMs());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -49,6 +69,15 @@ int32_t WaitReady(int fd, int closeFd, short events, const Deadline& deadline) {
         }
         if (fds[1].revents != 0) {
             return ERROR_INVALID_HANDLE;
+        }
+        if (fds[2].revents != 0) {
+            if (signals.Cancelled()) {
+                return ERROR_OPERATION_ABORTED;
+            }
+            DrainCounter(signals.cancelFd);
+            if (fds[0].revents == 0) {
+                continue;
+            }
         }
         return 0; // also on hang-up or error: the next call reports it
     }
@@ -62,13 +91,19 @@ void Complete(SerialCompletion* completion, int32_t result, uint32_t transferred
     }
 }
 
-void DrainCounter(int fd) {
-    uint64_t value = 0;
-    while (read(fd, &value, sizeof value) > 0) {
-    }
-}
-
 } // namespace
+
+int32_t CSerialPort::CancelIo() {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    m_CancelSerial.fetch_add(1);
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t signalled = write(m_CancelFd, &one, sizeof one);
+    return Finish(0);
+}
 
 int32_t CSerialPort::WriteString(const char* text, uint32_t* written, SerialCompletion* completion,
                                  uint32_t timeout) {
@@ -102,6 +137,7 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
     }
     const auto* bytes = static_cast<const char*>(buffer);
     const Deadline deadline(timeout);
+    const TransferSignals signals{m_CloseFd, m_CancelFd, m_CancelSerial, m_CancelSerial.load()};
     uint32_t done = 0;
     int32_t rc = 0;
     do {
@@ -121,7 +157,7 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
             rc = LastSerialError();
             break;
         }
-        rc = WaitReady(use.Fd(), m_CloseFd, POLLOUT, deadline);
+        rc = WaitReady(use.Fd(), signals, POLLOUT, deadline);
     } while (done < length && rc == 0);
     // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
     if (done > 0) {
@@ -145,6 +181,7 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
     const bool blocking = m_ReadMode.load() == ReadTimeoutBlocking;
     auto* bytes = static_cast<char*>(buffer);
     const Deadline deadline(timeout);
+    const TransferSignals signals{m_CloseFd, m_CancelFd, m_CancelSerial, m_CancelSerial.load()};
     uint32_t done = 0;
     int32_t rc = 0;
     while (done < capacity && rc == 0) {
@@ -174,7 +211,7 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
         if (!blocking) {
             break;
         }
-        rc = WaitReady(use.Fd(), m_CloseFd, POLLIN, deadline);
+        rc = WaitReady(use.Fd(), signals, POLLIN, deadline);
     }
     // Bytes already taken from the driver are handed over even when the wait for the rest failed.
     if (done > 0) {

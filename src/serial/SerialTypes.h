@@ -13,6 +13,7 @@ inline constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 inline constexpr int32_t ERROR_SUCCESS = 0;
 inline constexpr int32_t ERROR_INVALID_FUNCTION = 1; // completion object or finite time-out on a plain port
 inline constexpr int32_t ERROR_INVALID_HANDLE = 6;   // the port is not open
+inline constexpr int32_t ERROR_OPERATION_ABORTED = 995; // CancelIo ended the transfer
 inline constexpr int32_t ERROR_ALREADY_INITIALIZED = 1247;
 inline constexpr int32_t ERROR_TIMEOUT = 1460;
 inline constexpr int32_t E_INVALIDARG = static_cast<int32_t>(0x80070057u);

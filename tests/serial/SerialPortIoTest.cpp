@@ -2,8 +2,10 @@
 #include "PtyPair.h"
 #include "serial/SerialPort.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <string>
+#include <termios.h>
 #include <thread>
 
 namespace {
@@ -212,6 +214,48 @@ TEST_F(SerialOverlappedTest, HungUpDeviceFailsReadsAndWrites) {
     EXPECT_EQ(count, 0u);
     EXPECT_NE(port.WaitEvent(nullptr, INFINITE), 0); // ends instead of waiting forever
     EXPECT_EQ(port.ClosePort(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// A line whose far end stopped taking bytes: output is suspended, so writes block once nothing fits.
+class StoppedLineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(port.OpenPort(pty.path.c_str(), 32768, 32768, true), 0);
+        ASSERT_EQ(port.SetupLine(115200, 8, ParityNone, StopBitsOne), 0);
+        ASSERT_EQ(::tcflow(pty.slave, TCOOFF), 0);
+    }
+    void TearDown() override { ::tcflow(pty.slave, TCOON); }
+
+    PtyPair pty;
+    CSerialPort port;
+    std::vector<char> message = std::vector<char>(8192, 'x');
+};
+
+TEST_F(StoppedLineTest, AFiniteTimeOutEndsTheWriteAndCancelEndsAnUnlimitedOne) {
+    uint32_t written = 1;
+    EXPECT_EQ(port.WriteBytes(message.data(), 8192, &written, nullptr, 200), ERROR_TIMEOUT);
+    EXPECT_EQ(written, 0u);
+
+    std::atomic<int32_t> code{-1};
+    std::thread writer([&] { code = port.WriteBytes(message.data(), 8192, nullptr, nullptr, INFINITE); });
+    // Cancel until the writer has left: the first cancel may come before its write started waiting.
+    bool left = false;
+    for (int tries = 0; tries < 500 && !left; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(port.CancelIo(), 0);
+        left = code != -1;
+    }
+    writer.join();
+    EXPECT_EQ(code, ERROR_OPERATION_ABORTED);
+    // A cancel affects only what waits at that moment: the next write times out as usual.
+    EXPECT_EQ(port.WriteBytes(message.data(), 8192, &written, nullptr, 50), ERROR_TIMEOUT);
+    ::tcflow(pty.slave, TCOON);
+    EXPECT_EQ(port.WriteBytes("ok", 2, &written, nullptr, 1000), 0);
+    EXPECT_EQ(pty.ReceiveAtDevice(500), "ok");
 }
 
 } // namespace
