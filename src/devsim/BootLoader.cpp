@@ -99,11 +99,14 @@ DeviceAnswer CBootLoader::OnControl(std::span<const uint8_t> message) {
         m_Pages = 0;
         m_PageErrors = 0;
         return Answer(kEmptyAck, "prepare: flash erased");
-    case kPhaseBegin:
+    case kPhaseBegin: {
         m_Status = status::Programming;
         m_Pages = 0;
         m_PageErrors = 0;
-        return Answer(kEmptyAck, "begin");
+        DeviceAnswer answer = Answer(kEmptyAck, "begin");
+        answer.began = true;
+        return answer;
+    }
     case kPhaseEnd:
         return EndSession();
     default:

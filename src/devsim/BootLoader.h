@@ -16,6 +16,7 @@ struct DeviceAnswer {
     std::vector<uint8_t> reply; // empty: no answer
     bool hangUp = false;        // close the line instead of answering
     bool finished = false;      // an End was handled: the verdict is in Status()
+    bool began = false;         // a Begin was handled: a programming run has opened
     std::string note;           // for the log: what happened beyond the reply, if anything
 };
 

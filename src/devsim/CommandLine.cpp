@@ -102,6 +102,9 @@ const ValueOption kValueOptions[] = {
     {"--reply-delay",
      [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.replyDelayMs); },
      "milliseconds"},
+    {"--quiet-after-end",
+     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.quietAfterEndMs); },
+     "milliseconds"},
     {"--baud", [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.baud); },
      "a baud rate"},
     {"--flash-out",
@@ -141,6 +144,10 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
         }
         if (arg == "--silent") {
             parsed.options.silent = true;
+            continue;
+        }
+        if (arg == "--stall-after-begin") {
+            parsed.options.stallAfterBegin = true;
             continue;
         }
         const std::string_view name = arg.substr(0, arg.find('='));
@@ -189,6 +196,8 @@ std::string UsageText() {
            "  --nak-page K           reject page K of each run (pages count from 1)\n"
            "  --hang-up-page K       close the line on receiving page K, then exit\n"
            "  --reply-delay MS       wait MS milliseconds before each reply\n"
+           "  --stall-after-begin    stop reading the line once Begin is answered\n"
+           "  --quiet-after-end MS   answer nothing for MS milliseconds after End\n"
            "  --baud RATE            pace both directions like a UART at RATE baud\n"
            "  -v, --verbose          log every message in and out on standard error, in hex\n"
            "  -h, --help             show this text\n";

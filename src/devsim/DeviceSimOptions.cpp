@@ -25,6 +25,9 @@ bool ValidateOptions(const DeviceSimOptions& o, std::string* error) {
     if (o.nakPage < 0 || o.hangUpPage < 0) {
         return fail("page numbers count from 1 (0 = off)");
     }
+    if (o.quietAfterEndMs < 0 || o.quietAfterEndMs > kMaxReplyDelayMs) {
+        return fail("quiet time after End must be between 0 and " + std::to_string(kMaxReplyDelayMs) + " ms");
+    }
     if (o.replyDelayMs < 0 || o.replyDelayMs > kMaxReplyDelayMs) {
         return fail("reply delay must be between 0 and " + std::to_string(kMaxReplyDelayMs) + " ms");
     }

@@ -15,14 +15,16 @@ struct DeviceSimOptions {
     int32_t flashSize = 0x40000;
     int32_t pageSize = 256;
     int32_t bootLength = 0x4000;
-    bool silent = false;  // answers nothing at all
-    int nakPage = 0;      // pages count from 1 after each Begin; 0 = off
-    int hangUpPage = 0;   // closes the line on receiving that page; 0 = off
-    int replyDelayMs = 0; // extra delay before each reply
-    int baud = 0;         // 0 = unpaced; else 10 bits of line time per byte, both ways
-    std::string flashOut; // the whole flash is written here at End (and by the program at exit)
-    bool verbose = false; // every message in and out on standard error, in hex
-    std::string linkPath; // a symlink to the port, replaced if one exists, removed at Stop
+    bool silent = false;          // answers nothing at all
+    int nakPage = 0;              // pages count from 1 after each Begin; 0 = off
+    int hangUpPage = 0;           // closes the line on receiving that page; 0 = off
+    int replyDelayMs = 0;         // extra delay before each reply
+    bool stallAfterBegin = false; // stops reading the line once Begin is answered, as a wedged device does
+    int quietAfterEndMs = 0;      // answers nothing for this long after End (busy writing, or restarting)
+    int baud = 0;                 // 0 = unpaced; else 10 bits of line time per byte, both ways
+    std::string flashOut;         // the whole flash is written here at End (and by the program at exit)
+    bool verbose = false;         // every message in and out on standard error, in hex
+    std::string linkPath;         // a symlink to the port, replaced if one exists, removed at Stop
 };
 
 namespace devsim {

@@ -16,6 +16,7 @@
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace devsim;
@@ -115,7 +116,10 @@ void CSimulatedDevice::Serve() {
             timeoutMs = static_cast<int>(
                 std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         }
-        pollfd p[3] = {{master, POLLIN, 0}, {m_Wake->Get(), POLLIN, 0}, {m_CloseWatch->Get(), POLLIN, 0}};
+        // A stalled device leaves the line alone (not even a hang-up is looked at): what the host writes
+        // piles up until its writes block.
+        const int lineFd = m_Stalled ? -1 : master;
+        pollfd p[3] = {{lineFd, POLLIN, 0}, {m_Wake->Get(), POLLIN, 0}, {m_CloseWatch->Get(), POLLIN, 0}};
         const int r = ::poll(p, 3, timeoutMs);
         if (r < 0) {
             if (errno == EINTR) {
@@ -174,7 +178,7 @@ bool CSimulatedDevice::HandleFrame(const std::vector<uint8_t>& frame, Clock::tim
     if (m_Options.verbose) {
         LogLine(HexLine("<-", frame));
     }
-    if (m_Silent.load()) {
+    if (m_Silent.load() || Clock::now() < m_QuietUntil) {
         return true;
     }
     if (!WaitUntil(due, m_Wake->Get())) {
@@ -206,6 +210,15 @@ bool CSimulatedDevice::HandleFrame(const std::vector<uint8_t>& frame, Clock::tim
     if (answer.hangUp) {
         HangUp();
         return false;
+    }
+    if (answer.began && m_Options.stallAfterBegin) {
+        // The line stops taking bytes, as a wedged device or a deasserted handshake line does: the host's
+        // writes block at once.
+        m_Stalled = true;
+        ::tcflow(m_Pty->slave.Get(), TCOOFF);
+    }
+    if (answer.finished && m_Options.quietAfterEndMs > 0) {
+        m_QuietUntil = due + std::chrono::milliseconds(m_Options.quietAfterEndMs);
     }
     if (answer.reply.empty()) {
         return true;

@@ -89,6 +89,8 @@ class CSimulatedDevice {
     bool m_Serving = false;                       // guarded by m_Mutex
 
     std::atomic<bool> m_Silent{false};
+    bool m_Stalled = false;                               // device thread only: the line is no longer read
+    std::chrono::steady_clock::time_point m_QuietUntil{}; // device thread only: no answers before then
     std::atomic<bool> m_HungUp{false};
     bool m_Started = false;
 };
