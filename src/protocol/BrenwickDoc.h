@@ -2,6 +2,7 @@
 
 #include "image/FirmwareImage.h"
 #include "image/LoadResult.h"
+#include "protocol/DocSnapshot.h"
 #include "protocol/ProtocolTypes.h"
 #include "protocol/SettingsStore.h"
 #include "serial/NotifyTarget.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,16 +29,6 @@ struct MakeBinOutcome {
     LoadResult load;    // why the file did not load
     int errnoValue = 0; // why the output could not be written
     size_t bytes = 0;   // bytes written
-};
-
-// Why the last programming sequence stopped, for front ends that say more than "Programming Error".
-enum class SequenceResult {
-    NotRun,
-    Succeeded,
-    ProductMismatch, // the image is for another product: nothing was sent
-    BadPageSize,     // the device reported a page size no message can carry: nothing was sent
-    NoRelease,       // a message was not answered (or refused) in time, or could not be written
-    Stopped,         // the worker was told to stop
 };
 
 // The one document: the firmware image, the link to the device and the port settings. The front end gives
@@ -87,6 +79,11 @@ class CBrenwickDoc {
     // A port notification (message 1044), on the notification target's thread.
     void OnPortEvent(uint32_t eventCode, intptr_t lParam);
     int32_t GetProgress() const;
+    // Everything a front end shows, taken together.
+    DocSnapshot Snapshot() const;
+    // Bytes a sequence sends for the device's geometry: whole pages from the end of the boot area up to
+    // and including the byte sum behind the image.
+    int32_t BytesToSend(int32_t bootLength, int32_t pageSize) const;
     // Closes the port from the front end (the port setup command does so after posting Disconnect); safe
     // while the worker closes it too.
     void ClosePort();
@@ -131,6 +128,7 @@ class CBrenwickDoc {
     std::atomic<int32_t> m_RxActive{0};
     std::atomic<int32_t> m_RxState{0};
     std::atomic<int32_t> m_Command{None};
+    std::atomic<int32_t> m_RunningCommand{None}; // the command the worker carries out now
     int32_t m_RxExpected = 0;
     int32_t m_RxCount = 0;
     std::atomic<int32_t> m_BytesSent{0};
@@ -147,13 +145,21 @@ class CBrenwickDoc {
     bool PauseUnlessStopped(uint32_t timeoutMs);
     bool SendProgramControl(ProgramPhase phase);
     bool SendPage(int32_t offset, int32_t pageSize);
+    bool SendPages(int32_t bootLength, int32_t pageSize);
+    void SetBytesSent(int32_t sent);
+    // Why a sequence must not start (nothing is sent then), or nothing.
+    std::optional<SequenceResult> RefusedSequence(int32_t bootLength, int32_t pageSize);
+    SequenceResult RunSequence(int32_t bootLength, int32_t pageSize);
     void SetText(std::string& field, const uint8_t* text, int length);
     void ActOnControlItem(const uint8_t* message, int length);
 
     LoadResult m_LastLoad;
     std::string m_PathName; // the document's title and recent-file entry
     bool m_Modified = false;
+    std::mutex m_CommandLock; // the command slot, the running command and the image-in-use flag move together
     std::atomic<bool> m_ImageInUse{false};
+    std::atomic<int32_t> m_LineBaud{0};       // the rate the port was set up with: it bounds every write
+    std::atomic<bool> m_LinkLost{false};      // a send found the line hung up: the device went away
     std::atomic<bool> m_StopRequested{false}; // StopWorker ends handshakes and sequences between messages
 
     mutable std::mutex m_SettingsLock; // the port settings, read by the worker at Connect
@@ -164,6 +170,9 @@ class CBrenwickDoc {
     std::string m_TargetName;
     std::string m_SerialNumber;
 
+    mutable std::mutex m_ProgressLock; // bytes sent and bytes to send change together
+    int32_t m_BytesToSend = 0;
+
     std::function<void(const std::string&)> m_ShowMessage;
     std::atomic<int32_t> m_LastOpenError{0};
     std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
@@ -171,8 +180,9 @@ class CBrenwickDoc {
     CSyncEvent m_hCommandEvent{false};
     CSyncEvent m_hResponseEvent{false};
     CSyncEvent m_StopEvent{true}; // wakes the pauses of the programming sequence when the worker stops
-    std::mutex m_PortLock;        // one port read or write at a time
-    std::mutex m_CloseLock;       // one close at a time, from the worker or the front end
+    CSyncEvent m_WorkerExited{true};
+    std::mutex m_PortLock;  // one port read or write at a time
+    std::mutex m_CloseLock; // one close at a time, from the worker or the front end
     uint8_t m_RxBuffer[protocol::kRxBufferSize] = {};
     uint8_t m_TxBuffer[protocol::kTxBufferSize] = {};
     std::thread m_pWorkerThread;

@@ -3,6 +3,27 @@
 #include "protocol/MessageFrame.h"
 #include "serial/SerialTypes.h"
 
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+// How long one write may wait for the line: twice the message's time on the wire at the port's rate, and
+// never less than a floor. A device that stops reading makes the write time out instead of holding the
+// worker for ever.
+uint32_t WriteTimeoutMs(uint32_t length, int32_t baud) {
+    const uint64_t bitsPerSecond = static_cast<uint64_t>(std::max<int32_t>(baud, 50));
+    const uint64_t wireMs = uint64_t{length} * 10u * 1000u / bitsPerSecond;
+    return static_cast<uint32_t>(protocol::kWriteTimeoutFloorMs + 2 * wireMs);
+}
+
+// Codes with which a write finds the device gone: the line was hung up or the device node removed.
+bool LineGone(int32_t code) {
+    return code == EIO || code == ENXIO || code == ENODEV;
+}
+
+} // namespace
+
 bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
     const auto length = static_cast<uint32_t>(frame::SendLength(message));
     if (!m_Port.IsOpen()) {
@@ -14,12 +35,12 @@ bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
     const uint8_t* at = message;
     for (int allowance = protocol::kWriteRetries; remaining > 0; --allowance) {
         uint32_t written = 0;
-        int32_t code = 0;
-        {
-            std::lock_guard lock(m_PortLock);
-            code = m_Port.WriteBytes(at, remaining, &written, nullptr, INFINITE);
-        }
+        // The port takes a write and a read at the same time, so a write that waits for the line does not
+        // hold the lock the receiver needs.
+        const int32_t code =
+            m_Port.WriteBytes(at, remaining, &written, nullptr, WriteTimeoutMs(remaining, m_LineBaud));
         if (code != 0) {
+            m_LinkLost = LineGone(code) || m_Port.HungUp();
             return false;
         }
         remaining -= written;
@@ -32,7 +53,11 @@ bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
             return false;
         }
     }
-    return m_hResponseEvent.Wait(protocol::kReplyTimeoutMs);
+    if (m_hResponseEvent.Wait(protocol::kReplyTimeoutMs)) {
+        return true;
+    }
+    m_LinkLost = m_Port.HungUp();
+    return false;
 }
 
 void CBrenwickDoc::OnPortEvent(uint32_t eventCode, intptr_t /*lParam*/) {

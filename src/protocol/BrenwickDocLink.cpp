@@ -34,6 +34,7 @@ void CBrenwickDoc::StartWorker() {
     }
     m_StopRequested = false;
     m_StopEvent.Reset();
+    m_WorkerExited.Reset();
     m_WorkerRunning = 1;
     m_pWorkerThread = std::thread([this] { WorkerLoop(); });
 }
@@ -46,16 +47,20 @@ void CBrenwickDoc::StopWorker() {
     m_StopRequested = true;
     m_StopEvent.Set();
     PostCommand(None);
-    // The handshake, the sequence and their pauses look at the stop flag between messages, so this ends
-    // within one reply time-out; joining makes sure no worker outlives the document.
+    // The handshake, the sequence and their pauses look at the stop flag between messages; a write that a
+    // device which stopped reading holds up is cancelled, again until the worker has seen the flag, since a
+    // write may start just after a cancel. Joining makes sure no worker outlives the document.
+    do {
+        m_Port.CancelIo();
+    } while (!m_WorkerExited.Wait(protocol::kStopCancelEveryMs));
     m_pWorkerThread.join();
 }
 
 void CBrenwickDoc::PostCommand(WorkerCommand command) {
-    if (command == Program) {
-        m_ImageInUse = true; // from now until the worker is done with it, the image must stay as it is
-    }
+    std::lock_guard lock(m_CommandLock);
     m_Command = command;
+    // From the moment Program is posted until the worker is done with it, the image must stay as it is.
+    m_ImageInUse = command == Program || m_RunningCommand == Program;
     m_hCommandEvent.Set();
 }
 
@@ -66,11 +71,19 @@ void CBrenwickDoc::WorkerLoop() {
             IdleWork();
             continue;
         }
-        // A command posted while this one runs overwrites the slot and is dropped with it.
-        RunCommand(m_Command);
-        m_Command = None;
-        m_ImageInUse = false;
+        int32_t command = None;
+        {
+            std::lock_guard lock(m_CommandLock);
+            command = m_Command.exchange(None);
+            m_RunningCommand = command;
+        }
+        RunCommand(command);
+        // A command posted while this one ran stays in the slot and runs next.
+        std::lock_guard lock(m_CommandLock);
+        m_RunningCommand = None;
+        m_ImageInUse = m_Command == Program;
     }
+    m_WorkerExited.Set();
 }
 
 void CBrenwickDoc::IdleWork() {
@@ -85,7 +98,7 @@ void CBrenwickDoc::IdleWork() {
             m_LinkState = NotConnected;
         }
     }
-    m_BytesSent = 0;
+    SetBytesSent(0);
 }
 
 void CBrenwickDoc::RunCommand(int32_t command) {
@@ -130,6 +143,7 @@ void CBrenwickDoc::OpenLink() {
     m_ProductId = protocol::kDefaultProductId;
     m_ProductIdPending = 1;
     m_LastOpenError = 0;
+    m_LinkLost = false;
 
     std::string name;
     int baudIndex = 0;
@@ -151,6 +165,7 @@ void CBrenwickDoc::OpenLink() {
         m_LastOpenError = opened;
         return;
     }
+    m_LineBaud = baud;
     if (const int32_t setup = m_Port.SetupLine(baud, 8, 0, 0); setup != 0) {
         m_LastOpenError = setup;
         m_Port.ClosePort();
@@ -189,12 +204,4 @@ bool CBrenwickDoc::PollStatus() {
 bool CBrenwickDoc::PauseUnlessStopped(uint32_t timeoutMs) {
     m_StopEvent.Wait(timeoutMs);
     return !Stopping();
-}
-
-int32_t CBrenwickDoc::GetProgress() const {
-    const int32_t span = m_Firmware.m_ImageLen - m_BootLength;
-    if (span <= 0) {
-        return 0;
-    }
-    return static_cast<int32_t>(int64_t{m_BytesSent} * 100 / span);
 }

@@ -12,6 +12,19 @@ constexpr const char* kWrongProduct = "Invalid .hex file for this Product";
 
 } // namespace
 
+int32_t CBrenwickDoc::BytesToSend(int32_t bootLength, int32_t pageSize) const {
+    const int64_t span = int64_t{m_Firmware.m_ImageLen} + 4 - bootLength; // the byte sum goes along
+    if (pageSize <= 0 || span <= 0) {
+        return 0;
+    }
+    return static_cast<int32_t>((span + pageSize - 1) / pageSize * pageSize);
+}
+
+void CBrenwickDoc::SetBytesSent(int32_t sent) {
+    std::lock_guard lock(m_ProgressLock);
+    m_BytesSent = sent;
+}
+
 bool CBrenwickDoc::SendProgramControl(ProgramPhase phase) {
     if (Stopping()) {
         return false;
@@ -32,53 +45,65 @@ bool CBrenwickDoc::SendPage(int32_t offset, int32_t pageSize) {
         std::memcpy(data, image.data() + offset, static_cast<size_t>(available));
     }
     std::memset(data + available, 0xFF, static_cast<size_t>(pageSize - available));
-    m_BytesSent += pageSize;
+    SetBytesSent(m_BytesSent + pageSize);
     frame::BuildDataItemHeader(m_TxBuffer, pageSize, m_Firmware.m_FlashBase + static_cast<uint32_t>(offset));
     return SendAndWait(m_TxBuffer);
 }
 
-bool CBrenwickDoc::ProgramDevice() {
-    m_LastSequence = SequenceResult::NoRelease;
-    // The device's values as they stand now; a stray reply during the run must not move the pages.
-    const int32_t bootLength = m_BootLength;
-    const int32_t pageSize = m_PageSize;
-    const int32_t end = m_Firmware.m_ImageLen + 4; // the byte sum goes along
+bool CBrenwickDoc::SendPages(int32_t bootLength, int32_t pageSize) {
+    const int32_t end = bootLength + BytesToSend(bootLength, pageSize);
+    for (int32_t offset = bootLength; offset < end; offset += pageSize) {
+        if (!SendPage(offset, pageSize)) {
+            return false;
+        }
+    }
+    return true;
+}
 
+std::optional<SequenceResult> CBrenwickDoc::RefusedSequence(int32_t bootLength, int32_t pageSize) {
     if (m_ProductIdPending == 0 && m_Firmware.ProductId(bootLength) != ProductIdBytes()) {
         if (m_ShowMessage) {
             m_ShowMessage(kWrongProduct); // the front end shows it; the worker waits until it is closed
         }
-        m_LastSequence = SequenceResult::ProductMismatch;
-        return false;
+        return SequenceResult::ProductMismatch;
     }
     // A page must fit one message: a page size of 0 would never end, a larger one would not fit the frame.
     if (pageSize < 1 || pageSize > protocol::kMaxPageSize || bootLength < 0) {
-        m_LastSequence = SequenceResult::BadPageSize;
-        return false;
+        return SequenceResult::BadPageSize;
     }
+    // The device would refuse the last pages only after taking all the others: refuse before Prepare.
+    const int32_t flashSize = m_FlashSize;
+    if (flashSize > 0 && int64_t{bootLength} + BytesToSend(bootLength, pageSize) > flashSize) {
+        return SequenceResult::TooLarge;
+    }
+    return std::nullopt;
+}
 
-    m_BytesSent = 0;
-    if (!SendProgramControl(ProgramPhase::Prepare) || !PauseUnlessStopped(protocol::kPreparePauseMs) ||
-        !SendProgramControl(ProgramPhase::Begin)) {
-        if (Stopping()) {
-            m_LastSequence = SequenceResult::Stopped;
-        }
-        return false;
+SequenceResult CBrenwickDoc::RunSequence(int32_t bootLength, int32_t pageSize) {
+    if (const auto refused = RefusedSequence(bootLength, pageSize)) {
+        return *refused;
     }
-    for (int32_t offset = bootLength; offset < end; offset += pageSize) {
-        if (!SendPage(offset, pageSize)) {
-            if (Stopping()) {
-                m_LastSequence = SequenceResult::Stopped;
-            }
-            return false;
-        }
+    {
+        std::lock_guard lock(m_ProgressLock);
+        m_BytesSent = 0;
+        m_BytesToSend = BytesToSend(bootLength, pageSize);
     }
-    if (!SendProgramControl(ProgramPhase::End)) {
-        if (Stopping()) {
-            m_LastSequence = SequenceResult::Stopped;
-        }
-        return false;
+    const bool sent = SendProgramControl(ProgramPhase::Prepare) &&
+                      PauseUnlessStopped(protocol::kPreparePauseMs) &&
+                      SendProgramControl(ProgramPhase::Begin) && SendPages(bootLength, pageSize) &&
+                      SendProgramControl(ProgramPhase::End);
+    if (sent) {
+        return SequenceResult::Succeeded;
     }
-    m_LastSequence = SequenceResult::Succeeded;
-    return true;
+    if (Stopping()) {
+        return SequenceResult::Stopped;
+    }
+    return m_LinkLost ? SequenceResult::DeviceGone : SequenceResult::NoRelease;
+}
+
+bool CBrenwickDoc::ProgramDevice() {
+    // The device's values as they stand now; a stray reply during the run must not move the pages.
+    const SequenceResult result = RunSequence(m_BootLength, m_PageSize);
+    m_LastSequence = result;
+    return result == SequenceResult::Succeeded;
 }

@@ -1,10 +1,13 @@
 // Programming runs against the simulated device: the device's flash must end up equal to the stamped image.
 #include "protocol/LinkRig.h"
 #include "protocol/MessageFrame.h"
+#include "serial/PtyPair.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -163,21 +166,107 @@ TEST_F(Programming, AHangUpMidRunFailsCleanly) {
     Start(rig, m_Dir.Write("fw.bin", Application(0x3000, 0xE59FF018, 0, kDefaultId)));
     ASSERT_TRUE(rig.m_Device.WaitForHangUp(10000));
     ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == ProgrammingError; }, 5000));
+    EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::DeviceGone);
     // The keep-alive then finds no device, and nothing hangs or crashes on the way.
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == NotConnected; }, 5000));
     rig.m_Doc.PostCommand(Disconnect);
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == OffLine; }, 5000));
 }
 
-TEST_F(Programming, FirmwareForAnotherProductIsRefusedBeforeAnythingIsSent) {
-    CLinkRig rig;
+struct RefusalCase {
+    const char* name;
+    int32_t flashSize;
+    size_t appSize;
+    Bytes productId;
+    SequenceResult result;
+    const char* shown; // the message the front end is asked to show, or ""
+};
+
+class RefusedRuns : public Programming, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedRuns, NothingIsSent) {
+    const RefusalCase& c = GetParam();
+    DeviceSimOptions options;
+    options.flashSize = c.flashSize;
+    CLinkRig rig(options);
     std::string shown;
     rig.m_Doc.SetMessageCallback([&](const std::string& text) { shown = text; });
-    Start(rig, m_Dir.Write("fw.bin", Application(0x800, 0xE59FF018, 0, {0x01, 0x02, 0x03, 0x04})));
-    ASSERT_TRUE(
-        WaitUntil([&] { return rig.m_Doc.LastSequenceResult() == SequenceResult::ProductMismatch; }, 5000));
-    EXPECT_EQ(shown, "Invalid .hex file for this Product");
-    EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), 0);
+    Start(rig, m_Dir.Write("fw.bin", Application(c.appSize, 0xE59FF018, 0, c.productId)));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.LastSequenceResult() == c.result; }, 10000));
+    EXPECT_EQ(shown, c.shown);
+    const int prepared = CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare);
+    EXPECT_EQ(prepared, c.result == SequenceResult::Succeeded ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programming, RefusedRuns,
+    ::testing::Values(
+        RefusalCase{"another_product",
+                    0x40000,
+                    0x800,
+                    {1, 2, 3, 4},
+                    SequenceResult::ProductMismatch,
+                    "Invalid .hex file for this Product"},
+        // 0x2000 bytes behind a 0x4000-byte boot area, with the byte sum: one page more than 0x6000 holds.
+        RefusalCase{"image_beyond_the_flash", 0x6000, 0x2000, kDefaultId, SequenceResult::TooLarge, ""},
+        RefusalCase{"image_that_just_fits", 0x6100, 0x2000, kDefaultId, SequenceResult::Succeeded, ""}),
+    [](const ::testing::TestParamInfo<RefusalCase>& p) { return std::string(p.param.name); });
+
+TEST_F(Programming, AProgramPostedDuringARunRunsNextWithTheImageHeld) {
+    DeviceSimOptions options;
+    options.replyDelayMs = 5;
+    CLinkRig rig(options);
+    Start(rig, m_Dir.Write("fw.bin", Application(0x2000, 0xE59FF018, 0, kDefaultId)));
+    ASSERT_TRUE(rig.m_Device.WaitForMessages(rig.m_Device.ReceivedCount() + 4, 10000));
+    rig.m_Doc.PostCommand(Program);
+    ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
+    EXPECT_TRUE(rig.m_Doc.IsImageInUse()) << "the image was let go while a Program still waited";
+    EXPECT_TRUE(rig.m_Device.WaitForSessionsEnded(2, 20000)) << "the second Program was dropped";
+    EXPECT_TRUE(WaitUntil([&] { return !rig.m_Doc.IsImageInUse(); }, 5000));
+    ExpectFlashEqualsImage(rig);
+}
+
+TEST_F(Programming, StoppingWakesAWriteThatAStalledLineHolds) {
+    const size_t descriptors = OpenDescriptorCount();
+    const size_t threads = ThreadCount();
+    {
+        DeviceSimOptions options;
+        options.stallAfterBegin = true;
+        options.pageSize = protocol::kMaxPageSize;
+        // At 1200 baud a page's write may wait more than two minutes: only the stop can end it this soon.
+        CLinkRig rig(options, 0);
+        Start(rig, m_Dir.Write("fw.bin", Application(0x10000, 0xE59FF018, 0, kDefaultId)));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Begin); }, 10000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the first page's write blocks
+        EXPECT_TRUE(rig.m_Doc.IsImageInUse());
+        const auto stopped = std::chrono::steady_clock::now();
+        rig.m_Doc.StopWorker();
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5)) << "the stop hung";
+        EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::Stopped);
+    }
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threads; }, 2000)) << ThreadCount() << " threads";
+}
+
+TEST_F(Programming, TheSnapshotHoldsTogetherDuringARun) {
+    CLinkRig rig;
+    std::atomic<bool> done{false};
+    int torn = 0;
+    int seenSending = 0;
+    std::thread reader([&] {
+        while (!done) {
+            const DocSnapshot s = rig.m_Doc.Snapshot();
+            torn += s.bytesSent > s.bytesToSend || (!s.targetName.empty() && s.targetName != "Brenwick SIM");
+            seenSending += s.bytesSent > 0;
+        }
+    });
+    Start(rig, m_Dir.Write("fw.bin", Application(0x8000, 0xE59FF018, 0, kDefaultId)));
+    EXPECT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(seenSending, 0) << "the reader never saw the run";
 }
 
 TEST_F(Programming, TheImageCannotChangeWhileItIsBeingSent) {

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "protocol/ProtocolTypes.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Why the last programming sequence stopped, for front ends that say more than "Programming Error".
+enum class SequenceResult {
+    NotRun,
+    Succeeded,
+    ProductMismatch, // the image is for another product: nothing was sent
+    BadPageSize,     // the device reported a page size no message can carry: nothing was sent
+    TooLarge,        // the image reaches beyond the device's flash: nothing was sent
+    NoRelease,       // a message was not answered (or refused) in time, or could not be written
+    DeviceGone,      // the line was hung up: the device went away
+    Stopped,         // the worker was told to stop
+};
+
+// What a front end shows of the document, read in one call so that the values belong together: bytes sent
+// never exceed bytes to send, and a device text is never half old, half new.
+struct DocSnapshot {
+    LinkState linkState = LinkState::OffLine;
+    bool onLine = false;
+    bool commandPending = false; // a posted command has not been carried out yet
+    bool imageInUse = false;     // a programming run holds the image
+    bool fileLoaded = false;
+
+    std::string targetName;
+    std::string serialNumber;
+    uint16_t bootRev = 0;
+    uint16_t flashRev = 0;
+    std::array<uint8_t, 4> productId{};
+    int32_t flashSize = 0;
+    int32_t pageSize = 0;
+    int32_t bootLength = 0;
+
+    int32_t bytesSent = 0;   // of the running sequence; back to 0 once the link is idle again
+    int32_t bytesToSend = 0; // of the running or last sequence
+    int32_t progress = 0;    // percent, as the panel shows it
+
+    SequenceResult lastSequence = SequenceResult::NotRun;
+    int32_t lastOpenError = 0; // why the last Connect failed: 0, an errno value or a serial layer code
+};
