@@ -50,31 +50,22 @@ SessionResult WorstOf(SessionResult a, SessionResult b) {
 }
 
 CDeviceSession::CDeviceSession(std::string port, int baudIndex, std::chrono::milliseconds answerTimeout)
-    : m_Port(std::move(port)), m_Timeout(answerTimeout),
-      m_Loop([this](uint32_t message, uint32_t wParam, intptr_t lParam) {
-          if (message == protocol::kPortMessage) {
-              m_Doc.OnPortEvent(wParam & 0xFFFF, lParam);
-          }
-      }) {
-    m_Doc.m_hNotifyWnd = &m_Loop;
-    m_Doc.SetPortSettings(m_Port, baudIndex);
-    m_Doc.SetMessageCallback([this](const std::string& text) {
+    : m_Port(std::move(port)), m_Timeout(answerTimeout) {
+    Doc().SetPortSettings(m_Port, baudIndex);
+    Doc().SetMessageCallback([this](const std::string& text) {
         std::lock_guard lock(m_MessageLock);
         m_DeviceMessage = text;
     });
 }
 
-CDeviceSession::~CDeviceSession() {
-    // Nothing may be delivered to the document once the loop is gone: the worker and the port go first.
-    m_Doc.StopWorker();
-    m_Doc.ClosePort();
-}
+CDeviceSession::~CDeviceSession() = default;
 
 bool CDeviceSession::OpenFile(const std::string& path) {
-    if (m_Doc.OnOpenDocument(path) != 0) {
+    m_File = path;
+    if (Doc().OnOpenDocument(path) != 0) {
         return true;
     }
-    m_Message = m_Doc.LastLoadResult().Describe();
+    m_Message = Doc().LastLoadResult().Describe();
     return false;
 }
 
@@ -83,8 +74,8 @@ void CDeviceSession::Start(bool program) {
     m_Started = Clock::now();
     m_Deadline = m_Started + m_Timeout;
     m_Phase = Phase::Opening;
-    m_Doc.StartWorker();
-    m_Doc.PostCommand(Connect);
+    Doc().StartWorker();
+    Doc().PostCommand(Connect);
 }
 
 bool CDeviceSession::Step() {
@@ -109,11 +100,11 @@ bool CDeviceSession::Step() {
 }
 
 void CDeviceSession::Interrupt() {
-    m_Doc.StopWorker();
-    m_Doc.ClosePort();
+    Doc().StopWorker();
+    Doc().ClosePort();
     if (!Done()) {
         if (m_Phase == Phase::Programming) {
-            m_BytesSeen = std::max<int32_t>(m_BytesSeen, m_Doc.m_BytesSent);
+            m_BytesSeen = std::max<int32_t>(m_BytesSeen, Doc().Snapshot().bytesSent);
             m_ProgramEnded = Clock::now();
         }
         Finish(SessionResult::Interrupted, "interrupted");
@@ -128,23 +119,22 @@ void CDeviceSession::Finish(SessionResult result, std::string message) {
 }
 
 void CDeviceSession::StepOpening() {
-    // The worker clears the command slot once it has carried the Connect out.
-    if (m_Doc.m_Command != None) {
+    const DocSnapshot state = Doc().Snapshot();
+    if (state.commandPending) {
         return;
     }
-    if (m_Doc.m_OnLine == 0) {
+    if (!state.onLine) {
         Finish(SessionResult::PortFailed, std::string(protocol::LinkStateText(PortOpenFailed)) + ": " +
-                                              DescribePortError(m_Doc.LastOpenError()));
+                                              DescribePortError(state.lastOpenError));
         return;
     }
     m_Phase = Phase::Identifying;
 }
 
-bool CDeviceSession::DeviceAnswered() const {
+bool CDeviceSession::DeviceAnswered(const DocSnapshot& state) {
     // The state leaves OffLine only through a handshake and status poll that the device answered.
-    const int32_t state = m_Doc.m_LinkState;
-    return (state == Connected || state == Programming || state == ProgrammingError) &&
-           m_Doc.m_FlashSize != 0;
+    const LinkState link = state.linkState;
+    return (link == Connected || link == Programming || link == ProgrammingError) && state.flashSize != 0;
 }
 
 std::string CDeviceSession::Seconds(std::chrono::milliseconds span) const {
@@ -154,17 +144,18 @@ std::string CDeviceSession::Seconds(std::chrono::milliseconds span) const {
 }
 
 void CDeviceSession::StepIdentifying() {
-    if (DeviceAnswered()) {
+    const DocSnapshot state = Doc().Snapshot();
+    if (DeviceAnswered(state)) {
         if (m_Program) {
             BeginProgramming();
         } else {
-            Finish(SessionResult::Succeeded, std::string(protocol::LinkStateText(m_Doc.m_LinkState)));
+            Finish(SessionResult::Succeeded, std::string(protocol::LinkStateText(state.linkState)));
         }
         return;
     }
     if (Clock::now() >= m_Deadline) {
         const bool partial =
-            m_Doc.m_LinkState != NotConnected && m_Doc.m_FlashSize == 0 && m_Doc.m_LinkState != OffLine;
+            state.linkState != NotConnected && state.flashSize == 0 && state.linkState != OffLine;
         Finish(SessionResult::NoAnswer,
                std::string(protocol::LinkStateText(NotConnected)) + ": " +
                    (partial ? "the device did not report its flash geometry"
@@ -174,62 +165,75 @@ void CDeviceSession::StepIdentifying() {
 
 void CDeviceSession::BeginProgramming() {
     // Read the file again now that the device's geometry is known: the image is stamped for this device.
-    if (m_Doc.ReloadImage() == 0) {
-        Finish(SessionResult::LoadFailed, m_Doc.LastLoadResult().Describe());
+    if (Doc().ReloadImage() == 0) {
+        Finish(SessionResult::LoadFailed, m_File + ": " + Doc().LastLoadResult().Describe() +
+                                              " (stamped for this device's boot area of " +
+                                              std::to_string(Doc().Snapshot().bootLength) + " bytes)");
         return;
     }
-    const int32_t page = m_Doc.m_PageSize;
-    const int32_t span = m_Doc.m_Firmware.m_ImageLen + 4 - m_Doc.m_BootLength;
-    m_BytesToSend = page > 0 && span > 0 ? (span + page - 1) / page * page : 0;
+    const DocSnapshot state = Doc().Snapshot();
+    m_BytesToSend = Doc().BytesToSend(state.bootLength, state.pageSize);
     m_BytesSeen = 0;
     m_ProgramStarted = Clock::now();
-    m_Doc.PostCommand(Program);
+    Doc().PostCommand(Program);
     m_Phase = Phase::Programming;
 }
 
+std::string CDeviceSession::SequenceFailure(const DocSnapshot& state, SequenceResult result) {
+    switch (result) {
+    case SequenceResult::ProductMismatch: {
+        std::lock_guard lock(m_MessageLock);
+        const std::string text =
+            m_DeviceMessage.empty() ? ResultText(SessionResult::ProductMismatch) : m_DeviceMessage;
+        return text + " (the file is for product " + IdText(Doc().m_Firmware.ProductId(state.bootLength)) +
+               ", the device is " + IdText(state.productId) + ")";
+    }
+    case SequenceResult::BadPageSize:
+        return "Programming Error: the device reported a page size of " + std::to_string(state.pageSize) +
+               " bytes, which no message can carry";
+    case SequenceResult::TooLarge:
+        return "Programming Error: " + m_File + " needs " +
+               std::to_string(int64_t{state.bootLength} + m_BytesToSend) +
+               " bytes of flash (boot area and image), but the device's flash holds " +
+               std::to_string(state.flashSize) + " bytes; nothing was sent";
+    case SequenceResult::DeviceGone:
+        return "Programming Error: the device went away (the line was hung up) after " +
+               std::to_string(m_BytesSeen) + " bytes";
+    default:
+        return "Programming Error: the device did not accept a message after " + std::to_string(m_BytesSeen) +
+               " bytes (refused, or no answer in time)";
+    }
+}
+
 void CDeviceSession::StepProgramming() {
-    m_BytesSeen = std::max<int32_t>(m_BytesSeen, m_Doc.m_BytesSent);
-    if (m_Doc.IsImageInUse()) {
+    const DocSnapshot state = Doc().Snapshot();
+    m_BytesSeen = std::max<int32_t>(m_BytesSeen, state.bytesSent);
+    if (state.imageInUse) {
         return;
     }
     m_ProgramEnded = Clock::now();
-    switch (m_Doc.LastSequenceResult()) {
+    switch (state.lastSequence) {
     case SequenceResult::Succeeded:
-        // The sequence is through; the device's own verdict comes with the next status poll.
+        // The sequence is through; the device's own verdict comes with a status poll within the time-out.
         m_BytesSeen = m_BytesToSend;
         m_Deadline = m_ProgramEnded + m_Timeout + std::chrono::milliseconds(protocol::kIdleWaitMs);
         m_Phase = Phase::AwaitingVerdict;
         return;
-    case SequenceResult::ProductMismatch: {
-        std::string text;
-        {
-            std::lock_guard lock(m_MessageLock);
-            text = m_DeviceMessage.empty() ? ResultText(SessionResult::ProductMismatch) : m_DeviceMessage;
-        }
-        Finish(SessionResult::ProductMismatch, text + " (the file is for product " +
-                                                   IdText(m_Doc.m_Firmware.ProductId(m_Doc.m_BootLength)) +
-                                                   ", the device is " + IdText(m_Doc.ProductIdBytes()) + ")");
-        return;
-    }
-    case SequenceResult::BadPageSize:
-        Finish(SessionResult::DeviceError, "Programming Error: the device reported a page size of " +
-                                               std::to_string(m_Doc.m_PageSize.load()) +
-                                               " bytes, which no message can carry");
+    case SequenceResult::ProductMismatch:
+        Finish(SessionResult::ProductMismatch, SequenceFailure(state, state.lastSequence));
         return;
     case SequenceResult::Stopped:
         Finish(SessionResult::Interrupted, "interrupted");
         return;
-    case SequenceResult::NoRelease:
-    case SequenceResult::NotRun:
-        break;
+    default:
+        Finish(SessionResult::DeviceError, SequenceFailure(state, state.lastSequence));
+        return;
     }
-    Finish(SessionResult::DeviceError, "Programming Error: the device did not accept a message after " +
-                                           std::to_string(m_BytesSeen) +
-                                           " bytes (refused, or no answer in time)");
 }
 
 void CDeviceSession::StepVerdict() {
-    switch (m_Doc.m_LinkState) {
+    const LinkState link = Doc().Snapshot().linkState;
+    switch (link) {
     case Connected:
         Finish(SessionResult::Succeeded, "the device reports the new firmware in place");
         return;
@@ -237,34 +241,40 @@ void CDeviceSession::StepVerdict() {
         Finish(SessionResult::DeviceError,
                "Programming Error: the device reported an error after programming");
         return;
-    case NotConnected:
-        Finish(SessionResult::NoAnswer, "Not Connected: the device stopped answering after programming");
-        return;
     default:
-        break;
+        break; // still programming, or a poll missed while the device writes or restarts: wait on
     }
-    if (Clock::now() >= m_Deadline) {
+    if (Clock::now() < m_Deadline) {
+        return;
+    }
+    if (link == NotConnected) {
+        Finish(SessionResult::NoAnswer, "Not Connected: the device stopped answering after programming (no "
+                                        "verdict within " +
+                                            Seconds(m_Timeout) + ")");
+    } else {
         Finish(SessionResult::DeviceError, "Programming Error: the device still reports programming " +
                                                Seconds(m_Timeout) + " after the end");
     }
 }
 
 DeviceFacts CDeviceSession::Facts() const {
+    const DocSnapshot state = Doc().Snapshot();
     DeviceFacts facts;
-    facts.name = m_Doc.TargetName();
-    facts.serialNumber = m_Doc.SerialNumber();
-    facts.bootRev = m_Doc.m_BootRev;
-    facts.flashRev = m_Doc.m_FlashRev;
-    facts.productId = m_Doc.ProductIdBytes();
-    facts.flashSize = m_Doc.m_FlashSize;
-    facts.pageSize = m_Doc.m_PageSize;
-    facts.bootLength = m_Doc.m_BootLength;
-    facts.linkState = m_Doc.m_LinkState;
+    facts.name = state.targetName;
+    facts.serialNumber = state.serialNumber;
+    facts.bootRev = state.bootRev;
+    facts.flashRev = state.flashRev;
+    facts.productId = state.productId;
+    facts.flashSize = state.flashSize;
+    facts.pageSize = state.pageSize;
+    facts.bootLength = state.bootLength;
+    facts.linkState = state.linkState;
     return facts;
 }
 
 int32_t CDeviceSession::BytesSent() const {
-    return m_Phase == Phase::Programming ? std::max<int32_t>(m_BytesSeen, m_Doc.m_BytesSent) : m_BytesSeen;
+    return m_Phase == Phase::Programming ? std::max<int32_t>(m_BytesSeen, Doc().Snapshot().bytesSent)
+                                         : m_BytesSeen;
 }
 
 int CDeviceSession::Percent() const {

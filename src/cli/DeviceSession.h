@@ -1,7 +1,6 @@
 #pragma once
 
-#include "protocol/BrenwickDoc.h"
-#include "protocol/NotifyLoop.h"
+#include "protocol/HeadlessLink.h"
 
 #include <array>
 #include <chrono>
@@ -85,10 +84,14 @@ class CDeviceSession {
     void BeginProgramming();
     void StepProgramming();
     void StepVerdict();
-    bool DeviceAnswered() const;
+    static bool DeviceAnswered(const DocSnapshot& state);
+    std::string SequenceFailure(const DocSnapshot& state, SequenceResult result);
+    CBrenwickDoc& Doc() { return m_Link.Doc(); }
+    const CBrenwickDoc& Doc() const { return m_Link.Doc(); }
     std::string Seconds(std::chrono::milliseconds span) const;
 
     std::string m_Port;
+    std::string m_File;
     std::chrono::milliseconds m_Timeout;
     bool m_Program = false;
     Phase m_Phase = Phase::Idle;
@@ -105,7 +108,5 @@ class CDeviceSession {
     mutable std::mutex m_MessageLock; // the product message comes from the worker thread
     std::string m_DeviceMessage;
 
-    // The document before the loop: the loop, which delivers to the document, is destroyed first.
-    CBrenwickDoc m_Doc;
-    CNotifyLoop m_Loop;
+    CHeadlessLink m_Link;
 };

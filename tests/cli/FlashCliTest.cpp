@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 using cli_text::Contains;
@@ -105,6 +106,7 @@ struct FailureCase {
     std::vector<std::string> extraArgs;
     int status;
     std::string errPart;
+    bool reachesEnd = false; // the device takes End (and writes its flash file)
 };
 
 // Cases show by name in test listings.
@@ -165,7 +167,7 @@ TEST_P(FlashFailures, ExitStatusAndMessage) {
     const bool deviceExited =
         std::find(c.deviceArgs.begin(), c.deviceArgs.end(), "--hang-up-page") != c.deviceArgs.end();
     if (!deviceExited) {
-        EXPECT_FALSE(std::filesystem::exists(flashOut)) << "the run reached End";
+        EXPECT_EQ(std::filesystem::exists(flashOut), c.reachesEnd);
     }
 }
 
@@ -200,7 +202,45 @@ INSTANTIATE_TEST_SUITE_P(
                     FileKind::Good,
                     {},
                     1,
-                    ": Programming Error: the device did not accept a message"},
+                    ": Programming Error: the device went away (the line was hung up) after 768 bytes"},
+        FailureCase{"device_stops_reading",
+                    {"--stall-after-begin", "--page-size", "8185"},
+                    PortKind::Device,
+                    FileKind::Good,
+                    {},
+                    1,
+                    ": Programming Error: the device did not accept a message after 8185 bytes"},
+        FailureCase{"image_beyond_the_flash",
+                    {"--flash-size", "0x5000"},
+                    PortKind::Device,
+                    FileKind::Good,
+                    {},
+                    1,
+                    "fw.bin needs 20736 bytes of flash (boot area and image), but the device's flash holds "
+                    "20480 bytes; nothing was sent"},
+        FailureCase{"stamp_refused_for_the_device",
+                    {"--boot-length", "0x5000"},
+                    PortKind::Device,
+                    FileKind::Good,
+                    {},
+                    3,
+                    "/fw.bin: "},
+        FailureCase{"verdict_after_a_quiet_spell",
+                    {"--quiet-after-end", "2000"},
+                    PortKind::Device,
+                    FileKind::Good,
+                    {"--timeout", "5"},
+                    0,
+                    "",
+                    true},
+        FailureCase{"no_verdict_within_the_timeout",
+                    {"--quiet-after-end", "4000"},
+                    PortKind::Device,
+                    FileKind::Good,
+                    {"--timeout", "1"},
+                    5,
+                    ": Not Connected: the device stopped answering after programming (no verdict within 1 s)",
+                    true},
         FailureCase{"silent_device",
                     {"--silent"},
                     PortKind::Device,
@@ -316,30 +356,50 @@ TEST(FlashCli, ADeviceLeftInErrorAnswersInfoAndIsProgrammedAgain) {
     EXPECT_EQ(check.status, 0) << second.out << check.err;
 }
 
-class FlashInterrupt : public ::testing::TestWithParam<int> {};
+struct InterruptCase {
+    const char* name;
+    int signal;
+    bool stalledLine; // the device stops taking bytes after Begin, and a page's write blocks
+};
 
-TEST_P(FlashInterrupt, StopsTheRunClosesThePortAndSaysSo) {
-    CTempDir dir;
-    const auto file =
-        firmware::Write(dir, "fw.bin", firmware::Application(0x1000, firmware::kSam7Word, 0), false);
-    CDevsimProcess device({});
-    ASSERT_FALSE(device.Port().empty());
-    CCliProcess run({"flash", "--port", device.Port(), file});
-    // The sequence pauses two seconds after Prepare: the signal comes in the middle of the run.
-    ASSERT_TRUE(run.WaitForOutput("Programming Brenwick SIM", 10000)) << run.Out() << run.Err();
-    run.Signal(GetParam());
-    EXPECT_EQ(run.Wait(), 130) << run.Out() << run.Err();
-    EXPECT_TRUE(Contains(run.Err(), ": interrupted")) << run.Err();
-    EXPECT_FALSE(Contains(run.Out(), "100%")) << run.Out();
-    // The port was let go: the next program can open it at once.
-    const CliResult info = RunCli({"info", "--port", device.Port()});
-    EXPECT_EQ(info.status, 0) << info.err;
+void PrintTo(const InterruptCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, FlashInterrupt, ::testing::Values(SIGINT, SIGTERM),
-                         [](const ::testing::TestParamInfo<int>& p) {
-                             return std::string(p.param == SIGINT ? "SIGINT" : "SIGTERM");
-                         });
+class FlashInterrupt : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(FlashInterrupt, StopsTheRunClosesThePortAndSaysSo) {
+    const InterruptCase& c = GetParam();
+    CTempDir dir;
+    const auto file =
+        firmware::Write(dir, "fw.bin", firmware::Application(0x4000, firmware::kSam7Word, 0), false);
+    CDevsimProcess device(c.stalledLine
+                              ? std::vector<std::string>{"--stall-after-begin", "--page-size", "8185"}
+                              : std::vector<std::string>{});
+    ASSERT_FALSE(device.Port().empty());
+    // At 1200 baud a blocked page's write would wait minutes: only the signal can end it in time.
+    CCliProcess run({"flash", "--port", device.Port(), "--baud", c.stalledLine ? "1200" : "115200", file});
+    // The sequence pauses two seconds after Prepare: the signal comes in the middle of the run.
+    ASSERT_TRUE(run.WaitForOutput("Programming Brenwick SIM", 10000)) << run.Out() << run.Err();
+    if (c.stalledLine) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // past the pause, into the write
+    }
+    run.Signal(c.signal);
+    EXPECT_EQ(run.Wait(10000), 130) << run.Out() << run.Err();
+    EXPECT_TRUE(Contains(run.Err(), ": interrupted")) << run.Err();
+    EXPECT_FALSE(Contains(run.Out(), "100%")) << run.Out();
+    if (!c.stalledLine) {
+        // The port was let go: the next program can open it at once.
+        const CliResult info = RunCli({"info", "--port", device.Port()});
+        EXPECT_EQ(info.status, 0) << info.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, FlashInterrupt,
+                         ::testing::Values(InterruptCase{"SIGINT", SIGINT, false},
+                                           InterruptCase{"SIGTERM", SIGTERM, false},
+                                           InterruptCase{"SIGINT_with_a_write_blocked", SIGINT, true}),
+                         CaseName<InterruptCase>);
 
 TEST(FlashCli, EightDevicesAtOnceOneFailingTheOthersVerified) {
     constexpr int kDevices = 8;
