@@ -98,17 +98,6 @@ class CBrenwickDoc {
     std::string SerialNumber() const;
     std::array<uint8_t, 4> ProductIdBytes() const;
 
-    // Worker thread only.
-    bool SendAndWait(const uint8_t* message);
-    void OpenLink();
-    bool Handshake();
-    bool PollStatus();
-    bool ProgramDevice();
-
-    // Receiver, on the notification target's thread.
-    void FeedByte(uint8_t b);
-    void HandleMessage(const uint8_t* message);
-
     // --- fields ---
     CFirmwareImage m_Firmware; // m_Image, m_ImageLen, m_FlashBase, m_InfoOffset
     int m_FileLoaded = 0;
@@ -136,6 +125,20 @@ class CBrenwickDoc {
     std::atomic<uint32_t> m_ProductId{protocol::kDefaultProductId}; // byte k in bits 8k..8k+7
 
   private:
+    // The test rigs drive the worker's steps and the receiver by hand.
+    friend class CDocAccess;
+
+    // Worker thread only.
+    bool SendAndWait(const uint8_t* message);
+    void OpenLink();
+    bool Handshake();
+    bool PollStatus();
+    bool ProgramDevice();
+
+    // Receiver, on the notification target's thread.
+    void FeedByte(uint8_t b);
+    void HandleMessage(const uint8_t* message);
+
     int StampImage();
     void WorkerLoop();
     void IdleWork();

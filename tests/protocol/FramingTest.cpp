@@ -1,10 +1,9 @@
 // The sender and the receiver over a real pty, with this test playing the device on the master side.
-#include "protocol/BrenwickDoc.h"
 #include "protocol/LinkRig.h"
 #include "protocol/MessageFrame.h"
-#include "protocol/NotifyLoop.h"
 #include "serial/PtyPair.h"
 #include "serial/SerialTypes.h"
+#include "support/DocAccess.h"
 
 #include <future>
 #include <gtest/gtest.h>
@@ -32,17 +31,15 @@ class CNullTarget : public ISerialNotifyTarget {
 class Framing : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_Doc.m_hNotifyWnd = &m_Loop;
         m_Doc.SetPortSettings(m_Pty.path, 10);
-        m_Doc.OpenLink();
+        CDocAccess::OpenLink(m_Doc);
         ASSERT_TRUE(m_Doc.m_Port.IsOpen());
     }
-    void TearDown() override { m_Doc.ClosePort(); }
 
     // Sends a request as the worker does; `device` plays the other end on its own thread.
     bool Exchange(const Bytes& request, const std::function<void()>& device) {
         auto answering = std::async(std::launch::async, device);
-        const bool released = m_Doc.SendAndWait(request.data());
+        const bool released = CDocAccess::SendAndWait(m_Doc, request.data());
         answering.wait();
         return released;
     }
@@ -58,12 +55,8 @@ class Framing : public ::testing::Test {
     }
 
     PtyPair m_Pty;
-    CBrenwickDoc m_Doc;
-    CNotifyLoop m_Loop{[this](uint32_t message, uint32_t wParam, intptr_t lParam) {
-        if (message == protocol::kPortMessage) {
-            m_Doc.OnPortEvent(wParam & 0xFFFF, lParam);
-        }
-    }};
+    CHeadlessLink m_Link;
+    CBrenwickDoc& m_Doc = m_Link.Doc();
 };
 
 TEST_F(Framing, TheRequestGoesOutByteForByte) {
@@ -131,7 +124,7 @@ TEST_F(Framing, ALateReplyNeverReleasesTheNextMessage) {
 
 TEST_F(Framing, AWriteToAClosedPortFailsAtOnce) {
     m_Doc.ClosePort();
-    EXPECT_FALSE(m_Doc.SendAndWait(kStatusRequest.data()));
+    EXPECT_FALSE(CDocAccess::SendAndWait(m_Doc, kStatusRequest.data()));
     EXPECT_EQ(m_Pty.ReceiveAtDevice(100), "");
 }
 
@@ -141,7 +134,7 @@ class ManualEvents : public ::testing::Test {
     void SetUp() override {
         m_Doc.m_hNotifyWnd = &m_Null;
         m_Doc.SetPortSettings(m_Pty.path, 10);
-        m_Doc.OpenLink();
+        CDocAccess::OpenLink(m_Doc);
         ASSERT_TRUE(m_Doc.m_Port.IsOpen());
     }
     void TearDown() override {
@@ -193,7 +186,7 @@ TEST_F(ManualEvents, AHalfMessageIsDroppedAfterFiveIdleTimeOuts) {
 // The receive state machine, one byte at a time.
 void Feed(CBrenwickDoc& doc, const Bytes& bytes) {
     for (uint8_t b : bytes) {
-        doc.FeedByte(b);
+        CDocAccess::FeedByte(doc, b);
     }
 }
 
@@ -208,7 +201,7 @@ TEST(Receiver, ALengthFieldOfZeroWaitsFor8194Bytes) {
     Feed(doc, {big.begin(), big.end() - 1});
     EXPECT_EQ(doc.m_LinkState, OffLine);
     EXPECT_EQ(doc.m_RxState, 2);
-    doc.FeedByte(big.back());
+    CDocAccess::FeedByte(doc, big.back());
     EXPECT_EQ(doc.m_LinkState, ProgrammingError);
     EXPECT_EQ(doc.m_RxState, 0);
 }

@@ -2,6 +2,7 @@
 // program uses: handshake, link states and their transitions.
 #include "protocol/LinkRig.h"
 #include "serial/SerialTypes.h"
+#include "support/DocAccess.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -149,7 +150,7 @@ TEST(Link, StatusRepliesMoveTheLinkState) {
     for (const auto& [status, state] : cases) {
         CBrenwickDoc doc;
         for (uint8_t b : Bytes{0x05, 0x00, 0x05, 0x00, status}) {
-            doc.FeedByte(b);
+            CDocAccess::FeedByte(doc, b);
         }
         EXPECT_EQ(doc.m_LinkState, state) << "status " << int(status);
     }

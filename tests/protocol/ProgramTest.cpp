@@ -2,6 +2,7 @@
 #include "protocol/LinkRig.h"
 #include "protocol/MessageFrame.h"
 #include "serial/PtyPair.h"
+#include "support/DocAccess.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
@@ -308,10 +309,10 @@ TEST_F(Programming, StoppingTheWorkerMidRunEndsItAtOnce) {
 class ManualSequence : public Programming {
   protected:
     void Open(CLinkRig& rig, bool handshake) {
-        rig.m_Doc.OpenLink();
+        CDocAccess::OpenLink(rig.m_Doc);
         ASSERT_TRUE(rig.m_Doc.m_Port.IsOpen());
         if (handshake) {
-            ASSERT_TRUE(rig.m_Doc.Handshake());
+            ASSERT_TRUE(CDocAccess::Handshake(rig.m_Doc));
         }
     }
 };
@@ -323,7 +324,7 @@ TEST_F(ManualSequence, ImpossiblePageSizesFailAtOnce) {
         ASSERT_TRUE(
             rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", Application(0x400, 0xE59FF018, 0, kDefaultId))));
         rig.m_Doc.m_PageSize = pageSize;
-        EXPECT_FALSE(rig.m_Doc.ProgramDevice());
+        EXPECT_FALSE(CDocAccess::ProgramDevice(rig.m_Doc));
         EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::BadPageSize) << pageSize;
         EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), 0);
     }
@@ -339,7 +340,7 @@ TEST_F(ManualSequence, WithoutAProductIdReplyAnyProductIsProgrammed) {
     rig.m_Doc.m_PageSize = 256;
     ASSERT_TRUE(rig.m_Doc.LoadFirmware(g_ProjectFilePath));
     EXPECT_EQ(rig.m_Doc.m_ProductIdPending, 1);
-    EXPECT_TRUE(rig.m_Doc.ProgramDevice());
+    EXPECT_TRUE(CDocAccess::ProgramDevice(rig.m_Doc));
     EXPECT_EQ(rig.m_Doc.GetProgress(), (0x400 * 100) / 0x300);
     ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 5000));
     EXPECT_EQ(rig.m_Device.Status(), 14);
@@ -356,7 +357,7 @@ TEST_F(ManualSequence, TheLastPageMayReachPastTheImageAndCarriesErasedBytes) {
         rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", Application(0x3BFFC, 0xE59FF018, 0, kDefaultId))));
     ASSERT_TRUE(rig.m_Doc.ReloadImage());
     ASSERT_EQ(rig.m_Doc.m_Firmware.m_ImageLen, 0x3FFFC);
-    ASSERT_TRUE(rig.m_Doc.ProgramDevice());
+    ASSERT_TRUE(CDocAccess::ProgramDevice(rig.m_Doc));
     const auto messages = rig.m_Device.ReceivedMessages();
     const Bytes* last = nullptr;
     for (const auto& m : messages) {
@@ -381,7 +382,7 @@ TEST_F(ManualSequence, APortThatIsClosedFailsTheFirstMessage) {
     ASSERT_TRUE(
         rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", Application(0x300, 0xE59FF018, 0, kDefaultId))));
     rig.m_Doc.m_PageSize = 256;
-    EXPECT_FALSE(rig.m_Doc.ProgramDevice());
+    EXPECT_FALSE(CDocAccess::ProgramDevice(rig.m_Doc));
     EXPECT_EQ(rig.m_Device.ReceivedCount(), 0u);
 }
 
