@@ -57,8 +57,8 @@ struct Bench {
         ok = device.Start(&error);
         doc.SetPortSettings(device.PortPath(), protocol::BaudIndexForRate(baud == 0 ? 115200 : baud));
         doc.StartWorker();
-        doc.PostCommand(Connect);
-        ok = ok && WaitUntil([this] { return doc.m_LinkState == Connected; }, 20000);
+        doc.PostCommand(WorkerCommand::Connect);
+        ok = ok && WaitUntil([this] { return doc.m_LinkState == LinkState::Connected; }, 20000);
     }
     static DeviceSimOptions Options(int baud) {
         DeviceSimOptions o;
@@ -85,7 +85,7 @@ void RunProgramming(benchmark::State& state, int baud) {
         }
         state.ResumeTiming();
         const auto start = Clock::now();
-        bench.doc.PostCommand(Program);
+        bench.doc.PostCommand(WorkerCommand::Program);
         if (!bench.device.WaitForSessionsEnded(1, 120000)) {
             state.SkipWithError("the run did not end");
             break;

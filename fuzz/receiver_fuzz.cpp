@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         CDocAccess::FeedByte(doc, data[i]);
     }
-    if (doc.m_LinkState < 0 || doc.m_LinkState > ProgrammingError) {
+    const auto state = static_cast<int32_t>(doc.m_LinkState.load());
+    if (state < 0 || state > static_cast<int32_t>(LinkState::ProgrammingError)) {
         __builtin_trap();
     }
     (void)doc.TargetName();

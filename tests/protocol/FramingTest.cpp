@@ -67,7 +67,7 @@ TEST_F(Framing, TheRequestGoesOutByteForByte) {
         m_Pty.SendFromDevice(Str(StatusReply(14)));
     }));
     EXPECT_EQ(seen, kStatusRequest);
-    EXPECT_EQ(m_Doc.m_LinkState, Connected);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::Connected);
 }
 
 struct ReleaseCase {
@@ -103,7 +103,7 @@ TEST_F(Framing, SeveralRepliesInOneWriteAreEachHandledInOrder) {
     const Bytes status = StatusReply(16);
     merged.insert(merged.end(), status.begin(), status.end());
     EXPECT_TRUE(Exchange(kStatusRequest, Reply({merged})));
-    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == Programming; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == LinkState::Programming; }, 2000));
     EXPECT_EQ(m_Doc.TargetName(), "Board");
     EXPECT_EQ(m_Doc.m_FlashSize, 262144);
     EXPECT_EQ(m_Doc.m_PageSize, 256);
@@ -117,7 +117,8 @@ TEST_F(Framing, ALateReplyNeverReleasesTheNextMessage) {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         m_Pty.SendFromDevice(Str(StatusReply(14)));
     }));
-    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == Connected; }, 2000)); // the late reply was read
+    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == LinkState::Connected; },
+                          2000)); // the late reply was read
     EXPECT_FALSE(Exchange(kStatusRequest, [&] { m_Pty.ReceiveAtDevice(100); }))
         << "a stale release made an unanswered message look answered";
 }
@@ -154,19 +155,19 @@ class ManualEvents : public ::testing::Test {
 TEST_F(ManualEvents, BytesThatCameWithAnotherEventAreStillRead) {
     Send(StatusReply(128));
     m_Doc.OnPortEvent(EV_RXCHAR | EV_TXEMPTY, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, ProgrammingError);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::ProgrammingError);
 }
 
 TEST_F(ManualEvents, ALineErrorAloneDropsWhatTheDriverHolds) {
     Send(StatusReply(128));
     m_Doc.OnPortEvent(EV_ERR, 0);
     m_Doc.OnPortEvent(EV_RXCHAR, 0); // nothing left to read
-    EXPECT_EQ(m_Doc.m_LinkState, OffLine);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::OffLine);
     Send(StatusReply(14));
     m_Doc.OnPortEvent(EV_TXEMPTY, 0); // no bytes announced: nothing is read
-    EXPECT_EQ(m_Doc.m_LinkState, OffLine);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::OffLine);
     m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, Connected);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::Connected);
 }
 
 TEST_F(ManualEvents, AHalfMessageIsDroppedAfterFiveIdleTimeOuts) {
@@ -180,7 +181,7 @@ TEST_F(ManualEvents, AHalfMessageIsDroppedAfterFiveIdleTimeOuts) {
     // The next byte starts a new message.
     Send(StatusReply(128));
     m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, ProgrammingError);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::ProgrammingError);
 }
 
 // The receive state machine, one byte at a time.
@@ -199,10 +200,10 @@ TEST(Receiver, ALengthFieldOfZeroWaitsFor8194Bytes) {
     big[3] = 0x00;
     big[4] = 128;
     Feed(doc, {big.begin(), big.end() - 1});
-    EXPECT_EQ(doc.m_LinkState, OffLine);
+    EXPECT_EQ(doc.m_LinkState, LinkState::OffLine);
     EXPECT_EQ(doc.m_RxState, 2);
     CDocAccess::FeedByte(doc, big.back());
-    EXPECT_EQ(doc.m_LinkState, ProgrammingError);
+    EXPECT_EQ(doc.m_LinkState, LinkState::ProgrammingError);
     EXPECT_EQ(doc.m_RxState, 0);
 }
 
@@ -211,7 +212,7 @@ TEST(Receiver, ALengthFieldOfOneTakesOneByteAfterTheHeader) {
     Feed(doc, {0x01, 0x00, 0x99});
     EXPECT_EQ(doc.m_RxState, 0);
     Feed(doc, StatusReply(15));
-    EXPECT_EQ(doc.m_LinkState, Programming);
+    EXPECT_EQ(doc.m_LinkState, LinkState::Programming);
 }
 
 struct ItemCase {
@@ -276,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ItemCase{"unknown_item_changes_nothing",
                                {0x08, 0x00, 0x99, 0x00, 1, 2, 3, 4},
                                [](const CBrenwickDoc& d) {
-                                   EXPECT_EQ(d.m_LinkState, OffLine);
+                                   EXPECT_EQ(d.m_LinkState, LinkState::OffLine);
                                    EXPECT_EQ(d.m_ProductIdPending, 1);
                                }}),
     [](const ::testing::TestParamInfo<ItemCase>& p) { return std::string(p.param.name); });

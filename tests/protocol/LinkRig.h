@@ -36,8 +36,8 @@ class CLinkRig {
     // Goes on line through the worker and waits for the device to be identified.
     bool GoOnLine(int timeoutMs = 5000) {
         m_Doc.StartWorker();
-        m_Doc.PostCommand(Connect);
-        return WaitUntil([this] { return m_Doc.m_LinkState == Connected; }, timeoutMs);
+        m_Doc.PostCommand(WorkerCommand::Connect);
+        return WaitUntil([this] { return m_Doc.m_LinkState == LinkState::Connected; }, timeoutMs);
     }
 
     CSimulatedDevice m_Device;
