@@ -166,7 +166,7 @@ void CBrenwickDoc::OpenLink() {
         return;
     }
     m_LineBaud = baud;
-    if (const int32_t setup = m_Port.SetupLine(baud, 8, 0, 0); setup != 0) {
+    if (const int32_t setup = m_Port.SetupLine(baud, DataBits8, ParityNone, StopBitsOne); setup != 0) {
         m_LastOpenError = setup;
         m_Port.ClosePort();
         return;
