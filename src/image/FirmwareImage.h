@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/FileReader.h"
 #include "image/ImageLayout.h"
 #include "image/LoadResult.h"
 
@@ -17,8 +18,10 @@ class CFirmwareImage {
     CFirmwareImage();
 
     // Reads path into the image. The file's name decides the reader: it must end in "hex" or "bin" (any case,
-    // no dot needed). On failure m_ImageLen is 0; bytes read before the failure stay in the buffer.
-    LoadResult Load(const std::string& path);
+    // no dot needed). A pipe has no name of its own, so "-" (standard input) and a FIFO whose name ends in
+    // neither are read as Intel HEX. On failure m_ImageLen is 0; bytes read before the failure stay in the
+    // buffer. limits bound how long a pipe or device may keep the load waiting.
+    LoadResult Load(const std::string& path, const ReadLimits& limits = {});
 
     // Writes the length word into the information block behind the boot area and the byte sum of
     // [bootLength, m_ImageLen) just behind the data. Refuses (and changes nothing) when the boot area covers
@@ -41,5 +44,5 @@ class CFirmwareImage {
     uint32_t m_InfoOffset = 0;
 
   private:
-    LoadResult ReadBin(class CFileReader& file);
+    LoadResult ReadBin(CFileReader& file, int32_t& length);
 };
