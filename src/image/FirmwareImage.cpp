@@ -49,6 +49,7 @@ CFirmwareImage::CFirmwareImage() : m_Image(kImageSize, kFill) {}
 LoadResult CFirmwareImage::Load(const std::string& path, const ReadLimits& limits) {
     m_ImageLen = 0;
     m_InfoOffset = 0;
+    m_FlashBaseBefore = m_FlashBase;
     FileKind kind = path == "-" ? FileKind::Hex : KindFromName(path);
 
     CFileReader file;
@@ -127,14 +128,21 @@ LoadResult CFirmwareImage::ReadBin(CFileReader& file, int32_t& length) {
     return {};
 }
 
+LoadResult CFirmwareImage::Refuse(LoadResult why) {
+    m_ImageLen = 0;
+    m_InfoOffset = 0;
+    m_FlashBase = m_FlashBaseBefore;
+    return why;
+}
+
 LoadResult CFirmwareImage::Stamp(int32_t bootLength) {
     if (bootLength < 0 || bootLength >= m_ImageLen) {
-        return Error(LoadError::BootAreaTooLarge);
+        return Refuse(Error(LoadError::BootAreaTooLarge));
     }
     const auto boot = static_cast<uint32_t>(bootLength);
     const auto length = static_cast<uint32_t>(m_ImageLen);
     if (length + 4 > kImageSize || boot + m_InfoOffset + kInfoBlockSize > kImageSize) {
-        return Error(LoadError::TooLarge);
+        return Refuse(Error(LoadError::TooLarge));
     }
     PutWord(m_Image, boot + m_InfoOffset + kLengthWordOffset, length);
     uint32_t sum = 0;

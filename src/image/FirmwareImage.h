@@ -24,8 +24,10 @@ class CFirmwareImage {
     LoadResult Load(const std::string& path, const ReadLimits& limits = {});
 
     // Writes the length word into the information block behind the boot area and the byte sum of
-    // [bootLength, m_ImageLen) just behind the data. Refuses (and changes nothing) when the boot area covers
-    // the whole image or when the sum or the information block would not fit the buffer.
+    // [bootLength, m_ImageLen) just behind the data. Refuses when the boot area covers the whole image or
+    // when the sum or the information block would not fit the buffer; the image bytes are then left alone
+    // but the load counts as failed: m_ImageLen and m_InfoOffset go to 0 and m_FlashBase back to the value
+    // it had before the load.
     LoadResult Stamp(int32_t bootLength);
 
     // The four product ID bytes of the information block for a boot area of bootLength bytes; bytes that
@@ -45,4 +47,7 @@ class CFirmwareImage {
 
   private:
     LoadResult ReadBin(CFileReader& file, int32_t& length);
+    LoadResult Refuse(LoadResult why);
+
+    uint32_t m_FlashBaseBefore = m_FlashBase; // of the last successful load, for a stamp that refuses it
 };
