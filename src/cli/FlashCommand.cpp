@@ -13,6 +13,7 @@
 #include <iostream>
 #include <set>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -126,6 +127,14 @@ int RunFlash(const CommandArgs& args) {
         return kExitUsage;
     }
 
+    // Each device reads the file again once its geometry is known: a pipe would be empty by then, and a
+    // device or a FIFO without a writer could keep the run waiting. Only a regular file will do.
+    if (struct stat st{};
+        parsed.file == "-" || (::stat(parsed.file.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
+        std::cerr << "brenwick-cli flash: " << parsed.file
+                  << ": not a regular file; flash reads the file once per device (make-bin writes one)\n";
+        return kExitLoadFailed;
+    }
     CStopSignals stop; // before any thread exists
     SessionList sessions;
     for (const auto& port : parsed.ports) {

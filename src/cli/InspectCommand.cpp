@@ -1,6 +1,7 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/StopSignals.h"
 #include "image/FirmwareImage.h"
 #include "image/ImageLayout.h"
 
@@ -14,7 +15,8 @@ constexpr const char* kUsage =
     "\n"
     "Shows what Brenwick reads from a firmware file (Intel HEX or .bin) before it is flashed: the family,\n"
     "flash base, information offset, image length, product ID, and the length word and byte sum it is\n"
-    "stamped with for a 0x4000-byte boot area.\n";
+    "stamped with for a 0x4000-byte boot area. FILE - reads Intel HEX from standard input, as does a pipe\n"
+    "such as <(...). Ctrl+C ends a load that waits with status 130.\n";
 
 std::string Hex(uint32_t value, int digits) {
     char text[16];
@@ -45,7 +47,14 @@ int RunInspect(const CommandArgs& args) {
 
     using namespace image_layout;
     CFirmwareImage image;
-    LoadResult result = image.Load(file);
+    LoadResult result;
+    {
+        CStopSignals stop;
+        result = image.Load(file, ReadLimits{[&stop] { return stop.WaitFor(0); }});
+        if (result.error == LoadError::Interrupted) {
+            return kExitInterrupted;
+        }
+    }
     if (!result.Ok()) {
         std::cerr << "brenwick-cli: " << file << ": " << result.Describe() << "\n";
         return kExitLoadFailed;

@@ -17,9 +17,14 @@ std::string Printable(std::string_view text) {
 }
 
 int FinishOutput(int status, const char* command) {
+    static bool reported = false; // main checks again after every command: say it once
     errno = 0;
     std::cout.flush();
     if (!std::cout.good()) {
+        if (reported) {
+            return status == kExitOk ? kExitWriteFailed : status;
+        }
+        reported = true;
         const int reason = errno;
         std::cerr << "brenwick-cli " << command << ": cannot write the output"
                   << (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()) << "\n";

@@ -8,5 +8,5 @@
 std::string Printable(std::string_view text);
 
 // Flushes standard output; when anything written to it was lost (a full disk, a closed pipe) the run ends
-// with the output error, unless it already has a worse status to report.
+// with the output error, unless it already has a worse status to report. The message is printed once.
 int FinishOutput(int status, const char* command);

@@ -11,6 +11,7 @@ CStopSignals::CStopSignals() {
     sigemptyset(&m_Signals);
     sigaddset(&m_Signals, SIGINT);
     sigaddset(&m_Signals, SIGTERM);
+    sigaddset(&m_Signals, SIGHUP); // the terminal went away: end like SIGTERM
     ::pthread_sigmask(SIG_BLOCK, &m_Signals, &m_Previous);
     m_Fd = ::signalfd(-1, &m_Signals, SFD_CLOEXEC | SFD_NONBLOCK);
     if (m_Fd < 0) {

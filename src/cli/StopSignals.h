@@ -2,9 +2,10 @@
 
 #include <csignal>
 
-// Turns SIGINT and SIGTERM into something the command's wait loop looks at, instead of killing the process
-// in the middle of a run with a port open. Create it before any thread: the signals are blocked in every
-// thread that starts later and are read from a signalfd, so no other thread's system calls are interrupted.
+// Turns SIGINT, SIGTERM and SIGHUP into something the command's wait loop looks at, instead of killing the
+// process in the middle of a run with a port open. Create it before any thread: the signals are blocked in
+// every thread that starts later and are read from a signalfd, so no other thread's system calls are
+// interrupted.
 class CStopSignals {
   public:
     CStopSignals();

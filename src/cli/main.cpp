@@ -1,5 +1,7 @@
+#include "base/StandardStreams.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Output.h"
 
 #include <csignal>
 #include <iostream>
@@ -20,6 +22,9 @@ constexpr const char* kUsage =
     "  flash --port PATH [--port PATH ...] FILE\n"
     "                                  flash FILE into one device, or into several at once\n"
     "Options of info and flash: --baud RATE (default 115200), --timeout S (default 5), --json.\n"
+    "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe such as <(...);\n"
+    "flash reads FILE again for each device and needs a regular file. Ctrl+C, SIGTERM and SIGHUP end a\n"
+    "run with status 130.\n"
     "\n"
     "brenwick-cli COMMAND --help shows a command's options; --version shows the version.\n"
     "Exit status: 0 success, 1 device error, 2 usage, 3 firmware file cannot be loaded,\n"
@@ -30,6 +35,10 @@ constexpr const char* kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not lend its number to the port.
+    if (!EnsureStandardStreams()) {
+        return kExitWriteFailed;
+    }
     // A full disk or a file-size limit must end a write with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
     // A closed pipe on standard output must end the run with the output error, not kill it mid-flash.
@@ -46,16 +55,17 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         std::cout << kUsage;
-        return kExitOk;
+        return FinishOutput(kExitOk, "--help");
     }
     if (name == "--version") {
         std::cout << "brenwick-cli " << kVersion << "\n";
-        return kExitOk;
+        return FinishOutput(kExitOk, "--version");
     }
     const auto command = commands.find(name);
     if (command == commands.end()) {
         std::cerr << "brenwick-cli: unknown command '" << name << "'\n" << kUsage;
         return kExitUsage;
     }
-    return command->second(CommandArgs(argv + 2, argv + argc));
+    // Every command's output, its --help included, must have reached standard output for a success.
+    return FinishOutput(command->second(CommandArgs(argv + 2, argv + argc)), name.c_str());
 }

@@ -1,5 +1,6 @@
 // brenwick-devsim: a simulated boot loader on a pseudo-terminal, for tests, demos and users without hardware.
 
+#include "base/StandardStreams.h"
 #include "devsim/CommandLine.h"
 #include "devsim/SimulatedDevice.h"
 #include "devsim/UniqueFd.h"
@@ -29,6 +30,9 @@ void WaitForEnd(int signalFd, int hangUpFd) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!EnsureStandardStreams()) {
+        return kExitFailure;
+    }
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const devsim::ParsedCommandLine parsed = devsim::ParseCommandLine(args);
     if (parsed.action == devsim::CommandLineAction::Help) {

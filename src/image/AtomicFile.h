@@ -5,7 +5,14 @@
 #include <span>
 #include <string>
 
-// Writes data to path so that path holds either its old contents or all of the new ones, never a truncated
-// file: the bytes go to a temporary file in the same folder, which is flushed to disk and renamed into place
-// only when every byte was written. Returns 0 or the errno value of the step that failed.
+// Writes data to path without ever leaving a truncated file behind and without harming what path names:
+// - a regular file (or a new one) is written to a temporary file in its own folder, flushed to disk and
+//   renamed into place only when every byte was written; a replaced file keeps its mode, a new one gets
+//   0666 less the umask;
+// - a symbolic link is followed (chains and relative links too) and the file it names is replaced, so the
+//   link stays a link;
+// - anything else that exists (a character or block device, a FIFO) is written into as it is: it is never
+//   created, truncated, replaced or deleted. A FIFO without a reader fails at once with ENXIO, and a write
+//   that makes no progress for a long time fails with ETIMEDOUT rather than waiting for ever.
+// Returns 0 or the errno value of the step that failed.
 int WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);

@@ -1,12 +1,22 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+// What may end a read early. A pipe or a device can keep a reader waiting, or never stop feeding it: reads
+// wait in short slices, ask stopRequested between them, and give up after idleLimit without a byte.
+struct ReadLimits {
+    std::function<bool()> stopRequested; // true ends the read at once
+    std::chrono::milliseconds idleLimit{std::chrono::seconds(20)};
+};
+
 // A read-only file with a buffer, read byte by byte the way stdio's getc does, but without its locking.
-// Tracks the end-of-file indicator and line numbers for error reports.
+// Tracks the end-of-file indicator and line numbers for error reports. Besides plain files it reads pipes,
+// FIFOs and devices without ever blocking for good; "-" names standard input.
 class CFileReader {
   public:
     static constexpr int kEof = -1;
@@ -17,7 +27,7 @@ class CFileReader {
     CFileReader& operator=(const CFileReader&) = delete;
 
     // Opens path for reading; returns 0 or the errno value.
-    int Open(const std::string& path);
+    int Open(const std::string& path, ReadLimits limits = {});
     void Close();
 
     // Next byte, or kEof at the end of the file (or on a read error, see Error()); sets the end-of-file
@@ -46,6 +56,13 @@ class CFileReader {
     bool AtEof() const { return m_Eof; }
     int Error() const { return m_Errno; }
     int Line() const { return m_Line; }
+    // The read ended because the stop hook asked for it, or because nothing arrived within the idle limit.
+    bool Stopped() const { return m_Stopped; }
+    bool TimedOut() const { return m_TimedOut; }
+    uint64_t BytesRead() const { return m_BytesRead; }
+    // A pipe, FIFO, socket or device: its size says nothing about what it will deliver.
+    bool IsStream() const { return m_Stream; }
+    bool IsFifo() const { return m_Fifo; }
 
     // Size of the file, or -1 (with Error() set) when it cannot be taken.
     long long Size();
@@ -54,9 +71,20 @@ class CFileReader {
 
   private:
     bool Fill();
+    bool StopRequested();
+    void WaitSlice();
 
     static constexpr size_t kBufferSize = size_t{64} * 1024;
     int m_Fd = -1;
+    ReadLimits m_Limits;
+    bool m_Stream = false;
+    bool m_Fifo = false;
+    bool m_NonBlocking = false;
+    bool m_DataSeen = false;
+    bool m_HangUp = false;
+    bool m_Stopped = false;
+    bool m_TimedOut = false;
+    uint64_t m_BytesRead = 0;
     std::unique_ptr<uint8_t[]> m_Buffer = std::make_unique<uint8_t[]>(kBufferSize);
     size_t m_Pos = 0;
     size_t m_End = 0;

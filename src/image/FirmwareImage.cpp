@@ -46,14 +46,18 @@ void PutWord(std::vector<uint8_t>& image, uint32_t offset, uint32_t value) {
 
 CFirmwareImage::CFirmwareImage() : m_Image(kImageSize, kFill) {}
 
-LoadResult CFirmwareImage::Load(const std::string& path) {
+LoadResult CFirmwareImage::Load(const std::string& path, const ReadLimits& limits) {
     m_ImageLen = 0;
     m_InfoOffset = 0;
-    const FileKind kind = KindFromName(path);
+    m_FlashBaseBefore = m_FlashBase;
+    FileKind kind = path == "-" ? FileKind::Hex : KindFromName(path);
 
     CFileReader file;
-    if (const int err = file.Open(path); err != 0) {
+    if (const int err = file.Open(path, limits); err != 0) {
         return Error(LoadError::CannotOpen, err); // the buffer keeps its previous contents
+    }
+    if (kind == FileKind::Other && file.IsFifo()) {
+        kind = FileKind::Hex; // bash's <(...) names a pipe /dev/fd/N
     }
     std::fill(m_Image.begin(), m_Image.end(), kFill);
 
@@ -67,14 +71,19 @@ LoadResult CFirmwareImage::Load(const std::string& path) {
         }
         break;
     case FileKind::Bin:
-        result = ReadBin(file);
-        length = result.Ok() ? static_cast<int32_t>(file.Size()) + static_cast<int32_t>(kBootAreaSize) : 0;
+        result = ReadBin(file, length);
         break;
     case FileKind::Other:
         result = Error(LoadError::NotFirmwareName);
         break;
     }
     file.Close();
+    // A read cut short looks like the end of the file to the readers; say why it ended instead.
+    if (file.Stopped()) {
+        result = Error(LoadError::Interrupted);
+    } else if (file.TimedOut()) {
+        result = Error(LoadError::NoData);
+    }
     if (!result.Ok()) {
         return result;
     }
@@ -90,7 +99,20 @@ LoadResult CFirmwareImage::Load(const std::string& path) {
     return {};
 }
 
-LoadResult CFirmwareImage::ReadBin(CFileReader& file) {
+LoadResult CFirmwareImage::ReadBin(CFileReader& file, int32_t& length) {
+    if (file.IsStream()) {
+        // A pipe or device has no size: read it to its end, one byte more than fits to tell a long one.
+        const size_t got = file.ReadBlock(m_Image.data() + kBootAreaSize, kMaxBinSize);
+        uint8_t extra = 0;
+        if (got == kMaxBinSize && file.ReadBlock(&extra, 1) == 1) {
+            return Error(LoadError::TooLarge);
+        }
+        if (file.Error() != 0) {
+            return Error(LoadError::ReadError, file.Error());
+        }
+        length = static_cast<int32_t>(got + kBootAreaSize);
+        return {};
+    }
     const long long size = file.Size();
     if (size < 0) {
         return Error(LoadError::ReadError, file.Error());
@@ -102,17 +124,25 @@ LoadResult CFirmwareImage::ReadBin(CFileReader& file) {
     if (file.ReadBlock(m_Image.data() + kBootAreaSize, wanted) != wanted) {
         return Error(LoadError::ReadError, file.Error());
     }
+    length = static_cast<int32_t>(size) + static_cast<int32_t>(kBootAreaSize);
     return {};
+}
+
+LoadResult CFirmwareImage::Refuse(LoadResult why) {
+    m_ImageLen = 0;
+    m_InfoOffset = 0;
+    m_FlashBase = m_FlashBaseBefore;
+    return why;
 }
 
 LoadResult CFirmwareImage::Stamp(int32_t bootLength) {
     if (bootLength < 0 || bootLength >= m_ImageLen) {
-        return Error(LoadError::BootAreaTooLarge);
+        return Refuse(Error(LoadError::BootAreaTooLarge));
     }
     const auto boot = static_cast<uint32_t>(bootLength);
     const auto length = static_cast<uint32_t>(m_ImageLen);
     if (length + 4 > kImageSize || boot + m_InfoOffset + kInfoBlockSize > kImageSize) {
-        return Error(LoadError::TooLarge);
+        return Refuse(Error(LoadError::TooLarge));
     }
     PutWord(m_Image, boot + m_InfoOffset + kLengthWordOffset, length);
     uint32_t sum = 0;

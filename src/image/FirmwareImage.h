@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/FileReader.h"
 #include "image/ImageLayout.h"
 #include "image/LoadResult.h"
 
@@ -17,12 +18,16 @@ class CFirmwareImage {
     CFirmwareImage();
 
     // Reads path into the image. The file's name decides the reader: it must end in "hex" or "bin" (any case,
-    // no dot needed). On failure m_ImageLen is 0; bytes read before the failure stay in the buffer.
-    LoadResult Load(const std::string& path);
+    // no dot needed). A pipe has no name of its own, so "-" (standard input) and a FIFO whose name ends in
+    // neither are read as Intel HEX. On failure m_ImageLen is 0; bytes read before the failure stay in the
+    // buffer. limits bound how long a pipe or device may keep the load waiting.
+    LoadResult Load(const std::string& path, const ReadLimits& limits = {});
 
     // Writes the length word into the information block behind the boot area and the byte sum of
-    // [bootLength, m_ImageLen) just behind the data. Refuses (and changes nothing) when the boot area covers
-    // the whole image or when the sum or the information block would not fit the buffer.
+    // [bootLength, m_ImageLen) just behind the data. Refuses when the boot area covers the whole image or
+    // when the sum or the information block would not fit the buffer; the image bytes are then left alone
+    // but the load counts as failed: m_ImageLen and m_InfoOffset go to 0 and m_FlashBase back to the value
+    // it had before the load.
     LoadResult Stamp(int32_t bootLength);
 
     // The four product ID bytes of the information block for a boot area of bootLength bytes; bytes that
@@ -41,5 +46,8 @@ class CFirmwareImage {
     uint32_t m_InfoOffset = 0;
 
   private:
-    LoadResult ReadBin(class CFileReader& file);
+    LoadResult ReadBin(CFileReader& file, int32_t& length);
+    LoadResult Refuse(LoadResult why);
+
+    uint32_t m_FlashBaseBefore = m_FlashBase; // of the last successful load, for a stamp that refuses it
 };

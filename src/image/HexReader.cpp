@@ -52,17 +52,19 @@ class CRecordScanner {
         return true;
     }
 
-    // Skips to just past the next ':'; false at the end of the file.
-    bool SkipToRecordMark() {
-        for (;;) {
+    enum class Mark { Found, End, TooFar };
+    // Skips to just past the next ':'.
+    Mark SkipToRecordMark() {
+        for (uint64_t skipped = 0; skipped < kMaxBytesWithoutRecord; ++skipped) {
             const int c = m_File.Get();
             if (c == ':') {
-                return true;
+                return Mark::Found;
             }
             if (c == CFileReader::kEof) {
-                return false;
+                return Mark::End;
             }
         }
+        return Mark::TooFar;
     }
 
   private:
@@ -117,8 +119,12 @@ LoadResult ReadHexRecords(CFileReader& file, std::span<uint8_t> image, int32_t& 
     CRecordScanner scan(file);
     HexState state{0, image, imageLen};
     for (;;) {
-        if (!scan.SkipToRecordMark()) {
+        const auto mark = scan.SkipToRecordMark();
+        if (mark == CRecordScanner::Mark::End) {
             return Failure(LoadError::NoEndRecord, file.Line());
+        }
+        if (mark == CRecordScanner::Mark::TooFar || file.BytesRead() > kMaxHexBytes) {
+            return Failure(LoadError::NoHexRecords, 0);
         }
         const int line = file.Line();
         unsigned count = 0;

@@ -41,6 +41,12 @@ std::string LoadResult::Describe() const {
                "image";
     case LoadError::BootAreaTooLarge:
         return "the device's boot area reaches past the end of the image: nothing to program";
+    case LoadError::NoHexRecords:
+        return "not a firmware file: no Intel HEX records in what it delivers";
+    case LoadError::NoData:
+        return "not a firmware file: nothing arrived from it in time";
+    case LoadError::Interrupted:
+        return "interrupted";
     case LoadError::ImageInUse:
         return "the image is being programmed into a device; try again when programming has ended";
     }

@@ -18,6 +18,9 @@ enum class LoadError {
     TooLarge,         // the data, its byte sum or the information block would not fit the image
     BootAreaTooLarge, // the device's boot area covers the whole image: nothing to stamp
     ImageInUse,       // a programming run is sending the image: it must not change under it
+    NoHexRecords,     // HEX: megabytes of input without a record, or far more text than any image needs
+    NoData,           // a pipe or device delivered nothing within the idle limit
+    Interrupted,      // the caller's stop hook ended the read
 };
 
 struct LoadResult {

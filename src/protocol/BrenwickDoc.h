@@ -60,6 +60,8 @@ class CBrenwickDoc {
     bool IsImageInUse() const { return m_ImageInUse; }
 
     const LoadResult& LastLoadResult() const { return m_LastLoad; }
+    // What may stop a load from a pipe or device, and how long one may wait for data.
+    void SetReadLimits(ReadLimits limits) { m_ReadLimits = std::move(limits); }
     const std::string& PathName() const { return m_PathName; }
     bool IsModified() const { return m_Modified; }
 
@@ -158,6 +160,7 @@ class CBrenwickDoc {
     void ActOnControlItem(const uint8_t* message, int length);
 
     LoadResult m_LastLoad;
+    ReadLimits m_ReadLimits;
     std::string m_PathName; // the document's title and recent-file entry
     bool m_Modified = false;
     std::mutex m_CommandLock; // the command slot, the running command and the image-in-use flag move together

@@ -22,7 +22,7 @@ int CBrenwickDoc::LoadFirmware(const std::string& path) {
         m_LastLoad = ImageInUse();
         return 0; // the worker is sending this buffer: leave it and its length alone
     }
-    m_LastLoad = m_Firmware.Load(path);
+    m_LastLoad = m_Firmware.Load(path, m_ReadLimits);
     if (m_LastLoad.Ok() && m_FlashSize != 0) {
         StampImage(); // records a refusal in m_LastLoad
     }

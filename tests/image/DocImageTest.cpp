@@ -1,4 +1,5 @@
 #include "protocol/BrenwickDoc.h"
+#include "support/CaseName.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
@@ -168,3 +169,44 @@ TEST(DocMakeBinPath, LiesInTheHomeFolder) {
 }
 
 } // namespace
+
+// A stamp that refuses the file makes the load a failed one: nothing of the refused family may stay behind.
+struct RefusedStampCase {
+    const char* name;
+    uint32_t earlierWord; // the file that loaded before
+    uint32_t refusedWord; // a file too large to stamp
+    size_t refusedSize;
+    uint32_t flashBase; // of the earlier file
+};
+
+class RefusedStamp : public ::testing::TestWithParam<RefusedStampCase> {};
+
+TEST_P(RefusedStamp, LeavesTheFieldsOfTheLastGoodLoad) {
+    const RefusedStampCase& c = GetParam();
+    CTempDir dir;
+    CBrenwickDoc doc;
+    doc.m_FlashSize = 0x40000;
+    doc.m_BootLength = 0x4000;
+    auto app = [](size_t size, uint32_t word) {
+        auto bytes = Sam7App(size);
+        for (size_t k = 0; k < 4; ++k) {
+            bytes[k] = static_cast<uint8_t>(word >> (8 * k));
+        }
+        return bytes;
+    };
+    ASSERT_TRUE(doc.LoadFirmware(dir.Write("earlier.bin", app(0x200, c.earlierWord))));
+    ASSERT_EQ(doc.m_Firmware.m_FlashBase, c.flashBase);
+
+    EXPECT_FALSE(doc.LoadFirmware(dir.Write("refused.bin", app(c.refusedSize, c.refusedWord))));
+    EXPECT_EQ(doc.LastLoadResult().error, LoadError::TooLarge);
+    EXPECT_EQ(doc.m_Firmware.m_ImageLen, 0);
+    EXPECT_EQ(doc.m_Firmware.m_InfoOffset, 0u);
+    EXPECT_EQ(doc.m_Firmware.m_FlashBase, c.flashBase);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Doc, RefusedStamp,
+    ::testing::Values(RefusedStampCase{"cortex after sam7", 0xE59FF018, 0x20001000, 0x3BFFD, 0x100000},
+                      RefusedStampCase{"sam7 after cortex", 0x20001000, 0xE59FF018, 0x3C000, 0},
+                      RefusedStampCase{"cortex after cortex", 0x20001000, 0x20001000, 0x3BFFF, 0}),
+    CaseName<RefusedStampCase>);

@@ -1,10 +1,15 @@
 #include "image/FirmwareImage.h"
 
+#include "image/HexReader.h"
 #include "support/CaseName.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -172,6 +177,58 @@ TEST(FirmwareImage, ProductIdOutsideTheImageReadsAsErasedFlash) {
     EXPECT_EQ(inside[3], image.m_Image[0x4153]);
     const auto beyond = image.ProductId(0x3FFFE); // 0x3FFFE + 0x100 + 0x50 is past the buffer
     EXPECT_EQ(beyond, (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// A FIFO input held open by a writer: what the writer does decides how the load ends, and no case may wait
+// longer than its limits allow.
+struct StreamCase {
+    const char* name;
+    std::string written; // by the writer, after a pause; it then closes
+    bool writerStays;    // the writer never closes (a stalled input)
+    bool stop;           // the stop hook asks to end
+    LoadError error;
+};
+
+class StreamInputs : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(StreamInputs, EndAsTheWriterOrTheLimitsDecide) {
+    const StreamCase& c = GetParam();
+    CTempDir dir;
+    const std::string fifo = dir.Path("in.hex");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC); // a FIFO opened so never waits
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (fd >= 0 &&
+            ::write(fd, c.written.data(), c.written.size()) != static_cast<ssize_t>(c.written.size())) {
+            ADD_FAILURE() << "short write";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.writerStays ? 800 : 0));
+        ::close(fd);
+    });
+    CFirmwareImage image;
+    const ReadLimits limits{[&] { return c.stop; }, std::chrono::milliseconds(300)};
+    EXPECT_EQ(image.Load(fifo, limits).error, c.error);
+    writer.join();
+}
+
+const std::string kSam7Hex = hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word));
+
+INSTANTIATE_TEST_SUITE_P(Load, StreamInputs,
+                         ::testing::Values(StreamCase{"whole_file", kSam7Hex, false, false, LoadError::None},
+                                           StreamCase{"writer_stalls", "", true, false, LoadError::NoData},
+                                           StreamCase{"writer_stalls_mid_file", hex_text::Sam7Start(), true,
+                                                      false, LoadError::NoData},
+                                           StreamCase{"stopped", "", true, true, LoadError::Interrupted},
+                                           StreamCase{"writer_leaves_early", hex_text::Sam7Start(), false,
+                                                      false, LoadError::NoEndRecord}),
+                         CaseName<StreamCase>);
+
+TEST(FirmwareImage, TextWithoutRecordsIsRefusedAfterABoundedAmount) {
+    CTempDir dir;
+    const std::string junk(kMaxBytesWithoutRecord + 16, ' ');
+    CFirmwareImage image;
+    EXPECT_EQ(image.Load(dir.Write("junk.hex", junk + kSam7Hex)).error, LoadError::NoHexRecords);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Shows the operator panel's widgets on a demo form; with --screenshot FILE it saves a picture of the window
 // once it is shown and ends.
 #include "DemoForm.h"
+#include "base/StandardStreams.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -8,6 +9,9 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    if (!EnsureStandardStreams()) {
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("brenwick-panel-demo"));
 
