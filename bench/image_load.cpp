@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+using namespace brenwick;
+
 namespace {
 
 std::string WriteFullImageHex() {

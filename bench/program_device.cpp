@@ -14,6 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace brenwick;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

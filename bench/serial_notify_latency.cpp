@@ -10,6 +10,10 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

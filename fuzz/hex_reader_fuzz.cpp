@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace brenwick;
+
 namespace {
 
 int FuzzFile() {

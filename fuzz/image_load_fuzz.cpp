@@ -10,6 +10,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+using namespace brenwick;
+
 namespace {
 
 // The reader is chosen by the name, so the input lives in a memory file reached through two links whose

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace brenwick;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static CBrenwickDoc doc;
     doc.m_RxState = 0; // as every Connect leaves it

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace brenwick {
+
 bool EnsureStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
@@ -25,3 +27,5 @@ bool EnsureStandardStreams() {
     }
     return true;
 }
+
+} // namespace brenwick

@@ -1,5 +1,7 @@
 #include "cli/ArgScanner.h"
 
+namespace brenwick::cli {
+
 bool CArgScanner::Flag(const std::string& name) {
     if (!Done() && Peek() == name) {
         ++m_Pos;
@@ -28,3 +30,5 @@ std::optional<std::string> CArgScanner::Value(const std::string& name) {
     m_Pos += 2;
     return m_Args[m_Pos - 1];
 }
+
+} // namespace brenwick::cli

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace brenwick::cli {
+
 // Walks a command's arguments: options ("--name value" or "--name=value") and positional words.
 class CArgScanner {
   public:
@@ -26,3 +28,5 @@ class CArgScanner {
     size_t m_Pos = 0;
     std::string m_Error;
 };
+
+} // namespace brenwick::cli

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace brenwick::cli {
+
 // Each command takes the arguments after its name and returns the process's exit status.
 using CommandArgs = std::vector<std::string>;
 
@@ -11,3 +13,5 @@ int RunInspect(const CommandArgs& args);
 int RunPorts(const CommandArgs& args);
 int RunInfo(const CommandArgs& args);
 int RunFlash(const CommandArgs& args);
+
+} // namespace brenwick::cli

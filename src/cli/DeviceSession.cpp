@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace brenwick::cli {
+
 namespace {
 
 struct ResultRow {
@@ -125,7 +127,7 @@ void CDeviceSession::StepOpening() {
     }
     if (!state.onLine) {
         Finish(SessionResult::PortFailed, std::string(protocol::LinkStateText(LinkState::PortOpenFailed)) +
-                                              ": " + DescribePortError(state.lastOpenError));
+                                              ": " + serial::DescribePortError(state.lastOpenError));
         return;
     }
     m_Phase = Phase::Identifying;
@@ -301,3 +303,5 @@ double CDeviceSession::TotalSeconds() const {
     const auto end = Done() ? m_Ended : Clock::now();
     return std::chrono::duration<double>(end - m_Started).count();
 }
+
+} // namespace brenwick::cli

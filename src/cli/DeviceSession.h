@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+namespace brenwick::cli {
+
 // How one device's run ended. The order of the values is the order of priority when several devices report
 // different outcomes: the first one listed that any device had decides the exit status.
 enum class SessionResult {
@@ -110,3 +112,5 @@ class CDeviceSession {
 
     CHeadlessLink m_Link;
 };
+
+} // namespace brenwick::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace brenwick::cli {
+
 // The command line's exit status, the same for every command; scripts rely on these numbers.
 enum ExitCode : int {
     kExitOk = 0,
@@ -12,3 +14,5 @@ enum ExitCode : int {
     kExitProductMismatch = 7, // the firmware is for another product
     kExitInterrupted = 130,
 };
+
+} // namespace brenwick::cli

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -202,3 +204,5 @@ int RunFlash(const CommandArgs& args) {
     }
     return FinishOutput(status, "flash");
 }
+
+} // namespace brenwick::cli

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdio>
 
+namespace brenwick::cli {
+
 std::string ClosingLine(int32_t bytes, double seconds, size_t devices) {
     char text[160];
     const double rate = seconds > 0 ? bytes / seconds / 1024.0 : 0.0;
@@ -64,3 +66,5 @@ std::string FlashJson(const std::string& file, const SessionList& sessions, int 
     run.Text("file", file).Number("exit_status", exitStatus).Raw("devices", JsonArray(devices));
     return run.Str() + "\n";
 }
+
+} // namespace brenwick::cli

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -120,3 +122,5 @@ int RunInfo(const CommandArgs& args) {
     PrintFacts(port, session.Facts(), options.json);
     return FinishOutput(kExitOk, "info");
 }
+
+} // namespace brenwick::cli

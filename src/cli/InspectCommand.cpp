@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <iostream>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -86,3 +88,5 @@ int RunInspect(const CommandArgs& args) {
               << "  byte sum:    " << Hex(image.WordAt(length), 8) << " at offset " << Hex(length, 5) << "\n";
     return kExitOk;
 }
+
+} // namespace brenwick::cli

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace brenwick::cli {
+
 namespace {
 
 // Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not one.
@@ -108,3 +110,5 @@ std::string JsonArray(const std::vector<std::string>& items) {
     }
     return out + "]";
 }
+
+} // namespace brenwick::cli

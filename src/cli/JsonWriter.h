@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace brenwick::cli {
+
 // Builds the small JSON documents of --json output. Texts from the device or the file system may hold any
 // bytes: they are escaped, and bytes that are not valid UTF-8 become U+FFFD, so the output always parses.
 std::string JsonQuote(std::string_view text);
@@ -24,3 +26,5 @@ class CJsonObject {
 };
 
 std::string JsonArray(const std::vector<std::string>& items);
+
+} // namespace brenwick::cli

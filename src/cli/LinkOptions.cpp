@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+namespace brenwick::cli {
+
 std::string ValidBaudRates() {
     std::string list;
     for (int k = 0; k <= protocol::kMaxBaudIndex; ++k) {
@@ -60,3 +62,5 @@ bool ScanLinkOption(CArgScanner& scan, LinkOptions& options, std::string* error)
     }
     return false;
 }
+
+} // namespace brenwick::cli

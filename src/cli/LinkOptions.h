@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace brenwick::cli {
+
 // The options that say how to reach a device: --baud and --timeout, shared by info and flash.
 struct LinkOptions {
     int baudIndex = protocol::BaudIndexForRate(115200);
@@ -25,3 +27,5 @@ class CArgScanner;
 // Takes --baud, --timeout or --json when the scanner stands on one of them: true when it did (check *error
 // for a bad value).
 bool ScanLinkOption(CArgScanner& scan, LinkOptions& options, std::string* error);
+
+} // namespace brenwick::cli

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -97,3 +99,5 @@ int RunMakeBin(const CommandArgs& args) {
     }
     return kExitWriteFailed;
 }
+
+} // namespace brenwick::cli

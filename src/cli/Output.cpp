@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iostream>
 
+namespace brenwick::cli {
+
 std::string Printable(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -32,3 +34,5 @@ int FinishOutput(int status, const char* command) {
     }
     return status;
 }
+
+} // namespace brenwick::cli

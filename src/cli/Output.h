@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenwick::cli {
+
 // Device texts may hold any bytes; control characters would move a terminal's cursor or break a line-based
 // log, so they are shown as '?'.
 std::string Printable(std::string_view text);
@@ -10,3 +12,5 @@ std::string Printable(std::string_view text);
 // Flushes standard output; when anything written to it was lost (a full disk, a closed pipe) the run ends
 // with the output error, unless it already has a worse status to report. The message is printed once.
 int FinishOutput(int status, const char* command);
+
+} // namespace brenwick::cli

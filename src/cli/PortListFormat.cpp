@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+namespace brenwick::cli {
+
 namespace {
 
 std::string OrDash(const std::string& text) {
@@ -15,7 +17,7 @@ std::string OrDash(const std::string& text) {
 
 } // namespace
 
-std::string PortListText(const std::vector<SerialPortInfo>& ports) {
+std::string PortListText(const std::vector<serial::SerialPortInfo>& ports) {
     // Columns line up; the product text comes last since it may hold spaces.
     std::vector<std::array<std::string, 4>> rows;
     std::array<size_t, 3> widths{};
@@ -38,7 +40,7 @@ std::string PortListText(const std::vector<SerialPortInfo>& ports) {
     return text;
 }
 
-std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
+std::string PortListJson(const std::vector<serial::SerialPortInfo>& ports) {
     std::vector<std::string> items;
     for (const auto& port : ports) {
         CJsonObject object;
@@ -56,3 +58,5 @@ std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
     }
     return JsonArray(items) + "\n";
 }
+
+} // namespace brenwick::cli

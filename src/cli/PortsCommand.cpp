@@ -6,6 +6,8 @@
 
 #include <iostream>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -32,7 +34,7 @@ int RunPorts(const CommandArgs& args) {
         std::cerr << "brenwick-cli ports: unexpected argument '" << scan.Peek() << "'\n" << kUsage;
         return kExitUsage;
     }
-    const auto ports = ListSerialPorts();
+    const auto ports = serial::ListSerialPorts();
     if (json) {
         std::cout << PortListJson(ports);
     } else if (ports.empty()) {
@@ -42,3 +44,5 @@ int RunPorts(const CommandArgs& args) {
     }
     return FinishOutput(kExitOk, "ports");
 }
+
+} // namespace brenwick::cli

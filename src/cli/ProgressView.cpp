@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr int kBarCells = 24;
@@ -129,3 +131,5 @@ void CProgressView::Render() {
     m_Drawn = true;
     m_Dirty = false;
 }
+
+} // namespace brenwick::cli

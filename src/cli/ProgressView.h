@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace brenwick::cli {
+
 // What one device's progress line shows.
 struct ProgressLine {
     std::string status; // "Connecting", "Programming", the result ...
@@ -49,3 +51,5 @@ class CProgressView {
     bool m_Drawn = false; // the block of lines exists on the terminal
     bool m_Dirty = false;
 };
+
+} // namespace brenwick::cli

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+namespace brenwick::cli {
+
 namespace {
 
 constexpr int kStepMs = 50;
@@ -30,3 +32,5 @@ bool RunSessions(SessionList& sessions, CStopSignals& stop, const std::function<
         }
     }
 }
+
+} // namespace brenwick::cli

@@ -7,6 +7,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace brenwick::cli {
+
 CStopSignals::CStopSignals() {
     sigemptyset(&m_Signals);
     sigaddset(&m_Signals, SIGINT);
@@ -49,3 +51,5 @@ bool CStopSignals::WaitFor(int timeoutMs) {
     }
     return m_Stopped;
 }
+
+} // namespace brenwick::cli

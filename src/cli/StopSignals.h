@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+namespace brenwick::cli {
+
 // Turns SIGINT, SIGTERM and SIGHUP into something the command's wait loop looks at, instead of killing the
 // process in the middle of a run with a port open. Create it before any thread: the signals are blocked in
 // every thread that starts later and are read from a signalfd, so no other thread's system calls are
@@ -25,3 +27,5 @@ class CStopSignals {
     bool m_Stopped = false;
     int m_Signal = 0;
 };
+
+} // namespace brenwick::cli

@@ -7,6 +7,10 @@
 #include <iostream>
 #include <map>
 
+using namespace brenwick::cli;
+
+using namespace brenwick;
+
 namespace {
 
 constexpr const char* kVersion = "0.1.0";

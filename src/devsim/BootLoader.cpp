@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace brenwick {
+
 namespace devsim {
 
 namespace {
@@ -196,3 +198,5 @@ void CBootLoader::FlashGeometryPayload(std::vector<uint8_t>& out, uint8_t param)
 }
 
 } // namespace devsim
+
+} // namespace brenwick

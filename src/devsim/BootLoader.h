@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace brenwick {
+
 namespace devsim {
 
 // What the boot loader does about one message from the host.
@@ -69,3 +71,5 @@ class CBootLoader {
 };
 
 } // namespace devsim
+
+} // namespace brenwick

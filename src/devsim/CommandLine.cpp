@@ -6,6 +6,8 @@
 #include <limits>
 #include <optional>
 
+namespace brenwick {
+
 namespace devsim {
 
 namespace {
@@ -204,3 +206,5 @@ std::string UsageText() {
 }
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenwick {
+
 namespace devsim {
 
 enum class CommandLineAction { Run, Help, Error };
@@ -23,3 +25,5 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args);
 std::string UsageText();
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+namespace brenwick {
+
 // The frame of the boot loader's line protocol, seen from the device: a 16-bit little-endian header whose
 // bits 0-12 give the total length (header included) and bits 13-15 the message type, then the body.
 namespace devsim {
@@ -91,3 +93,5 @@ inline std::vector<uint8_t> MakeMessage(MessageType type, std::span<const uint8_
 }
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -1,5 +1,7 @@
 #include "devsim/DeviceSimOptions.h"
 
+namespace brenwick {
+
 namespace devsim {
 
 bool ValidateOptions(const DeviceSimOptions& o, std::string* error) {
@@ -39,3 +41,5 @@ bool ValidateOptions(const DeviceSimOptions& o, std::string* error) {
 }
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace brenwick {
+
 // Everything that describes one simulated boot loader: what it reports, how big its flash is, the faults it
 // injects and how it paces the line.
 struct DeviceSimOptions {
@@ -41,3 +43,5 @@ inline constexpr int kMaxBaud = 4000000;
 bool ValidateOptions(const DeviceSimOptions& options, std::string* error);
 
 } // namespace devsim
+
+} // namespace brenwick

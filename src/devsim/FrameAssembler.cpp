@@ -1,5 +1,7 @@
 #include "devsim/FrameAssembler.h"
 
+namespace brenwick {
+
 namespace devsim {
 
 void CFrameAssembler::Feed(std::span<const uint8_t> bytes, Clock::time_point now,
@@ -24,3 +26,5 @@ void CFrameAssembler::Feed(std::span<const uint8_t> bytes, Clock::time_point now
 }
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+namespace brenwick {
+
 namespace devsim {
 
 struct ReceivedFrame {
@@ -32,3 +34,5 @@ class CFrameAssembler {
 };
 
 } // namespace devsim
+
+} // namespace brenwick

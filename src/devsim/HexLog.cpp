@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <unistd.h>
 
+namespace brenwick {
+
 namespace devsim {
 
 std::string HexLine(std::string_view marker, std::span<const uint8_t> bytes) {
@@ -33,3 +35,5 @@ void LogLine(const std::string& line) {
 }
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace brenwick {
+
 namespace devsim {
 
 // "<- 04 20 01 00": a message as one line of lower-case hex bytes behind a direction marker.
@@ -14,3 +16,5 @@ std::string HexLine(std::string_view marker, std::span<const uint8_t> bytes);
 void LogLine(const std::string& line);
 
 } // namespace devsim
+
+} // namespace brenwick

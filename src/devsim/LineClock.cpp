@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace brenwick {
+
 namespace devsim {
 
 std::chrono::nanoseconds CLineClock::WireTime(size_t bytes) const {
@@ -29,3 +31,5 @@ size_t CLineClock::ChunkSize() const {
 }
 
 } // namespace devsim
+
+} // namespace brenwick

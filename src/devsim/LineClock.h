@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstddef>
 
+namespace brenwick {
+
 namespace devsim {
 
 // Line time of a UART at a given rate: every byte costs ten bits (start, eight data, stop). A rate of 0 means
@@ -29,3 +31,5 @@ class CLineClock {
 };
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace brenwick {
+
 namespace devsim {
 
 namespace {
@@ -131,3 +133,5 @@ void RemoveLink(const std::string& link, const std::string& target) {
 }
 
 } // namespace devsim
+
+} // namespace brenwick

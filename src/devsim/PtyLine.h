@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+namespace brenwick {
+
 // The device's end of a pseudo-terminal and the waits around it. Every wait also watches a wake-up
 // descriptor, so that stopping the device never waits for a delay to run out.
 namespace devsim {
@@ -35,3 +37,5 @@ bool PlaceLink(const std::string& link, const std::string& target, std::string* 
 void RemoveLink(const std::string& link, const std::string& target);
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -19,6 +19,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace brenwick {
+
 using namespace devsim;
 
 namespace {
@@ -355,3 +357,5 @@ bool CSimulatedDevice::SaveFlashOut(std::string* error) {
     m_SavedGeneration = std::max(m_SavedGeneration, generation);
     return true;
 }
+
+} // namespace brenwick

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+namespace brenwick {
+
 namespace devsim {
 class CBootLoader;
 struct PtyPair;
@@ -94,3 +96,5 @@ class CSimulatedDevice {
     std::atomic<bool> m_HungUp{false};
     bool m_Started = false;
 };
+
+} // namespace brenwick

@@ -2,6 +2,8 @@
 
 #include "devsim/DeviceFrame.h"
 
+namespace brenwick {
+
 namespace devsim {
 
 namespace {
@@ -65,3 +67,5 @@ const char* Describe(StampResult result) {
 }
 
 } // namespace devsim
+
+} // namespace brenwick

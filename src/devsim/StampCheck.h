@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+namespace brenwick {
+
 namespace devsim {
 
 enum class StampResult { Ok, UnknownFamily, LengthOutOfRange, SumMismatch };
@@ -23,3 +25,5 @@ StampVerdict CheckStamp(std::span<const uint8_t> flash, uint32_t bootLength);
 const char* Describe(StampResult result);
 
 } // namespace devsim
+
+} // namespace brenwick

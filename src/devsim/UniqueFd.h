@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace brenwick {
+
 namespace devsim {
 
 // Owns one file descriptor and closes it when it goes.
@@ -35,3 +37,5 @@ class UniqueFd {
 };
 
 } // namespace devsim
+
+} // namespace brenwick

@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace brenwick;
+
 namespace {
 
 constexpr int kExitUsage = 2;

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace brenwick {
+
 namespace {
 
 constexpr int kMaxLinkHops = 40;                     // as the kernel's own limit (ELOOP)
@@ -201,3 +203,5 @@ int WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) 
     }
     return ReplaceFile(target, data, exists ? &st : nullptr);
 }
+
+} // namespace brenwick

@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+namespace brenwick {
+
 // Writes data to path without ever leaving a truncated file behind and without harming what path names:
 // - a regular file (or a new one) is written to a temporary file in its own folder, flushed to disk and
 //   renamed into place only when every byte was written; a replaced file keeps its mode, a new one gets
@@ -16,3 +18,5 @@
 //   that makes no progress for a long time fails with ETIMEDOUT rather than waiting for ever.
 // Returns 0 or the errno value of the step that failed.
 int WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);
+
+} // namespace brenwick

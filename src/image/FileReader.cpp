@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace brenwick {
+
 namespace {
 
 constexpr int kSliceMs = 100; // how often a waiting read looks at the stop hook
@@ -154,3 +156,5 @@ size_t CFileReader::ReadBlock(uint8_t* dest, size_t length) {
     }
     return done;
 }
+
+} // namespace brenwick

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace brenwick {
+
 // What may end a read early. A pipe or a device can keep a reader waiting, or never stop feeding it: reads
 // wait in short slices, ask stopRequested between them, and give up after idleLimit without a byte.
 struct ReadLimits {
@@ -92,3 +94,5 @@ class CFileReader {
     int m_Errno = 0;
     int m_Line = 1;
 };
+
+} // namespace brenwick

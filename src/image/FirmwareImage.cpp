@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace brenwick {
+
 using namespace image_layout;
 
 namespace {
@@ -172,3 +174,5 @@ std::array<uint8_t, 4> CFirmwareImage::ProductId(int32_t bootLength) const {
     const int64_t at = int64_t{bootLength} + m_InfoOffset + kProductIdOffset;
     return {ByteAt(at), ByteAt(at + 1), ByteAt(at + 2), ByteAt(at + 3)};
 }
+
+} // namespace brenwick

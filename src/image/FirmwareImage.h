@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace brenwick {
+
 // One firmware image: a fixed 256 KiB picture of the target's flash, read from an Intel HEX or raw .bin file,
 // with its family recognised from the application's first word and, once the device's boot area is known,
 // stamped with its length and a 32-bit byte sum.
@@ -51,3 +53,5 @@ class CFirmwareImage {
 
     uint32_t m_FlashBaseBefore = m_FlashBase; // of the last successful load, for a stamp that refuses it
 };
+
+} // namespace brenwick

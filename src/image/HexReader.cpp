@@ -2,6 +2,8 @@
 
 #include "image/ImageLayout.h"
 
+namespace brenwick {
+
 namespace {
 
 int HexDigitValue(int c) {
@@ -160,3 +162,5 @@ LoadResult ReadHexRecords(CFileReader& file, std::span<uint8_t> image, int32_t& 
         }
     }
 }
+
+} // namespace brenwick

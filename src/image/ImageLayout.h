@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+namespace brenwick {
+
 // The firmware image is a fixed picture of the target's flash; these numbers describe where things lie in it.
 namespace image_layout {
 
@@ -41,3 +43,5 @@ inline std::optional<Family> FamilyFromMarker(uint8_t marker) {
 }
 
 } // namespace image_layout
+
+} // namespace brenwick

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace brenwick {
+
 namespace {
 
 std::string AtLine(const std::string& what, int line) {
@@ -52,3 +54,5 @@ std::string LoadResult::Describe() const {
     }
     return "unknown error";
 }
+
+} // namespace brenwick

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace brenwick {
+
 // Why a firmware file did not load. The document only reports success or failure; the command line and the
 // panel's details show the reason.
 enum class LoadError {
@@ -32,3 +34,5 @@ struct LoadResult {
     bool Ok() const { return error == LoadError::None; }
     std::string Describe() const;
 };
+
+} // namespace brenwick

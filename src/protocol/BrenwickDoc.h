@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+namespace brenwick {
+
 // The path of the current firmware file: set by a successful open, kept in the settings by the front end,
 // read again before every programming run.
 extern std::string g_ProjectFilePath;
@@ -105,8 +107,8 @@ class CBrenwickDoc {
     int m_FileLoaded = 0;
     std::atomic<int32_t> m_OnLine{0};
     std::atomic<LinkState> m_LinkState{LinkState::OffLine};
-    ISerialNotifyTarget* m_hNotifyWnd = nullptr; // set before the worker starts
-    CSerialWnd m_Port;
+    serial::ISerialNotifyTarget* m_hNotifyWnd = nullptr; // set before the worker starts
+    serial::CSerialWnd m_Port;
     std::atomic<uint16_t> m_BootRev{0};
     std::atomic<uint16_t> m_FlashRev{0};
     std::atomic<uint16_t> m_AuxWord{0};
@@ -184,13 +186,16 @@ class CBrenwickDoc {
     std::atomic<int32_t> m_LastOpenError{0};
     std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
 
-    CSyncEvent m_hCommandEvent{false};
-    CSyncEvent m_hResponseEvent{false};
-    CSyncEvent m_StopEvent{true}; // wakes the pauses of the programming sequence when the worker stops
-    CSyncEvent m_WorkerExited{true};
+    serial::CSyncEvent m_hCommandEvent{false};
+    serial::CSyncEvent m_hResponseEvent{false};
+    serial::CSyncEvent m_StopEvent{
+        true}; // wakes the pauses of the programming sequence when the worker stops
+    serial::CSyncEvent m_WorkerExited{true};
     std::mutex m_PortLock;  // one port read or write at a time
     std::mutex m_CloseLock; // one close at a time, from the worker or the front end
     uint8_t m_RxBuffer[protocol::kRxBufferSize] = {};
     uint8_t m_TxBuffer[protocol::kTxBufferSize] = {};
     std::thread m_pWorkerThread;
 };
+
+} // namespace brenwick

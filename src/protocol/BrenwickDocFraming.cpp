@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+namespace brenwick {
+
 namespace {
 
 // How long one write may wait for the line: twice the message's time on the wire at the port's rate, and
@@ -65,20 +67,20 @@ void CBrenwickDoc::OnPortEvent(uint32_t eventCode, intptr_t /*lParam*/) {
     uint32_t count = 0;
     // Bytes are read whenever the notification says some arrived, also when another event came with them:
     // the listener reports each arrival once, so bytes left unread here would wait for the next arrival.
-    if ((eventCode & EV_RXCHAR) != 0) {
+    if ((eventCode & serial::EV_RXCHAR) != 0) {
         {
             std::lock_guard lock(m_PortLock);
             m_RxActive = 1;
             m_RxIdleCount = protocol::kIdleResetCount;
-            m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, INFINITE);
+            m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, serial::INFINITE);
         }
         for (uint32_t i = 0; i < count; ++i) {
             FeedByte(buffer[i]);
         }
-    } else if (eventCode == EV_ERR) {
+    } else if (eventCode == serial::EV_ERR) {
         // A line error without new bytes: what the driver holds is damaged; drop it.
         std::lock_guard lock(m_PortLock);
-        m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, INFINITE);
+        m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, serial::INFINITE);
     }
 }
 
@@ -135,3 +137,5 @@ void CBrenwickDoc::HandleMessage(const uint8_t* message) {
         break; // requests and data from the device, and unused types, are ignored
     }
 }
+
+} // namespace brenwick

@@ -7,6 +7,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+namespace brenwick {
+
 namespace {
 
 LoadResult ImageInUse() {
@@ -118,3 +120,5 @@ std::string CBrenwickDoc::DefaultMakeBinPath() {
     }
     return (folder / "Firm_xxx.bin").string();
 }
+
+} // namespace brenwick

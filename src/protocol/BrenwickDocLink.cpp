@@ -4,6 +4,8 @@
 #include "protocol/MessageFrame.h"
 #include "serial/SerialTypes.h"
 
+namespace brenwick {
+
 namespace {
 
 struct Request {
@@ -155,7 +157,7 @@ void CBrenwickDoc::OpenLink() {
     // A stored index outside the table opens nothing: the connect fails as a port that cannot be opened.
     const int32_t baud = protocol::BaudRateForIndex(baudIndex);
     if (baud == 0) {
-        m_LastOpenError = E_INVALIDARG;
+        m_LastOpenError = serial::E_INVALIDARG;
         return;
     }
     std::lock_guard lock(m_CloseLock);
@@ -166,14 +168,16 @@ void CBrenwickDoc::OpenLink() {
         return;
     }
     m_LineBaud = baud;
-    if (const int32_t setup = m_Port.SetupLine(baud, DataBits8, ParityNone, StopBitsOne); setup != 0) {
+    if (const int32_t setup =
+            m_Port.SetupLine(baud, serial::DataBits8, serial::ParityNone, serial::StopBitsOne);
+        setup != 0) {
         m_LastOpenError = setup;
         m_Port.ClosePort();
         return;
     }
-    m_Port.SetHandshaking(HandshakeOff);
-    m_Port.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR);
-    m_Port.SetReadTimeoutMode(ReadTimeoutNonblocking);
+    m_Port.SetHandshaking(serial::HandshakeOff);
+    m_Port.SetEventMask(serial::EV_RXCHAR | serial::EV_TXEMPTY | serial::EV_ERR);
+    m_Port.SetReadTimeoutMode(serial::ReadTimeoutNonblocking);
 }
 
 bool CBrenwickDoc::Handshake() {
@@ -205,3 +209,5 @@ bool CBrenwickDoc::PauseUnlessStopped(uint32_t timeoutMs) {
     m_StopEvent.Wait(timeoutMs);
     return !Stopping();
 }
+
+} // namespace brenwick

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace brenwick {
+
 namespace {
 
 constexpr const char* kWrongProduct = "Invalid .hex file for this Product";
@@ -107,3 +109,5 @@ bool CBrenwickDoc::ProgramDevice() {
     m_LastSequence = result;
     return result == SequenceResult::Succeeded;
 }
+
+} // namespace brenwick

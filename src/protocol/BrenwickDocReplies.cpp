@@ -2,6 +2,8 @@
 #include "protocol/BrenwickDoc.h"
 #include "protocol/MessageFrame.h"
 
+namespace brenwick {
+
 namespace {
 
 // Where the payload of a reply starts: header word and item code come first.
@@ -82,3 +84,5 @@ std::array<uint8_t, 4> CBrenwickDoc::ProductIdBytes() const {
     return {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id >> 16),
             static_cast<uint8_t>(id >> 24)};
 }
+
+} // namespace brenwick

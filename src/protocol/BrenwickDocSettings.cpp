@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace brenwick {
+
 namespace {
 
 const std::string kIntsSection = "Settings\\Ints";
@@ -29,7 +31,7 @@ std::optional<int> ParseInt(const std::string& text) {
 
 // With no stored port, the first serial device present; else the first on-board UART.
 std::string DefaultPortName() {
-    const auto ports = ListSerialPorts();
+    const auto ports = serial::ListSerialPorts();
     return ports.empty() ? std::string("/dev/ttyS0") : ports.front().path;
 }
 
@@ -73,3 +75,5 @@ int CBrenwickDoc::ComBaudrateIndex() const {
     std::lock_guard lock(m_SettingsLock);
     return m_ComBaudrateIndex;
 }
+
+} // namespace brenwick

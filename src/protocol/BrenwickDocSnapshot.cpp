@@ -1,6 +1,8 @@
 // What the front ends read: the progress of a run and the whole state in one snapshot.
 #include "protocol/BrenwickDoc.h"
 
+namespace brenwick {
+
 namespace {
 
 // Percent of the application area sent; the panel's figure passes 100 by the last page's padding.
@@ -43,3 +45,5 @@ DocSnapshot CBrenwickDoc::Snapshot() const {
     s.lastOpenError = m_LastOpenError;
     return s;
 }
+
+} // namespace brenwick

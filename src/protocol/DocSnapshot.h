@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace brenwick {
+
 // Why the last programming sequence stopped, for front ends that say more than "Programming Error".
 enum class SequenceResult {
     NotRun,
@@ -43,3 +45,5 @@ struct DocSnapshot {
     SequenceResult lastSequence = SequenceResult::NotRun;
     int32_t lastOpenError = 0; // why the last Connect failed: 0, an errno value or a serial layer code
 };
+
+} // namespace brenwick

@@ -1,5 +1,7 @@
 #include "protocol/HeadlessLink.h"
 
+namespace brenwick {
+
 CHeadlessLink::CHeadlessLink()
     : m_Loop([this](uint32_t message, uint32_t wParam, intptr_t lParam) {
           if (message == protocol::kPortMessage) {
@@ -13,3 +15,5 @@ CHeadlessLink::~CHeadlessLink() {
     m_Doc.StopWorker();
     m_Doc.ClosePort();
 }
+
+} // namespace brenwick

@@ -3,6 +3,8 @@
 #include "protocol/BrenwickDoc.h"
 #include "protocol/NotifyLoop.h"
 
+namespace brenwick {
+
 // A document without a window: its own notification loop plays the window thread and hands every port
 // notification to the document there. Front ends without a window system (the command line, the tests, the
 // benchmarks) use this one wiring. Destruction stops the worker and closes the port before the loop goes, so
@@ -23,3 +25,5 @@ class CHeadlessLink {
     CBrenwickDoc m_Doc;
     CNotifyLoop m_Loop;
 };
+
+} // namespace brenwick

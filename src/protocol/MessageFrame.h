@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace brenwick {
+
 // The frame: a 16-bit little-endian header word (bits 0-12 the total length, header included; bits 13-15 the
 // message type) and the body. No start byte, no escaping, no checksum.
 namespace frame {
@@ -77,3 +79,5 @@ inline void BuildDataItemHeader(uint8_t* message, int pageSize, uint32_t address
 }
 
 } // namespace frame
+
+} // namespace brenwick

@@ -2,6 +2,8 @@
 
 #include "serial/SyncEvent.h"
 
+namespace brenwick {
+
 CNotifyLoop::CNotifyLoop(Handler handler) : m_Handler(std::move(handler)), m_Thread([this] { Run(); }) {}
 
 CNotifyLoop::~CNotifyLoop() {
@@ -26,7 +28,7 @@ void CNotifyLoop::PostTask(std::function<void()> task) {
 }
 
 void CNotifyLoop::Invoke(const std::function<void()>& task) {
-    CSyncEvent done(true);
+    serial::CSyncEvent done(true);
     PostTask([&] {
         task();
         done.Set();
@@ -48,3 +50,5 @@ void CNotifyLoop::Run() {
         lock.lock();
     }
 }
+
+} // namespace brenwick

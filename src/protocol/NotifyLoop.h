@@ -9,10 +9,12 @@
 #include <mutex>
 #include <thread>
 
+namespace brenwick {
+
 // A small event loop for front ends without a window system (the command line, the tests): port
 // notifications and tasks are queued from any thread and run in order on the loop's own thread, which then
 // plays the part of the window thread.
-class CNotifyLoop : public ISerialNotifyTarget {
+class CNotifyLoop : public serial::ISerialNotifyTarget {
   public:
     using Handler = std::function<void(uint32_t message, uint32_t wParam, intptr_t lParam)>;
 
@@ -40,3 +42,5 @@ class CNotifyLoop : public ISerialNotifyTarget {
     bool m_Stopping = false;
     std::thread m_Thread; // last: starts after everything it uses exists
 };
+
+} // namespace brenwick

@@ -1,3 +1,7 @@
 #include <string>
 
+namespace brenwick {
+
 std::string g_ProjectFilePath;
+
+} // namespace brenwick

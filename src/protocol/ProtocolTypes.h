@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace brenwick {
+
 // Numbers of the boot loader's protocol and of the link, kept as tables a reader can hold beside the device's
 // documentation.
 
@@ -100,3 +102,5 @@ inline constexpr std::string_view LinkStateText(LinkState state) {
 }
 
 } // namespace protocol
+
+} // namespace brenwick

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+namespace brenwick {
+
 // The per-user settings store as the document sees it: text values by section and name. The desktop program
 // keeps them in its settings file; the tests and the command line use the in-memory store below.
 class ISettingsStore {
@@ -35,3 +37,5 @@ class CMemorySettingsStore : public ISettingsStore {
   private:
     std::map<std::pair<std::string, std::string>, std::string> m_Values;
 };
+
+} // namespace brenwick

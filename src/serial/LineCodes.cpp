@@ -4,6 +4,8 @@
 
 #include <termios.h>
 
+namespace brenwick::serial {
+
 namespace serial_detail {
 namespace {
 
@@ -113,3 +115,5 @@ void MakeRaw(LineState& state) {
 }
 
 } // namespace serial_detail
+
+} // namespace brenwick::serial

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace brenwick::serial {
+
 namespace serial_detail {
 
 // The program's line codes (data bits 5..8, parity 0..4, stop-bit codes 0..2, handshaking modes) written
@@ -24,3 +26,5 @@ int32_t DecodeHandshaking(const LineState& state);
 void MakeRaw(LineState& state);
 
 } // namespace serial_detail
+
+} // namespace brenwick::serial

@@ -5,6 +5,8 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
+namespace brenwick::serial {
+
 namespace serial_detail {
 
 LineErrorReport LineErrorsBetween(const ErrorCounters& before, const ErrorCounters& after) {
@@ -43,3 +45,5 @@ bool ReadErrorCounters(int fd, ErrorCounters& counters) {
 }
 
 } // namespace serial_detail
+
+} // namespace brenwick::serial

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace brenwick::serial {
+
 namespace serial_detail {
 
 // The driver's running error counters (TIOCGICOUNT), for the fields the serial layer reports.
@@ -25,3 +27,5 @@ LineErrorReport LineErrorsBetween(const ErrorCounters& before, const ErrorCounte
 bool ReadErrorCounters(int fd, ErrorCounters& counters);
 
 } // namespace serial_detail
+
+} // namespace brenwick::serial

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <sys/ioctl.h>
 
+namespace brenwick::serial {
+
 namespace serial_detail {
 namespace {
 
@@ -94,3 +96,5 @@ uint32_t LineSpeed(const LineState& state) {
 }
 
 } // namespace serial_detail
+
+} // namespace brenwick::serial

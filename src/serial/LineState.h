@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace brenwick::serial {
+
 namespace serial_detail {
 
 // The line settings of a tty as the kernel keeps them (struct termios2), in our own type so that callers do
@@ -27,3 +29,5 @@ void SetLineSpeed(LineState& state, uint32_t baud);
 uint32_t LineSpeed(const LineState& state);
 
 } // namespace serial_detail
+
+} // namespace brenwick::serial

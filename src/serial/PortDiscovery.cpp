@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+namespace brenwick::serial {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -129,3 +131,5 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
     });
     return ports;
 }
+
+} // namespace brenwick::serial

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace brenwick::serial {
+
 // A serial device present on this machine.
 struct SerialPortInfo {
     std::string path;    // device node, e.g. "/dev/ttyACM0"
@@ -17,3 +19,5 @@ struct SerialPortInfo {
 std::vector<SerialPortInfo> ListSerialPorts();
 // The same over other roots in place of "/sys" and "/dev" (a prepared tree, for tests).
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot);
+
+} // namespace brenwick::serial

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace brenwick::serial {
+
 std::string DescribePortError(int32_t code) {
     switch (code) {
     case ERROR_SUCCESS:
@@ -42,3 +44,5 @@ std::string DescribePortError(int32_t code) {
     }
     return "serial port error " + std::to_string(code);
 }
+
+} // namespace brenwick::serial

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace brenwick::serial {
+
 // The completion object a caller may hand to WriteBytes, ReadBytes and WaitEvent of a port opened for
 // overlapped I/O. The port finishes the operation within the call (bounded by the call's time-out) and then
 // records the outcome here and signals `done`, so a caller that waits on `done` sees every completion.
@@ -13,3 +15,5 @@ struct SerialCompletion {
     std::atomic<int32_t> result{0};       // the operation's error code
     std::atomic<uint32_t> transferred{0}; // bytes written or read (0 for WaitEvent)
 };
+
+} // namespace brenwick::serial

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdint>
 
+namespace brenwick::serial {
+
 // Turns an errno value into the serial layer's error code. errno 1 (EPERM) and 6 (ENXIO) share their numbers
 // with the program's own ERROR_INVALID_FUNCTION and ERROR_INVALID_HANDLE, so they are reported as the errno
 // values that mean the same to a user (EACCES, ENODEV); every other errno value passes unchanged.
@@ -22,3 +24,5 @@ inline int32_t SerialErrorFromErrno(int err) {
 inline int32_t LastSerialError() {
     return SerialErrorFromErrno(errno);
 }
+
+} // namespace brenwick::serial

@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+namespace brenwick::serial {
+
 CSerialListener::~CSerialListener() {
     CSerialListener::ClosePort();
 }
@@ -87,3 +89,5 @@ void CSerialListener::ListenerThreadProc() {
     }
     m_ListenerActive.store(false);
 }
+
+} // namespace brenwick::serial

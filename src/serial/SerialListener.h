@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+namespace brenwick::serial {
+
 // A serial port with one thread per open port that waits for the masked line events and hands them, with
 // the line-error bits found at the same moment, to OnSerialEvent. The thread never reads data. It blocks in
 // the event wait between events and wakes once per arrival of bytes, per drained output queue, per line
@@ -40,3 +42,5 @@ class CSerialListener : public CSerialPort {
     SerialCompletion m_ListenerEvent; // completion of the listener's own event waits
     std::mutex m_ListenerMutex;       // one start or stop at a time
 };
+
+} // namespace brenwick::serial

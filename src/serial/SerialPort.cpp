@@ -12,6 +12,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace brenwick::serial {
+
 using serial_detail::LineState;
 namespace codes = serial_detail;
 
@@ -360,3 +362,5 @@ void CSerialPort::Wake() const {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t signalled = write(m_WakeFd, &one, sizeof one);
 }
+
+} // namespace brenwick::serial

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <shared_mutex>
 
+namespace brenwick::serial {
+
 // One serial device opened exclusively. Every operation returns an error code (0 = success) and leaves it
 // in the object (GetLastError). Ports opened for overlapped I/O accept time-outs and completion objects;
 // ports opened for plain I/O block without limit and refuse both.
@@ -138,3 +140,5 @@ class CSerialPort {
     std::mutex m_OpenCloseMutex; // one open or close at a time
     std::shared_mutex m_IoLock;  // held shared by every device call, exclusively while closing
 };
+
+} // namespace brenwick::serial

@@ -9,6 +9,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace brenwick::serial {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -343,3 +345,5 @@ int CSerialPort::DrainWaitMs(int fd) {
     const uint64_t ms = static_cast<uint64_t>(queued) * 10000u / baud + 1;
     return static_cast<int>(std::min<uint64_t>(ms, 100));
 }
+
+} // namespace brenwick::serial

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace brenwick::serial {
+
 // Numbers shared by the serial layer and its callers. The error codes and event bits keep the values the
 // rest of the program tests for (the event bits travel to the view inside a notification). Errors reported
 // by the operating system are errno values; the few errno values that would collide with the program's own
@@ -53,3 +55,5 @@ inline constexpr int32_t ParitySpace = 4;
 inline constexpr int32_t StopBitsOne = 0;
 inline constexpr int32_t StopBitsOneAndHalf = 1;
 inline constexpr int32_t StopBitsTwo = 2;
+
+} // namespace brenwick::serial

@@ -1,5 +1,7 @@
 #include "serial/SerialWnd.h"
 
+namespace brenwick::serial {
+
 namespace {
 
 // FNV-1a of the message's name, folded into the registered-message range: fixed for every build.
@@ -56,3 +58,5 @@ void CSerialWnd::OnSerialEvent(uint32_t events, uint32_t errors) {
     const uint32_t wParam = (events & 0xFFFFu) | ((errors & 0xFFFFu) << 16);
     target->Post(message, wParam, m_NotifyParam.load());
 }
+
+} // namespace brenwick::serial

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace brenwick::serial {
+
 // The message number used when OpenPort is given message 0: the same fixed number in every program that
 // uses this layer, in the range of registered messages (0xC000..0xFFFF).
 uint32_t DefaultComMsg();
@@ -31,3 +33,5 @@ class CSerialWnd : public CSerialListener {
     std::atomic<uint32_t> m_NotifyMessage{0};
     std::atomic<intptr_t> m_NotifyParam{0};
 };
+
+} // namespace brenwick::serial

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+namespace brenwick::serial {
+
 void CSyncEvent::Set() {
     {
         std::lock_guard lock(m_Mutex);
@@ -32,3 +34,5 @@ bool CSyncEvent::Wait(uint32_t timeoutMs) {
     }
     return true;
 }
+
+} // namespace brenwick::serial

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace brenwick::serial {
+
 // A signalled/non-signalled flag that threads can wait for. A manual-reset event stays signalled until
 // Reset(); an auto-reset event is consumed by the one Wait() that sees it.
 class CSyncEvent {
@@ -23,3 +25,5 @@ class CSyncEvent {
     std::mutex m_Mutex;
     std::condition_variable m_Changed;
 };
+
+} // namespace brenwick::serial

@@ -12,6 +12,12 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+using namespace brenwick::serial;
+
+using namespace brenwick::cli;
+
+using namespace brenwick;
+
 namespace {
 
 TEST(BaudOption, EveryRateOfTheTableSelectsItsIndexAndNothingElseIsTaken) {

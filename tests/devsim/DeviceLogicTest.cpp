@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace brenwick;
+
 using Bytes = std::vector<uint8_t>;
 using namespace devsim;
 

@@ -12,6 +12,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+using namespace brenwick;
+
 using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace brenwick;
+
 namespace {
 
 std::vector<uint8_t> Sam7App(size_t size) {

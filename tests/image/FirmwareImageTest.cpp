@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace brenwick;
+
 namespace {
 
 constexpr uint32_t kSam7Word = 0xE59FF018;

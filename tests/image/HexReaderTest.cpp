@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace brenwick;
+
 using namespace hex_text;
 
 namespace {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <random>
 
+using namespace brenwick;
+
 namespace {
 
 bool HaveSrecCat() {

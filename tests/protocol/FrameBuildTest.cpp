@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+using namespace brenwick;
+
 namespace {
 
 struct BuildCase {

@@ -8,6 +8,10 @@
 #include <future>
 #include <gtest/gtest.h>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+namespace brenwick {
+
 // True when done() holds within timeoutMs; checks every few milliseconds.
 template <class Predicate>
 bool WaitUntil(Predicate done, int timeoutMs) {
@@ -45,3 +47,5 @@ class CLinkRig {
     CBrenwickDoc& m_Doc = m_Link.Doc();
     bool m_Started = false;
 };
+
+} // namespace brenwick

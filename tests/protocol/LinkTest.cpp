@@ -7,6 +7,10 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <optional>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 struct BaudIndexCase {

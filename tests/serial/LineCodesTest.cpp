@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using serial_detail::LineState;

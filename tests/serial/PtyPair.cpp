@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <unistd.h>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 PtyPair::PtyPair() {
     char name[256] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {

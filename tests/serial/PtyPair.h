@@ -36,7 +36,7 @@ size_t ThreadCount();
 uint32_t KernelOutputSpeed(int fd);
 
 // A notification target that records every post.
-class RecordingTarget : public ISerialNotifyTarget {
+class RecordingTarget : public brenwick::serial::ISerialNotifyTarget {
   public:
     struct Posted {
         uint32_t message;

@@ -8,6 +8,10 @@
 #include <termios.h>
 #include <thread>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using namespace std::string_literals;

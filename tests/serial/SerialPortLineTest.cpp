@@ -10,6 +10,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 // The program's baud table (entry 0 is never used).

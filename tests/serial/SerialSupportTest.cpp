@@ -11,6 +11,10 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,10 @@
 #include <sys/resource.h>
 #include <thread>
 
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 constexpr uint32_t kDocumentMask = EV_RXCHAR | EV_TXEMPTY | EV_ERR; // 133

@@ -2,6 +2,8 @@
 
 #include "protocol/BrenwickDoc.h"
 
+namespace brenwick {
+
 // The document's worker steps and receiver, which only the document itself calls, for the tests and fuzz
 // targets that drive them by hand on their own thread.
 class CDocAccess {
@@ -12,3 +14,5 @@ class CDocAccess {
     static bool ProgramDevice(CBrenwickDoc& doc) { return doc.ProgramDevice(); }
     static void FeedByte(CBrenwickDoc& doc, uint8_t b) { doc.FeedByte(b); }
 };
+
+} // namespace brenwick

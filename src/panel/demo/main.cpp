@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <cstdio>
 
+using namespace brenwick;
+
 int main(int argc, char* argv[]) {
     if (!EnsureStandardStreams()) {
         return 1;
