@@ -116,8 +116,8 @@ void CBrenwickView::OnInitialUpdate() {
     // Shrink-only fit: a frame larger than the form comes back to the form's size.
     if (auto* frame = qobject_cast<QMainWindow*>(window());
         frame != nullptr && frame->centralWidget() == this) {
-        const QSize extra = frame->size() - size();
-        const QSize fitted = DesignSize() + extra + QSize(frameWidth() * 2, frameWidth() * 2);
+        const int menuHeight = frame->menuWidget() != nullptr ? frame->menuWidget()->sizeHint().height() : 0;
+        const QSize fitted = DesignSize() + QSize(frameWidth() * 2, frameWidth() * 2 + menuHeight);
         frame->resize(std::min(frame->width(), fitted.width()), std::min(frame->height(), fitted.height()));
     }
 }
@@ -191,10 +191,15 @@ void CBrenwickView::OnTimer() {
                 QString::fromLatin1(IdentityText(doc.targetName, doc.flashRev, doc.bootRev)));
             m_GeometryLine.setText(QString::fromLatin1(
                 GeometryText(doc.serialNumber, doc.flashSize, doc.pageSize, doc.bootLength)));
+            // A long device name does not fit the form's width; the whole line stays readable on hover.
+            m_IdentityLine.setToolTip(m_IdentityLine.text());
+            m_GeometryLine.setToolTip(m_GeometryLine.text());
             break;
         case StatePaint::Lines::Cleared:
             m_IdentityLine.clear();
             m_GeometryLine.clear();
+            m_IdentityLine.setToolTip({});
+            m_GeometryLine.setToolTip({});
             m_OnlineButton.setChecked(onLine != 0);
             m_OnlineCheck = onLine;
             break;

@@ -4,6 +4,7 @@
 #include "protocol/ProtocolTypes.h"
 
 #include <QAbstractItemView>
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace brenwick::app {
@@ -119,10 +120,14 @@ void CPortSetupDlg::OnInitDialog() {
     if (selected < 0) {
         // The current port is not present now (unplugged, or a typed path): it stays as it is.
         m_PortList.setEditText(QString::fromStdString(m_PortName));
-        m_PortDetails.setText(
-            m_PortName.empty()
-                ? QString()
-                : QStringLiteral("%1 is not present now.").arg(QString::fromStdString(m_PortName)));
+        const QString name = QString::fromStdString(m_PortName);
+        if (name.isEmpty()) {
+            m_PortDetails.clear();
+        } else if (QFileInfo::exists(name)) {
+            m_PortDetails.setText(QStringLiteral("%1 (not among the serial devices found)").arg(name));
+        } else {
+            m_PortDetails.setText(QStringLiteral("%1 is not present now.").arg(name));
+        }
     } else if (m_Ports[static_cast<size_t>(selected)].path == m_PortName) {
         m_PortName = StoredName(m_Ports[static_cast<size_t>(selected)]); // same device, by its stable name
     }

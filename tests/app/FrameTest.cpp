@@ -194,6 +194,15 @@ TEST(PortSetupDialogLists, BaudListHasThirteenRatesWithoutZero) {
         EXPECT_EQ(dialog.BaudList().itemText(k), QString::number(rates[k]));
     }
     ASSERT_EQ(dialog.PortList().count(), 3);
+    for (const auto& [primed, detail] :
+         {std::pair{"/no/such/tty", "/no/such/tty is not present now."},
+          std::pair{"/dev/null", "/dev/null (not among the serial devices found)"}}) {
+        CPortSetupDlg absent(Ports(), nullptr);
+        absent.m_PortName = primed;
+        absent.OnInitDialog();
+        EXPECT_EQ(absent.PortDetails().text(), detail);
+        EXPECT_EQ(absent.PortList().currentText(), primed);
+    }
     EXPECT_EQ(dialog.PortList().itemText(0), kById); // USB first, by its stable name
     EXPECT_TRUE(dialog.PortList().itemData(0, Qt::ToolTipRole).toString().contains("Veltmark Board"));
     dialog.PortList().setCurrentIndex(1);
@@ -302,6 +311,26 @@ TEST(FileOpenFilter, ListsHexAndBinFiles) {
         3000);
     shown.sort();
     EXPECT_EQ(shown, (QStringList{"a.hex", "b.bin"}));
+}
+
+} // namespace
+
+namespace {
+
+// The window opens showing the whole form, and a new initial update shrinks an enlarged window back to it.
+TEST(InitialUpdate, FitsTheWindowToTheForm) {
+    CAppRig rig({}, false);
+    rig.Open();
+    Pump(50);
+    auto& view = rig.View();
+    EXPECT_EQ(view.viewport()->size(), view.DesignSize());
+    rig.m_Frame->resize(1000, 700);
+    Pump(50);
+    EXPECT_GT(view.viewport()->width(), view.DesignSize().width());
+    view.OnInitialUpdate();
+    Pump(50);
+    EXPECT_EQ(view.viewport()->size(), view.DesignSize());
+    EXPECT_TRUE(view.IsTimerRunning());
 }
 
 } // namespace
