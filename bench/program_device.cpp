@@ -4,8 +4,7 @@
 // Prepare); with the device paced at 115200 baud, within 3% of the wire time plus that pause; on line and
 // idle, under 1% of one core.
 #include "devsim/SimulatedDevice.h"
-#include "protocol/BrenwickDoc.h"
-#include "protocol/NotifyLoop.h"
+#include "protocol/HeadlessLink.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -53,23 +52,13 @@ bool WaitUntil(Predicate done, int timeoutMs) {
 
 // One document on line with one simulated device, wired as the command line wires it.
 struct Bench {
-    explicit Bench(int baud)
-        : device(Options(baud)), loop([this](uint32_t m, uint32_t w, intptr_t l) {
-              if (m == protocol::kPortMessage) {
-                  doc.OnPortEvent(w & 0xFFFF, l);
-              }
-          }) {
+    explicit Bench(int baud) : device(Options(baud)) {
         std::string error;
         ok = device.Start(&error);
-        doc.m_hNotifyWnd = &loop;
         doc.SetPortSettings(device.PortPath(), protocol::BaudIndexForRate(baud == 0 ? 115200 : baud));
         doc.StartWorker();
-        doc.PostCommand(Connect);
-        ok = ok && WaitUntil([this] { return doc.m_LinkState == Connected; }, 20000);
-    }
-    ~Bench() {
-        doc.StopWorker();
-        doc.ClosePort();
+        doc.PostCommand(WorkerCommand::Connect);
+        ok = ok && WaitUntil([this] { return doc.m_LinkState == LinkState::Connected; }, 20000);
     }
     static DeviceSimOptions Options(int baud) {
         DeviceSimOptions o;
@@ -78,8 +67,8 @@ struct Bench {
     }
 
     CSimulatedDevice device;
-    CBrenwickDoc doc;
-    CNotifyLoop loop;
+    CHeadlessLink link;
+    CBrenwickDoc& doc = link.Doc();
     bool ok = false;
 };
 
@@ -96,7 +85,7 @@ void RunProgramming(benchmark::State& state, int baud) {
         }
         state.ResumeTiming();
         const auto start = Clock::now();
-        bench.doc.PostCommand(Program);
+        bench.doc.PostCommand(WorkerCommand::Program);
         if (!bench.device.WaitForSessionsEnded(1, 120000)) {
             state.SkipWithError("the run did not end");
             break;

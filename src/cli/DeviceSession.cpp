@@ -75,7 +75,7 @@ void CDeviceSession::Start(bool program) {
     m_Deadline = m_Started + m_Timeout;
     m_Phase = Phase::Opening;
     Doc().StartWorker();
-    Doc().PostCommand(Connect);
+    Doc().PostCommand(WorkerCommand::Connect);
 }
 
 bool CDeviceSession::Step() {
@@ -124,8 +124,8 @@ void CDeviceSession::StepOpening() {
         return;
     }
     if (!state.onLine) {
-        Finish(SessionResult::PortFailed, std::string(protocol::LinkStateText(PortOpenFailed)) + ": " +
-                                              DescribePortError(state.lastOpenError));
+        Finish(SessionResult::PortFailed, std::string(protocol::LinkStateText(LinkState::PortOpenFailed)) +
+                                              ": " + DescribePortError(state.lastOpenError));
         return;
     }
     m_Phase = Phase::Identifying;
@@ -134,7 +134,9 @@ void CDeviceSession::StepOpening() {
 bool CDeviceSession::DeviceAnswered(const DocSnapshot& state) {
     // The state leaves OffLine only through a handshake and status poll that the device answered.
     const LinkState link = state.linkState;
-    return (link == Connected || link == Programming || link == ProgrammingError) && state.flashSize != 0;
+    return (link == LinkState::Connected || link == LinkState::Programming ||
+            link == LinkState::ProgrammingError) &&
+           state.flashSize != 0;
 }
 
 std::string CDeviceSession::Seconds(std::chrono::milliseconds span) const {
@@ -154,10 +156,10 @@ void CDeviceSession::StepIdentifying() {
         return;
     }
     if (Clock::now() >= m_Deadline) {
-        const bool partial =
-            state.linkState != NotConnected && state.flashSize == 0 && state.linkState != OffLine;
+        const bool partial = state.linkState != LinkState::NotConnected && state.flashSize == 0 &&
+                             state.linkState != LinkState::OffLine;
         Finish(SessionResult::NoAnswer,
-               std::string(protocol::LinkStateText(NotConnected)) + ": " +
+               std::string(protocol::LinkStateText(LinkState::NotConnected)) + ": " +
                    (partial ? "the device did not report its flash geometry"
                             : "the device did not answer within " + Seconds(m_Timeout)));
     }
@@ -175,7 +177,7 @@ void CDeviceSession::BeginProgramming() {
     m_BytesToSend = Doc().BytesToSend(state.bootLength, state.pageSize);
     m_BytesSeen = 0;
     m_ProgramStarted = Clock::now();
-    Doc().PostCommand(Program);
+    Doc().PostCommand(WorkerCommand::Program);
     m_Phase = Phase::Programming;
 }
 
@@ -234,10 +236,10 @@ void CDeviceSession::StepProgramming() {
 void CDeviceSession::StepVerdict() {
     const LinkState link = Doc().Snapshot().linkState;
     switch (link) {
-    case Connected:
+    case LinkState::Connected:
         Finish(SessionResult::Succeeded, "the device reports the new firmware in place");
         return;
-    case ProgrammingError:
+    case LinkState::ProgrammingError:
         Finish(SessionResult::DeviceError,
                "Programming Error: the device reported an error after programming");
         return;
@@ -247,7 +249,7 @@ void CDeviceSession::StepVerdict() {
     if (Clock::now() < m_Deadline) {
         return;
     }
-    if (link == NotConnected) {
+    if (link == LinkState::NotConnected) {
         Finish(SessionResult::NoAnswer, "Not Connected: the device stopped answering after programming (no "
                                         "verdict within " +
                                             Seconds(m_Timeout) + ")");

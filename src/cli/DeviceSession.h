@@ -36,7 +36,7 @@ struct DeviceFacts {
     int32_t flashSize = 0;
     int32_t pageSize = 0;
     int32_t bootLength = 0;
-    int32_t linkState = OffLine;
+    LinkState linkState = LinkState::OffLine;
 };
 
 // One document wired to one port: its own notification loop plays the part of the window thread, and the

@@ -1,5 +1,8 @@
 #pragma once
 
+// The device side keeps its own frame code on purpose: it is the independent counterpart the host is tested
+// against, so a fault in the host's framing cannot hide in code both sides share.
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>

@@ -98,22 +98,11 @@ class CBrenwickDoc {
     std::string SerialNumber() const;
     std::array<uint8_t, 4> ProductIdBytes() const;
 
-    // Worker thread only.
-    bool SendAndWait(const uint8_t* message);
-    void OpenLink();
-    bool Handshake();
-    bool PollStatus();
-    bool ProgramDevice();
-
-    // Receiver, on the notification target's thread.
-    void FeedByte(uint8_t b);
-    void HandleMessage(const uint8_t* message);
-
     // --- fields ---
     CFirmwareImage m_Firmware; // m_Image, m_ImageLen, m_FlashBase, m_InfoOffset
     int m_FileLoaded = 0;
     std::atomic<int32_t> m_OnLine{0};
-    std::atomic<int32_t> m_LinkState{OffLine};
+    std::atomic<LinkState> m_LinkState{LinkState::OffLine};
     ISerialNotifyTarget* m_hNotifyWnd = nullptr; // set before the worker starts
     CSerialWnd m_Port;
     std::atomic<uint16_t> m_BootRev{0};
@@ -127,8 +116,9 @@ class CBrenwickDoc {
     std::atomic<int32_t> m_WorkerRunning{0};
     std::atomic<int32_t> m_RxActive{0};
     std::atomic<int32_t> m_RxState{0};
-    std::atomic<int32_t> m_Command{None};
-    std::atomic<int32_t> m_RunningCommand{None}; // the command the worker carries out now
+    std::atomic<WorkerCommand> m_Command{WorkerCommand::None};
+    std::atomic<WorkerCommand> m_RunningCommand{
+        WorkerCommand::None}; // the command the worker carries out now
     int32_t m_RxExpected = 0;
     int32_t m_RxCount = 0;
     std::atomic<int32_t> m_BytesSent{0};
@@ -136,10 +126,24 @@ class CBrenwickDoc {
     std::atomic<uint32_t> m_ProductId{protocol::kDefaultProductId}; // byte k in bits 8k..8k+7
 
   private:
+    // The test rigs drive the worker's steps and the receiver by hand.
+    friend class CDocAccess;
+
+    // Worker thread only.
+    bool SendAndWait(const uint8_t* message);
+    void OpenLink();
+    bool Handshake();
+    bool PollStatus();
+    bool ProgramDevice();
+
+    // Receiver, on the notification target's thread.
+    void FeedByte(uint8_t b);
+    void HandleMessage(const uint8_t* message);
+
     int StampImage();
     void WorkerLoop();
     void IdleWork();
-    void RunCommand(int32_t command);
+    void RunCommand(WorkerCommand command);
     bool Stopping() const { return m_StopRequested; }
     // Waits up to timeoutMs, ending early when the worker is told to stop; false when stopped.
     bool PauseUnlessStopped(uint32_t timeoutMs);

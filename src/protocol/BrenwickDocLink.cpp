@@ -46,7 +46,7 @@ void CBrenwickDoc::StopWorker() {
     m_WorkerRunning = 0;
     m_StopRequested = true;
     m_StopEvent.Set();
-    PostCommand(None);
+    PostCommand(WorkerCommand::None);
     // The handshake, the sequence and their pauses look at the stop flag between messages; a write that a
     // device which stopped reading holds up is cancelled, again until the worker has seen the flag, since a
     // write may start just after a cancel. Joining makes sure no worker outlives the document.
@@ -60,7 +60,7 @@ void CBrenwickDoc::PostCommand(WorkerCommand command) {
     std::lock_guard lock(m_CommandLock);
     m_Command = command;
     // From the moment Program is posted until the worker is done with it, the image must stay as it is.
-    m_ImageInUse = command == Program || m_RunningCommand == Program;
+    m_ImageInUse = command == WorkerCommand::Program || m_RunningCommand == WorkerCommand::Program;
     m_hCommandEvent.Set();
 }
 
@@ -71,17 +71,17 @@ void CBrenwickDoc::WorkerLoop() {
             IdleWork();
             continue;
         }
-        int32_t command = None;
+        WorkerCommand command = WorkerCommand::None;
         {
             std::lock_guard lock(m_CommandLock);
-            command = m_Command.exchange(None);
+            command = m_Command.exchange(WorkerCommand::None);
             m_RunningCommand = command;
         }
         RunCommand(command);
         // A command posted while this one ran stays in the slot and runs next.
         std::lock_guard lock(m_CommandLock);
-        m_RunningCommand = None;
-        m_ImageInUse = m_Command == Program;
+        m_RunningCommand = WorkerCommand::None;
+        m_ImageInUse = m_Command == WorkerCommand::Program;
     }
     m_WorkerExited.Set();
 }
@@ -92,36 +92,36 @@ void CBrenwickDoc::IdleWork() {
         m_RxState = 0;
     }
     if (m_OnLine == 0) {
-        m_LinkState = OffLine;
+        m_LinkState = LinkState::OffLine;
     } else if (!Handshake() || !PollStatus()) {
         if (!Stopping()) {
-            m_LinkState = NotConnected;
+            m_LinkState = LinkState::NotConnected;
         }
     }
     SetBytesSent(0);
 }
 
-void CBrenwickDoc::RunCommand(int32_t command) {
+void CBrenwickDoc::RunCommand(WorkerCommand command) {
     switch (command) {
-    case Connect:
+    case WorkerCommand::Connect:
         OpenLink();
         if (m_Port.IsOpen()) {
             m_RxState = 0;
             m_OnLine = 1; // the link state waits for the next idle handshake
         } else {
-            m_LinkState = PortOpenFailed;
+            m_LinkState = LinkState::PortOpenFailed;
             m_OnLine = 0;
         }
         break;
-    case Disconnect:
+    case WorkerCommand::Disconnect:
         ClosePort();
         m_OnLine = 0;
-        m_LinkState = OffLine;
+        m_LinkState = LinkState::OffLine;
         break;
-    case Program:
-        m_LinkState = Programming;
+    case WorkerCommand::Program:
+        m_LinkState = LinkState::Programming;
         if (!ProgramDevice()) {
-            m_LinkState = ProgrammingError;
+            m_LinkState = LinkState::ProgrammingError;
         }
         break;
     default:
@@ -166,7 +166,7 @@ void CBrenwickDoc::OpenLink() {
         return;
     }
     m_LineBaud = baud;
-    if (const int32_t setup = m_Port.SetupLine(baud, 8, 0, 0); setup != 0) {
+    if (const int32_t setup = m_Port.SetupLine(baud, DataBits8, ParityNone, StopBitsOne); setup != 0) {
         m_LastOpenError = setup;
         m_Port.ClosePort();
         return;

@@ -19,7 +19,7 @@ DocSnapshot CBrenwickDoc::Snapshot() const {
     DocSnapshot s;
     s.linkState = static_cast<LinkState>(m_LinkState.load());
     s.onLine = m_OnLine != 0;
-    s.commandPending = m_Command != None || m_RunningCommand != None;
+    s.commandPending = m_Command != WorkerCommand::None || m_RunningCommand != WorkerCommand::None;
     s.imageInUse = m_ImageInUse;
     s.fileLoaded = m_FileLoaded != 0;
     {

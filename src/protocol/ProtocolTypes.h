@@ -28,7 +28,7 @@ enum class ControlItemCode : uint16_t {
 
 enum class ProgramPhase : uint8_t { Prepare = 0, Begin = 1, End = 2 };
 
-enum LinkState : int32_t {
+enum class LinkState : int32_t {
     Connected = 0,
     PortOpenFailed = 1,
     NotConnected = 2,
@@ -37,7 +37,7 @@ enum LinkState : int32_t {
     ProgrammingError = 5,
 };
 
-enum WorkerCommand : int32_t { None = 0, Connect = 1, Disconnect = 2, Program = 3 };
+enum class WorkerCommand : int32_t { None = 0, Connect = 1, Disconnect = 2, Program = 3 };
 
 namespace protocol {
 
@@ -82,11 +82,11 @@ inline constexpr LinkState LinkStateForStatus(uint8_t status) {
     switch (status) {
     case 15:
     case 16:
-        return Programming;
+        return LinkState::Programming;
     case 128:
-        return ProgrammingError;
+        return LinkState::ProgrammingError;
     default:
-        return Connected;
+        return LinkState::Connected;
     }
 }
 
@@ -94,10 +94,9 @@ inline constexpr std::array<std::string_view, 6> kLinkStateText = {
     "Connected", "COM Port Failed To Open", "Not Connected", "Off Line", "Programming", "Programming Error",
 };
 
-inline constexpr std::string_view LinkStateText(int32_t state) {
-    return state >= 0 && state < static_cast<int32_t>(kLinkStateText.size())
-               ? kLinkStateText[static_cast<size_t>(state)]
-               : std::string_view("Unknown");
+inline constexpr std::string_view LinkStateText(LinkState state) {
+    const auto index = static_cast<size_t>(state);
+    return index < kLinkStateText.size() ? kLinkStateText[index] : std::string_view("Unknown");
 }
 
 } // namespace protocol

@@ -41,6 +41,8 @@ inline constexpr uint32_t CE_MODE = 0x8000;
 enum Handshaking : int32_t { HandshakeOff = 0, HandshakeHardware = 1, HandshakeSoftware = 2 };
 enum ReadTimeoutMode : int32_t { ReadTimeoutNonblocking = 0, ReadTimeoutBlocking = 1 };
 
+// Data bits of SetupLine: 5 to 8; the device protocol uses eight.
+inline constexpr int32_t DataBits8 = 8;
 // Parity codes of SetupLine: 0 none, 1 odd, 2 even, 3 mark, 4 space. Stop-bit codes: 0 one, 1 one and a
 // half (five data bits only), 2 two.
 inline constexpr int32_t ParityNone = 0;

@@ -1,10 +1,9 @@
 // The sender and the receiver over a real pty, with this test playing the device on the master side.
-#include "protocol/BrenwickDoc.h"
 #include "protocol/LinkRig.h"
 #include "protocol/MessageFrame.h"
-#include "protocol/NotifyLoop.h"
 #include "serial/PtyPair.h"
 #include "serial/SerialTypes.h"
+#include "support/DocAccess.h"
 
 #include <future>
 #include <gtest/gtest.h>
@@ -32,17 +31,15 @@ class CNullTarget : public ISerialNotifyTarget {
 class Framing : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_Doc.m_hNotifyWnd = &m_Loop;
         m_Doc.SetPortSettings(m_Pty.path, 10);
-        m_Doc.OpenLink();
+        CDocAccess::OpenLink(m_Doc);
         ASSERT_TRUE(m_Doc.m_Port.IsOpen());
     }
-    void TearDown() override { m_Doc.ClosePort(); }
 
     // Sends a request as the worker does; `device` plays the other end on its own thread.
     bool Exchange(const Bytes& request, const std::function<void()>& device) {
         auto answering = std::async(std::launch::async, device);
-        const bool released = m_Doc.SendAndWait(request.data());
+        const bool released = CDocAccess::SendAndWait(m_Doc, request.data());
         answering.wait();
         return released;
     }
@@ -58,12 +55,8 @@ class Framing : public ::testing::Test {
     }
 
     PtyPair m_Pty;
-    CBrenwickDoc m_Doc;
-    CNotifyLoop m_Loop{[this](uint32_t message, uint32_t wParam, intptr_t lParam) {
-        if (message == protocol::kPortMessage) {
-            m_Doc.OnPortEvent(wParam & 0xFFFF, lParam);
-        }
-    }};
+    CHeadlessLink m_Link;
+    CBrenwickDoc& m_Doc = m_Link.Doc();
 };
 
 TEST_F(Framing, TheRequestGoesOutByteForByte) {
@@ -74,7 +67,7 @@ TEST_F(Framing, TheRequestGoesOutByteForByte) {
         m_Pty.SendFromDevice(Str(StatusReply(14)));
     }));
     EXPECT_EQ(seen, kStatusRequest);
-    EXPECT_EQ(m_Doc.m_LinkState, Connected);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::Connected);
 }
 
 struct ReleaseCase {
@@ -110,7 +103,7 @@ TEST_F(Framing, SeveralRepliesInOneWriteAreEachHandledInOrder) {
     const Bytes status = StatusReply(16);
     merged.insert(merged.end(), status.begin(), status.end());
     EXPECT_TRUE(Exchange(kStatusRequest, Reply({merged})));
-    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == Programming; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == LinkState::Programming; }, 2000));
     EXPECT_EQ(m_Doc.TargetName(), "Board");
     EXPECT_EQ(m_Doc.m_FlashSize, 262144);
     EXPECT_EQ(m_Doc.m_PageSize, 256);
@@ -124,14 +117,15 @@ TEST_F(Framing, ALateReplyNeverReleasesTheNextMessage) {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         m_Pty.SendFromDevice(Str(StatusReply(14)));
     }));
-    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == Connected; }, 2000)); // the late reply was read
+    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == LinkState::Connected; },
+                          2000)); // the late reply was read
     EXPECT_FALSE(Exchange(kStatusRequest, [&] { m_Pty.ReceiveAtDevice(100); }))
         << "a stale release made an unanswered message look answered";
 }
 
 TEST_F(Framing, AWriteToAClosedPortFailsAtOnce) {
     m_Doc.ClosePort();
-    EXPECT_FALSE(m_Doc.SendAndWait(kStatusRequest.data()));
+    EXPECT_FALSE(CDocAccess::SendAndWait(m_Doc, kStatusRequest.data()));
     EXPECT_EQ(m_Pty.ReceiveAtDevice(100), "");
 }
 
@@ -141,7 +135,7 @@ class ManualEvents : public ::testing::Test {
     void SetUp() override {
         m_Doc.m_hNotifyWnd = &m_Null;
         m_Doc.SetPortSettings(m_Pty.path, 10);
-        m_Doc.OpenLink();
+        CDocAccess::OpenLink(m_Doc);
         ASSERT_TRUE(m_Doc.m_Port.IsOpen());
     }
     void TearDown() override {
@@ -161,19 +155,19 @@ class ManualEvents : public ::testing::Test {
 TEST_F(ManualEvents, BytesThatCameWithAnotherEventAreStillRead) {
     Send(StatusReply(128));
     m_Doc.OnPortEvent(EV_RXCHAR | EV_TXEMPTY, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, ProgrammingError);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::ProgrammingError);
 }
 
 TEST_F(ManualEvents, ALineErrorAloneDropsWhatTheDriverHolds) {
     Send(StatusReply(128));
     m_Doc.OnPortEvent(EV_ERR, 0);
     m_Doc.OnPortEvent(EV_RXCHAR, 0); // nothing left to read
-    EXPECT_EQ(m_Doc.m_LinkState, OffLine);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::OffLine);
     Send(StatusReply(14));
     m_Doc.OnPortEvent(EV_TXEMPTY, 0); // no bytes announced: nothing is read
-    EXPECT_EQ(m_Doc.m_LinkState, OffLine);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::OffLine);
     m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, Connected);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::Connected);
 }
 
 TEST_F(ManualEvents, AHalfMessageIsDroppedAfterFiveIdleTimeOuts) {
@@ -187,13 +181,13 @@ TEST_F(ManualEvents, AHalfMessageIsDroppedAfterFiveIdleTimeOuts) {
     // The next byte starts a new message.
     Send(StatusReply(128));
     m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, ProgrammingError);
+    EXPECT_EQ(m_Doc.m_LinkState, LinkState::ProgrammingError);
 }
 
 // The receive state machine, one byte at a time.
 void Feed(CBrenwickDoc& doc, const Bytes& bytes) {
     for (uint8_t b : bytes) {
-        doc.FeedByte(b);
+        CDocAccess::FeedByte(doc, b);
     }
 }
 
@@ -206,10 +200,10 @@ TEST(Receiver, ALengthFieldOfZeroWaitsFor8194Bytes) {
     big[3] = 0x00;
     big[4] = 128;
     Feed(doc, {big.begin(), big.end() - 1});
-    EXPECT_EQ(doc.m_LinkState, OffLine);
+    EXPECT_EQ(doc.m_LinkState, LinkState::OffLine);
     EXPECT_EQ(doc.m_RxState, 2);
-    doc.FeedByte(big.back());
-    EXPECT_EQ(doc.m_LinkState, ProgrammingError);
+    CDocAccess::FeedByte(doc, big.back());
+    EXPECT_EQ(doc.m_LinkState, LinkState::ProgrammingError);
     EXPECT_EQ(doc.m_RxState, 0);
 }
 
@@ -218,7 +212,7 @@ TEST(Receiver, ALengthFieldOfOneTakesOneByteAfterTheHeader) {
     Feed(doc, {0x01, 0x00, 0x99});
     EXPECT_EQ(doc.m_RxState, 0);
     Feed(doc, StatusReply(15));
-    EXPECT_EQ(doc.m_LinkState, Programming);
+    EXPECT_EQ(doc.m_LinkState, LinkState::Programming);
 }
 
 struct ItemCase {
@@ -283,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ItemCase{"unknown_item_changes_nothing",
                                {0x08, 0x00, 0x99, 0x00, 1, 2, 3, 4},
                                [](const CBrenwickDoc& d) {
-                                   EXPECT_EQ(d.m_LinkState, OffLine);
+                                   EXPECT_EQ(d.m_LinkState, LinkState::OffLine);
                                    EXPECT_EQ(d.m_ProductIdPending, 1);
                                }}),
     [](const ::testing::TestParamInfo<ItemCase>& p) { return std::string(p.param.name); });

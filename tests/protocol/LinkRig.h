@@ -1,8 +1,7 @@
 #pragma once
 
 #include "devsim/SimulatedDevice.h"
-#include "protocol/BrenwickDoc.h"
-#include "protocol/NotifyLoop.h"
+#include "protocol/HeadlessLink.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -25,22 +24,11 @@ bool WaitUntil(Predicate done, int timeoutMs) {
 // to OnPortEvent, and the port names a simulated device.
 class CLinkRig {
   public:
-    explicit CLinkRig(DeviceSimOptions options = {}, int baudIndex = 10)
-        : m_Device(std::move(options)), m_Loop([this](uint32_t message, uint32_t wParam, intptr_t lParam) {
-              if (message == protocol::kPortMessage) {
-                  m_Doc.OnPortEvent(wParam & 0xFFFF, lParam);
-              }
-          }) {
+    explicit CLinkRig(DeviceSimOptions options = {}, int baudIndex = 10) : m_Device(std::move(options)) {
         std::string error;
         m_Started = m_Device.Start(&error);
         EXPECT_TRUE(m_Started) << error;
-        m_Doc.m_hNotifyWnd = &m_Loop;
         m_Doc.SetPortSettings(m_Device.PortPath(), baudIndex);
-    }
-    ~CLinkRig() {
-        // Nothing may be posted to the loop, nor run by it, once the document is gone.
-        m_Doc.StopWorker();
-        m_Doc.ClosePort();
     }
     CLinkRig(const CLinkRig&) = delete;
     CLinkRig& operator=(const CLinkRig&) = delete;
@@ -48,12 +36,12 @@ class CLinkRig {
     // Goes on line through the worker and waits for the device to be identified.
     bool GoOnLine(int timeoutMs = 5000) {
         m_Doc.StartWorker();
-        m_Doc.PostCommand(Connect);
-        return WaitUntil([this] { return m_Doc.m_LinkState == Connected; }, timeoutMs);
+        m_Doc.PostCommand(WorkerCommand::Connect);
+        return WaitUntil([this] { return m_Doc.m_LinkState == LinkState::Connected; }, timeoutMs);
     }
 
     CSimulatedDevice m_Device;
-    CBrenwickDoc m_Doc;
-    CNotifyLoop m_Loop;
+    CHeadlessLink m_Link; // goes before the device: the worker stops and the port closes first
+    CBrenwickDoc& m_Doc = m_Link.Doc();
     bool m_Started = false;
 };

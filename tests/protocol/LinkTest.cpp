@@ -2,6 +2,7 @@
 // program uses: handshake, link states and their transitions.
 #include "protocol/LinkRig.h"
 #include "serial/SerialTypes.h"
+#include "support/DocAccess.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ using Bytes = std::vector<uint8_t>;
 
 TEST(Link, AfterConstructionTheLinkIsOffLine) {
     CBrenwickDoc doc;
-    EXPECT_EQ(doc.m_LinkState, OffLine);
+    EXPECT_EQ(doc.m_LinkState, LinkState::OffLine);
     EXPECT_EQ(doc.m_OnLine, 0);
     EXPECT_EQ(doc.m_ProductIdPending, 1);
     EXPECT_EQ(doc.GetProgress(), 0);
@@ -35,11 +36,11 @@ TEST(Link, TheHandshakeSendsEightRequestsInOrderAndFillsTheDeviceFields) {
     ASSERT_TRUE(rig.m_Started);
 
     rig.m_Doc.StartWorker();
-    rig.m_Doc.PostCommand(Connect);
+    rig.m_Doc.PostCommand(WorkerCommand::Connect);
     ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 1; }, 2000));
     // On line, but the state waits for the first idle handshake.
-    EXPECT_EQ(rig.m_Doc.m_LinkState, OffLine);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+    EXPECT_EQ(rig.m_Doc.m_LinkState, LinkState::OffLine);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
 
     const std::vector<Bytes> expected = {
         {0x04, 0x20, 0x01, 0x00},       {0x04, 0x20, 0x03, 0x00}, {0x05, 0x20, 0x04, 0x00, 0x00},
@@ -65,16 +66,16 @@ TEST(Link, TheHandshakeSendsEightRequestsInOrderAndFillsTheDeviceFields) {
 TEST(Link, DisconnectGoesOffLineAtOnceAndKeepsTheDeviceFields) {
     CLinkRig rig;
     ASSERT_TRUE(rig.GoOnLine());
-    rig.m_Doc.PostCommand(Disconnect);
+    rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
     ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 0; }, 2000));
-    EXPECT_EQ(rig.m_Doc.m_LinkState, OffLine);
+    EXPECT_EQ(rig.m_Doc.m_LinkState, LinkState::OffLine);
     EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
     EXPECT_EQ(rig.m_Doc.TargetName(), "Brenwick SIM");
     EXPECT_EQ(rig.m_Doc.m_PageSize, 256);
 
     // And back on line with the same object.
-    rig.m_Doc.PostCommand(Connect);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+    rig.m_Doc.PostCommand(WorkerCommand::Connect);
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
 }
 
 struct OpenFailureCase {
@@ -93,13 +94,13 @@ TEST_P(OpenFailures, ShowPortOpenFailedThenOffLine) {
         rig.m_Doc.SetPortSettings(c.port, c.baudIndex);
     }
     rig.m_Doc.StartWorker();
-    rig.m_Doc.PostCommand(Connect);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == PortOpenFailed; }, 2000));
+    rig.m_Doc.PostCommand(WorkerCommand::Connect);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::PortOpenFailed; }, 2000));
     EXPECT_EQ(rig.m_Doc.m_OnLine, 0);
     EXPECT_EQ(rig.m_Doc.LastOpenError(), c.error);
     EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
     // The next idle time-out finds the link off line.
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == OffLine; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 2000));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -117,11 +118,11 @@ TEST(Link, ABusyPortFailsToOpen) {
     second.m_hNotifyWnd = &loop;
     second.SetPortSettings(first.m_Device.PortPath(), 10);
     second.StartWorker();
-    second.PostCommand(Connect);
-    EXPECT_TRUE(WaitUntil([&] { return second.m_LinkState == PortOpenFailed; }, 2000));
+    second.PostCommand(WorkerCommand::Connect);
+    EXPECT_TRUE(WaitUntil([&] { return second.m_LinkState == LinkState::PortOpenFailed; }, 2000));
     EXPECT_NE(second.LastOpenError(), 0);
     second.StopWorker();
-    EXPECT_EQ(first.m_Doc.m_LinkState, Connected);
+    EXPECT_EQ(first.m_Doc.m_LinkState, LinkState::Connected);
 }
 
 TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
@@ -129,8 +130,8 @@ TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
     options.silent = true;
     CLinkRig rig(options);
     rig.m_Doc.StartWorker();
-    rig.m_Doc.PostCommand(Connect);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == NotConnected; }, 3000));
+    rig.m_Doc.PostCommand(WorkerCommand::Connect);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::NotConnected; }, 3000));
     const auto received = rig.m_Device.ReceivedMessages();
     ASSERT_FALSE(received.empty());
     for (const auto& message : received) {
@@ -138,18 +139,18 @@ TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
     }
     // A device that starts answering is found at the next keep-alive.
     rig.m_Device.SetSilent(false);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
 }
 
 TEST(Link, StatusRepliesMoveTheLinkState) {
     // Driven through the receiver directly: header, item code, status byte.
-    const std::pair<uint8_t, LinkState> cases[] = {{16, Programming},       {15, Programming},
-                                                   {128, ProgrammingError}, {14, Connected},
-                                                   {0, Connected},          {255, Connected}};
+    const std::pair<uint8_t, LinkState> cases[] = {
+        {16, LinkState::Programming}, {15, LinkState::Programming}, {128, LinkState::ProgrammingError},
+        {14, LinkState::Connected},   {0, LinkState::Connected},    {255, LinkState::Connected}};
     for (const auto& [status, state] : cases) {
         CBrenwickDoc doc;
         for (uint8_t b : Bytes{0x05, 0x00, 0x05, 0x00, status}) {
-            doc.FeedByte(b);
+            CDocAccess::FeedByte(doc, b);
         }
         EXPECT_EQ(doc.m_LinkState, state) << "status " << int(status);
     }
@@ -171,14 +172,14 @@ TEST(Link, ClosingThePortFromTwoThreadsAtOnceIsSafe) {
     for (int round = 0; round < 20; ++round) {
         CLinkRig rig;
         rig.m_Doc.StartWorker();
-        rig.m_Doc.PostCommand(Connect);
+        rig.m_Doc.PostCommand(WorkerCommand::Connect);
         ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 1; }, 2000));
         // The port setup command posts Disconnect and closes the port itself while the worker closes it too.
-        rig.m_Doc.PostCommand(Disconnect);
+        rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
         std::thread other([&] { rig.m_Doc.ClosePort(); });
         rig.m_Doc.ClosePort();
         other.join();
-        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == OffLine; }, 2000));
+        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 2000));
         EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
     }
 }

@@ -2,6 +2,7 @@
 #include "protocol/LinkRig.h"
 #include "protocol/MessageFrame.h"
 #include "serial/PtyPair.h"
+#include "support/DocAccess.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
@@ -59,7 +60,7 @@ class Programming : public ::testing::Test {
         ASSERT_TRUE(rig.m_Doc.OnOpenDocument(path)) << rig.m_Doc.LastLoadResult().Describe();
         ASSERT_TRUE(rig.GoOnLine());
         ASSERT_TRUE(rig.m_Doc.ReloadImage()) << rig.m_Doc.LastLoadResult().Describe();
-        rig.m_Doc.PostCommand(Program);
+        rig.m_Doc.PostCommand(WorkerCommand::Program);
     }
 
     // After a run the device's flash holds every page the host sent, which is the stamped image.
@@ -98,7 +99,7 @@ TEST_P(ProgrammingFamilies, TheDevicesFlashEqualsTheStampedImage) {
     Start(rig, path);
     ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
     // The device's verdict arrives with the next poll: 14, shown as Connected.
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == Connected; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
     EXPECT_EQ(rig.m_Device.Status(), 14);
     EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::Succeeded);
     ExpectFlashEqualsImage(rig);
@@ -152,7 +153,7 @@ TEST_F(Programming, ARefusedThirdPageStopsTheRunWithoutEnd) {
     options.nakPage = 3;
     CLinkRig rig(options);
     Start(rig, m_Dir.Write("fw.bin", Application(0x2000, 0xE59FF018, 0, kDefaultId)));
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == ProgrammingError; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::ProgrammingError; }, 10000));
     EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::NoRelease);
     const auto messages = rig.m_Device.ReceivedMessages();
     EXPECT_EQ(CountOf(messages, MessageType::DataItem), 3);
@@ -165,12 +166,12 @@ TEST_F(Programming, AHangUpMidRunFailsCleanly) {
     CLinkRig rig(options);
     Start(rig, m_Dir.Write("fw.bin", Application(0x3000, 0xE59FF018, 0, kDefaultId)));
     ASSERT_TRUE(rig.m_Device.WaitForHangUp(10000));
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == ProgrammingError; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::ProgrammingError; }, 5000));
     EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::DeviceGone);
     // The keep-alive then finds no device, and nothing hangs or crashes on the way.
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == NotConnected; }, 5000));
-    rig.m_Doc.PostCommand(Disconnect);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == OffLine; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::NotConnected; }, 5000));
+    rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 5000));
 }
 
 struct RefusalCase {
@@ -218,7 +219,7 @@ TEST_F(Programming, AProgramPostedDuringARunRunsNextWithTheImageHeld) {
     CLinkRig rig(options);
     Start(rig, m_Dir.Write("fw.bin", Application(0x2000, 0xE59FF018, 0, kDefaultId)));
     ASSERT_TRUE(rig.m_Device.WaitForMessages(rig.m_Device.ReceivedCount() + 4, 10000));
-    rig.m_Doc.PostCommand(Program);
+    rig.m_Doc.PostCommand(WorkerCommand::Program);
     ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
     EXPECT_TRUE(rig.m_Doc.IsImageInUse()) << "the image was let go while a Program still waited";
     EXPECT_TRUE(rig.m_Device.WaitForSessionsEnded(2, 20000)) << "the second Program was dropped";
@@ -308,10 +309,10 @@ TEST_F(Programming, StoppingTheWorkerMidRunEndsItAtOnce) {
 class ManualSequence : public Programming {
   protected:
     void Open(CLinkRig& rig, bool handshake) {
-        rig.m_Doc.OpenLink();
+        CDocAccess::OpenLink(rig.m_Doc);
         ASSERT_TRUE(rig.m_Doc.m_Port.IsOpen());
         if (handshake) {
-            ASSERT_TRUE(rig.m_Doc.Handshake());
+            ASSERT_TRUE(CDocAccess::Handshake(rig.m_Doc));
         }
     }
 };
@@ -323,7 +324,7 @@ TEST_F(ManualSequence, ImpossiblePageSizesFailAtOnce) {
         ASSERT_TRUE(
             rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", Application(0x400, 0xE59FF018, 0, kDefaultId))));
         rig.m_Doc.m_PageSize = pageSize;
-        EXPECT_FALSE(rig.m_Doc.ProgramDevice());
+        EXPECT_FALSE(CDocAccess::ProgramDevice(rig.m_Doc));
         EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::BadPageSize) << pageSize;
         EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), 0);
     }
@@ -339,7 +340,7 @@ TEST_F(ManualSequence, WithoutAProductIdReplyAnyProductIsProgrammed) {
     rig.m_Doc.m_PageSize = 256;
     ASSERT_TRUE(rig.m_Doc.LoadFirmware(g_ProjectFilePath));
     EXPECT_EQ(rig.m_Doc.m_ProductIdPending, 1);
-    EXPECT_TRUE(rig.m_Doc.ProgramDevice());
+    EXPECT_TRUE(CDocAccess::ProgramDevice(rig.m_Doc));
     EXPECT_EQ(rig.m_Doc.GetProgress(), (0x400 * 100) / 0x300);
     ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 5000));
     EXPECT_EQ(rig.m_Device.Status(), 14);
@@ -356,7 +357,7 @@ TEST_F(ManualSequence, TheLastPageMayReachPastTheImageAndCarriesErasedBytes) {
         rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", Application(0x3BFFC, 0xE59FF018, 0, kDefaultId))));
     ASSERT_TRUE(rig.m_Doc.ReloadImage());
     ASSERT_EQ(rig.m_Doc.m_Firmware.m_ImageLen, 0x3FFFC);
-    ASSERT_TRUE(rig.m_Doc.ProgramDevice());
+    ASSERT_TRUE(CDocAccess::ProgramDevice(rig.m_Doc));
     const auto messages = rig.m_Device.ReceivedMessages();
     const Bytes* last = nullptr;
     for (const auto& m : messages) {
@@ -381,7 +382,7 @@ TEST_F(ManualSequence, APortThatIsClosedFailsTheFirstMessage) {
     ASSERT_TRUE(
         rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", Application(0x300, 0xE59FF018, 0, kDefaultId))));
     rig.m_Doc.m_PageSize = 256;
-    EXPECT_FALSE(rig.m_Doc.ProgramDevice());
+    EXPECT_FALSE(CDocAccess::ProgramDevice(rig.m_Doc));
     EXPECT_EQ(rig.m_Device.ReceivedCount(), 0u);
 }
 
