@@ -71,6 +71,7 @@ bool CBrenwickApp::InitInstance() {
     }
     // The document's first initialisation: the named file, or the last one again.
     if (!m_Options.file.empty()) {
+        m_Doc->m_FirstNewDoc = 0; // the named file takes the place of reloading the last one
         if (!OpenDocument(QString::fromStdString(m_Options.file))) {
             // The window still opens, with no file loaded, rather than vanishing without a word.
             std::fprintf(stderr, "brenwick: %s: %s\n", m_Options.file.c_str(),
@@ -91,6 +92,14 @@ bool CBrenwickApp::InitInstance() {
     }
     m_Frame->ActivateFrame();
 
+    if (!m_StartupWarning.isEmpty()) {
+        // Said once in the window too: an operator started from the desktop never sees standard error.
+        auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Brenwick"),
+                                                 m_StartupWarning, QMessageBox::Ok, m_Frame.get());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box.release()->show(); // owned by the window, deleted when closed
+    }
     m_HelpFolder = FindHelpFolder(m_ModuleDir);
     m_Frame->SetHelpFolder(m_HelpFolder);
     return true;
@@ -175,8 +184,12 @@ void CBrenwickApp::ReportSettingsTrouble(const QString& what) {
         return; // once per run is enough
     }
     m_SettingsTroubleReported = true;
-    std::fprintf(stderr, "brenwick: %s: the port, the window and the last file will not be remembered\n",
-                 qPrintable(what));
+    const QString text =
+        QStringLiteral("%1: the port, the window and the last file will not be remembered").arg(what);
+    std::fprintf(stderr, "brenwick: %s\n", qPrintable(text));
+    if (!m_Frame) {
+        m_StartupWarning = text + QLatin1Char('.');
+    }
 }
 
 } // namespace brenwick::app

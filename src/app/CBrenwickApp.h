@@ -62,6 +62,7 @@ class CBrenwickApp : public QObject {
     std::unique_ptr<CMainFrame> m_Frame; // last: destroyed first, which stops the worker
     CRecentFiles m_Recent;
     bool m_SettingsTroubleReported = false;
+    QString m_StartupWarning; // shown once the window is there
 
     // Demo mode uses its own port and file; the user's stored ones are written back at close.
     std::optional<std::string> m_StoredPort;
