@@ -1,8 +1,11 @@
 // The application object in this process: start-up with a file, File New, opening files (good, bad,
 // recent) and what the close writes, with the settings file in a temporary folder.
 #include "AppRig.h"
+#include "app/AboutDlg.h"
 #include "app/CBrenwickApp.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -92,6 +95,44 @@ TEST_F(AppInProcess, AFileThatDoesNotLoadAtStartStillOpensTheWindow) {
     EXPECT_TRUE(app.MainFrame()->isVisible());
     EXPECT_EQ(app.Document().m_FileLoaded, 0);
     app.MainFrame()->close();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AppInProcess, DemoModeGoesOnLineWithTheSimulatedBoard) {
+    AppOptions options;
+    options.demo = true;
+    CBrenwickApp app(options);
+    ASSERT_TRUE(app.InitInstance());
+    auto& view = app.MainFrame()->View();
+    EXPECT_EQ(app.Document().m_FileLoaded, 1);
+    EXPECT_TRUE(g_ProjectFilePath.ends_with("sam7-example.hex")) << g_ProjectFilePath;
+    EXPECT_TRUE(app.Document().ActivePortName().starts_with("/dev/pts/")) << app.Document().ActivePortName();
+    view.OnlineButton().click();
+    EXPECT_TRUE(PumpUntil([&] { return view.Status().GetText() == "Connected"; }, 6000))
+        << view.Status().GetText().toStdString();
+    EXPECT_TRUE(
+        view.IdentityLine().text().startsWith("Brenwick Demo Board  (Flash Rev     1  Boot Rev  1.25)"));
+    app.MainFrame()->close();
+    EXPECT_FALSE(Stored("Settings/Strings/m_ActivePortName").startsWith("/dev/pts/"))
+        << "the demo's port was stored";
+}
+
+TEST(AboutBox, ShowsTheVersionLine) {
+    brenwick::app::CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), "About Brenwick");
+    QStringList texts;
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    EXPECT_TRUE(texts.contains("Brenwick Version 1.25")) << texts.join('|').toStdString();
+    const auto buttons = about.findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons.front()->text(), "OK");
+    buttons.front()->click();
+    EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 } // namespace
