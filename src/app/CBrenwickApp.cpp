@@ -1,0 +1,195 @@
+#include "app/CBrenwickApp.h"
+
+#include "app/AboutDlg.h"
+#include "app/HelpWindow.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <cstdio>
+
+namespace brenwick::app {
+
+CBrenwickApp::CBrenwickApp(AppOptions options, QObject* parent)
+    : QObject(parent), m_Options(std::move(options)) {}
+
+CBrenwickApp::~CBrenwickApp() {
+    // The panel stops the worker and closes the port before the document and the demo device go.
+    m_Frame.reset();
+    m_Doc.reset();
+}
+
+bool CBrenwickApp::InitInstance() {
+    // Signals that arrive from here on close the program as File > Exit does, once the loop runs.
+    m_StopSignals = std::make_unique<CStopSignals>();
+
+    // One copy per user: a later one raises the first and ends without touching settings or files.
+    m_Instance =
+        std::make_unique<CSingleInstance>(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    if (!m_Instance->Acquire()) {
+        m_ExitCode = 0;
+        return false;
+    }
+
+    m_Store = std::make_unique<CQtSettingsStore>();
+    if (m_Store->ReadFailed()) {
+        std::fprintf(
+            stderr,
+            "brenwick: %s could not be read; it was kept as %s.bad and the default settings are used\n",
+            qPrintable(m_Store->FileName()), qPrintable(m_Store->FileName()));
+    }
+    if (!m_Store->IsWritable()) {
+        ReportSettingsTrouble(QStringLiteral("%1 cannot be written").arg(m_Store->FileName()));
+    }
+    m_Recent.Set(m_Store->RecentFiles());
+    m_ModuleDir = QCoreApplication::applicationDirPath();
+
+    if (m_Options.demo && !StartDemo()) {
+        m_ExitCode = 1;
+        return false;
+    }
+
+    m_Doc = std::make_unique<CBrenwickDoc>();
+    m_Frame = std::make_unique<CMainFrame>(*m_Doc, *m_Store);
+    m_Frame->m_OnClosing = [this] { OnClosing(); };
+    m_Frame->SetRecentFiles(m_Recent.Files());
+    connect(&m_Frame->FileNewAction(), &QAction::triggered, this, &CBrenwickApp::OnFileNew);
+    connect(&m_Frame->FileOpenAction(), &QAction::triggered, this, &CBrenwickApp::OnFileOpen);
+    connect(&m_Frame->AboutAction(), &QAction::triggered, this, &CBrenwickApp::OnAppAbout);
+    connect(m_Frame.get(), &CMainFrame::RecentFileChosen, this,
+            [this](const QString& path) { OpenDocument(path); });
+    connect(m_Frame.get(), &CMainFrame::FileDropped, this,
+            [this](const QString& path) { OpenDocument(path); });
+    connect(m_Instance.get(), &CSingleInstance::RaiseRequested, m_Frame.get(),
+            &CMainFrame::RaiseForAnotherCopy);
+    connect(m_StopSignals.get(), &CStopSignals::StopRequested, m_Frame.get(), &QWidget::close);
+
+    if (m_Options.demo) {
+        m_StoredProjectPath = g_ProjectFilePath;
+        g_ProjectFilePath = m_DemoFile;
+    }
+    // The document's first initialisation: the named file, or the last one again.
+    if (!m_Options.file.empty()) {
+        m_Doc->m_FirstNewDoc = 0; // the named file takes the place of reloading the last one
+        if (!OpenDocument(QString::fromStdString(m_Options.file))) {
+            // The window still opens, with no file loaded, rather than vanishing without a word.
+            std::fprintf(stderr, "brenwick: %s: %s\n", m_Options.file.c_str(),
+                         m_Doc->LastLoadResult().Describe().c_str());
+        }
+    } else {
+        m_Doc->OnNewDocument();
+        m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
+    }
+
+    m_Frame->View().OnInitialUpdate();
+    if (m_Options.demo) {
+        // The simulated port for this run only; the stored one is put back at close.
+        m_StoredPort = m_Store->GetString("Settings\\Strings", "m_ActivePortName");
+        const int index = m_Doc->ComBaudrateIndex();
+        m_Doc->SetPortSettings(m_Demo->PortPath(),
+                               index >= 0 && index <= protocol::kMaxBaudIndex ? index : 9);
+    }
+    m_Frame->ActivateFrame();
+
+    if (!m_StartupWarning.isEmpty()) {
+        // Said once in the window too: an operator started from the desktop never sees standard error.
+        auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Brenwick"),
+                                                 m_StartupWarning, QMessageBox::Ok, m_Frame.get());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box.release()->show(); // owned by the window, deleted when closed
+    }
+    m_HelpFolder = FindHelpFolder(m_ModuleDir);
+    m_Frame->SetHelpFolder(m_HelpFolder);
+    return true;
+}
+
+bool CBrenwickApp::StartDemo() {
+    m_Demo = std::make_unique<CDemoDevice>();
+    QString error;
+    m_DemoFile = m_Demo->FindExampleFirmware(m_ModuleDir, &error).toStdString();
+    if (m_DemoFile.empty() || !m_Demo->Start(&error)) {
+        std::fprintf(stderr, "brenwick: demo mode cannot start: %s\n", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
+void CBrenwickApp::ReinitialiseFrame() {
+    m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
+    m_Frame->SetRecentFiles(m_Recent.Files());
+    m_Frame->ActivateFrame();
+    m_Frame->View().OnInitialUpdate();
+}
+
+void CBrenwickApp::OnFileNew() {
+    m_Doc->OnNewDocument();
+    m_Frame->UpdateTitle({});
+    m_Frame->ActivateFrame();
+    m_Frame->View().OnInitialUpdate();
+}
+
+void CBrenwickApp::OnFileOpen() {
+    const QString folder = g_ProjectFilePath.empty()
+                               ? QString()
+                               : QFileInfo(QString::fromStdString(g_ProjectFilePath)).absolutePath();
+    const QString file = QFileDialog::getOpenFileName(m_Frame.get(), QStringLiteral("Open"), folder,
+                                                      QString::fromLatin1(kFlashFileFilter));
+    if (!file.isEmpty()) {
+        OpenDocument(file);
+    }
+}
+
+bool CBrenwickApp::OpenDocument(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (m_Doc->OnOpenDocument(absolute.toStdString()) == 0) {
+        if (m_Doc->LastLoadResult().error != LoadError::ImageInUse) {
+            m_Recent.Remove(absolute); // a file that does not load leaves the list
+            m_Frame->SetRecentFiles(m_Recent.Files());
+        }
+        return false;
+    }
+    m_Recent.Add(absolute);
+    ReinitialiseFrame();
+    return true;
+}
+
+void CBrenwickApp::OnAppAbout() {
+    CAboutDlg about(m_Frame.get());
+    about.exec();
+}
+
+void CBrenwickApp::OnClosing() {
+    bool written = true;
+    if (m_Options.demo) {
+        // Leave the user's own port and file in the settings, unless they chose others meanwhile.
+        if (m_Doc->ActivePortName() == m_Demo->PortPath()) {
+            m_Doc->SetPortSettings(m_StoredPort.value_or(std::string()), m_Doc->ComBaudrateIndex());
+        }
+        if (g_ProjectFilePath == m_DemoFile) {
+            written = m_Store->PutString("FilePaths", "g_ProjectFilePath", m_StoredProjectPath) && written;
+        }
+        m_Recent.Remove(QString::fromStdString(m_DemoFile));
+    }
+    written = m_Doc->SaveSettings(*m_Store) != 0 && written;
+    written = m_Store->PutRecentFiles(m_Recent.Files()) && written;
+    if (!written) {
+        ReportSettingsTrouble(QStringLiteral("%1 could not be written").arg(m_Store->FileName()));
+    }
+}
+
+void CBrenwickApp::ReportSettingsTrouble(const QString& what) {
+    if (m_SettingsTroubleReported) {
+        return; // once per run is enough
+    }
+    m_SettingsTroubleReported = true;
+    const QString text =
+        QStringLiteral("%1: the port, the window and the last file will not be remembered").arg(what);
+    std::fprintf(stderr, "brenwick: %s\n", qPrintable(text));
+    if (!m_Frame) {
+        m_StartupWarning = text + QLatin1Char('.');
+    }
+}
+
+} // namespace brenwick::app

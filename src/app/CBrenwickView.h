@@ -1,0 +1,86 @@
+#pragma once
+
+#include "app/MessageGate.h"
+#include "panel/CClockCtrl.h"
+#include "panel/CResizableFormView.h"
+#include "panel/CStatusCtrl.h"
+#include "panel/DialogUnits.h"
+#include "protocol/BrenwickDoc.h"
+#include "serial/NotifyTarget.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace brenwick::app {
+
+// The operator panel: the device lines, "Online", "Start", "Make Bin", the status bar and the clock. Every
+// 200 ms it shows the document's state. It is also where the port's notifications arrive: Post() queues
+// them from the listener thread and the document reads the bytes on this thread.
+class CBrenwickView : public panel::CResizableFormView, public ISerialNotifyTarget {
+    Q_OBJECT
+
+  public:
+    CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent = nullptr);
+    ~CBrenwickView() override;
+
+    // The first call anchors the controls, starts the timer, loads the port settings and starts the
+    // worker; every call then runs the hook the frame set (Stay On Top) and fits the frame to the form.
+    void OnInitialUpdate() override;
+    // Stops the timer, then the worker, then closes the port. Safe to call more than once.
+    void Shutdown();
+
+    void Post(uint32_t message, uint32_t wParam, intptr_t lParam) override;
+
+    void OnStart();
+    void OnOnline();
+    void OnMakeBin();
+    void OnTimer();
+
+    std::function<void()> m_OnEveryInitialUpdate; // the frame applies Stay On Top here
+
+    // The controls, for the frame and the tests.
+    QLabel& IdentityLine() { return m_IdentityLine; }
+    QLabel& GeometryLine() { return m_GeometryLine; }
+    QCheckBox& OnlineButton() { return m_OnlineButton; }
+    QPushButton& StartButton() { return m_StartButton; }
+    QPushButton& MakeBinButton() { return m_MakeBinButton; }
+    panel::CStatusCtrl& Status() { return m_Status; }
+    panel::CClockCtrl& Clock() { return m_Clock; }
+    bool IsTimerRunning() const { return m_Timer.isActive(); }
+    // The product-mismatch box while it is open.
+    QMessageBox* OpenMessageBox() const { return m_MessageBox.data(); }
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    void ShowProductMessage(const std::string& text);
+
+    CBrenwickDoc& m_Doc;
+    ISettingsStore& m_Store;
+    panel::CDialogUnits m_Units;
+    QLabel m_GeometryLine;
+    QCheckBox m_OnlineButton;
+    QLabel m_IdentityLine;
+    int m_OnlineCheck = 0;
+    panel::CClockCtrl m_Clock;
+    panel::CStatusCtrl m_Status;
+    QPushButton m_StartButton;
+    QPushButton m_MakeBinButton;
+    int m_InitDone = 0;
+    QTimer m_Timer;
+    int m_ShownState = -1;
+    QString m_StatusText;
+    bool m_ShutDown = false;
+    QPointer<QMessageBox> m_MessageBox;
+    std::unique_ptr<CMessageGate> m_MessageGate;
+};
+
+} // namespace brenwick::app

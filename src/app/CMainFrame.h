@@ -1,0 +1,108 @@
+#pragma once
+
+#include "app/CBrenwickView.h"
+#include "app/CPortSetupDlg.h"
+#include "app/HelpWindow.h"
+#include "app/WindowPlacement.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace brenwick::app {
+
+// The main window: the menus, the operator panel inside, the window placement and Stay On Top kept across
+// runs, the last firmware file's path, the port setup and the help window.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // Reads "WindowPos" and "FilePaths" from the store, as the frame's creation does.
+    CMainFrame(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CBrenwickView& View() { return *m_View; }
+
+    // Puts the window where the settings had it (pulled onto a screen if need be) and shows it.
+    void ActivateFrame();
+    void ApplyStayOnTop();
+    void OnStayOnTop();
+    bool StayOnTop() const { return m_bStayOnTop != 0; }
+    bool HasSavedPlacement() const { return m_HasSavedPlacement; }
+    const WindowPlacement& SavedPlacement() const { return m_SavedPlacement; }
+
+    void OnPortSetup();
+    // Help > Help...: the help window at its index page; nothing when the pages are missing.
+    void OnHelpFinder();
+    void SetHelpFolder(const QString& folder) { m_HelpFolder = folder; }
+    CHelpWindow* HelpWindow() const { return m_HelpWindow.data(); }
+    // The port setup dialog while it is open.
+    CPortSetupDlg* PortSetupDialog() const { return m_PortSetup.data(); }
+
+    // A second copy of the program asked for this window: restore it, bring it and its dialog to the front.
+    void RaiseForAnotherCopy();
+
+    void SetRecentFiles(const QStringList& files);
+    void UpdateTitle(const QString& documentPath);
+
+    // Run by the close after the frame wrote its own values and before the panel stops: the application
+    // writes the document's settings and the recent files.
+    std::function<void()> m_OnClosing;
+
+    QAction& FileNewAction() { return *m_FileNew; }
+    QAction& FileOpenAction() { return *m_FileOpen; }
+    QAction& StayOnTopAction() { return *m_StayOnTopAction; }
+    QAction& PortSetupAction() { return *m_PortSetupAction; }
+    QAction& AboutAction() { return *m_About; }
+    QAction& HelpAction() { return *m_Help; }
+    QAction& ExitAction() { return *m_Exit; }
+    QMenu& RecentMenuHost() { return *m_FileMenu; }
+    const QList<QAction*>& RecentActions() const { return m_RecentActions; }
+
+  signals:
+    void RecentFileChosen(const QString& path);
+    void FileDropped(const QString& path);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    bool LoadWindowPlacement(WindowPlacement& placement);
+    void SaveWindowPlacement(WindowPlacement placement);
+    void BuildMenus();
+    void NoteNormalRect();
+
+    CBrenwickDoc& m_Doc;
+    ISettingsStore& m_Store;
+    CBrenwickView* m_View; // owned by the window as its central widget
+    int m_bStayOnTop = 0;
+    WindowPlacement m_SavedPlacement;
+    bool m_HasSavedPlacement = false;
+    bool m_Closed = false;
+    QRect m_LastNormalRect; // where the window was when it was last neither maximised nor minimised
+    QString m_HelpFolder;
+    QPointer<CHelpWindow> m_HelpWindow;
+    QPointer<CPortSetupDlg> m_PortSetup;
+
+    QMenu* m_FileMenu = nullptr;
+    QAction* m_FileNew = nullptr;
+    QAction* m_FileOpen = nullptr;
+    QAction* m_StayOnTopAction = nullptr;
+    QAction* m_RecentPlaceholder = nullptr;
+    QAction* m_RecentSeparator = nullptr;
+    QAction* m_Exit = nullptr;
+    QAction* m_PortSetupAction = nullptr;
+    QAction* m_About = nullptr;
+    QAction* m_Help = nullptr;
+    QList<QAction*> m_RecentActions;
+};
+
+} // namespace brenwick::app

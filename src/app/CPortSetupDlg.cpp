@@ -1,0 +1,180 @@
+#include "app/CPortSetupDlg.h"
+
+#include "panel/DialogUnits.h"
+#include "protocol/ProtocolTypes.h"
+
+#include <QAbstractItemView>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace brenwick::app {
+
+namespace {
+
+using panel::CDialogUnits;
+
+// Dialog units. The port box is wider than the classic template: device paths are longer than "COM3".
+constexpr QSize kDialogSize{201, 80};
+constexpr QRect kOk{42, 60, 50, 14};
+constexpr QRect kCancel{109, 60, 50, 14};
+constexpr QRect kPortList{8, 21, 120, 178};
+constexpr QRect kBaudList{138, 21, 55, 178};
+constexpr QRect kPortCaption{8, 11, 120, 8};
+constexpr QRect kBaudCaption{138, 11, 55, 8};
+constexpr QRect kPortDetails{8, 38, 185, 18};
+
+// The name a port is kept under: its stable by-id name when it has one.
+std::string StoredName(const SerialPortInfo& port) {
+    return port.byId.empty() ? port.path : port.byId;
+}
+
+QString Describe(const SerialPortInfo& port) {
+    QStringList parts;
+    if (!port.product.empty()) {
+        parts << QString::fromStdString(port.product);
+    }
+    if (!port.usbId.empty()) {
+        parts << QStringLiteral("USB %1").arg(QString::fromStdString(port.usbId));
+    }
+    parts << QString::fromStdString(port.path);
+    return parts.join(QStringLiteral(" - "));
+}
+
+} // namespace
+
+CPortSetupDlg::CPortSetupDlg(QWidget* parent) : QDialog(parent) {
+    Build();
+}
+
+CPortSetupDlg::CPortSetupDlg(std::vector<SerialPortInfo> ports, QWidget* parent)
+    : QDialog(parent), m_Ports(std::move(ports)), m_PortsGiven(true) {
+    Build();
+}
+
+void CPortSetupDlg::Build() {
+    setWindowTitle(QStringLiteral("Serial COM Port Selection"));
+    setFont(CDialogUnits::DialogFont());
+    const CDialogUnits units(font());
+    setFixedSize(units.ToPixels(kDialogSize));
+
+    m_Ok.setText(QStringLiteral("OK"));
+    m_Ok.setDefault(true);
+    m_Cancel.setText(QStringLiteral("Cancel"));
+    m_PortCaption.setText(QStringLiteral("Port"));
+    m_BaudCaption.setText(QStringLiteral("BaudRate"));
+    for (QLabel* caption : {&m_PortCaption, &m_BaudCaption}) {
+        caption->setAlignment(Qt::AlignCenter);
+    }
+    m_PortDetails.setWordWrap(true);
+    m_PortDetails.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_PortList.setEditable(true);
+    m_PortList.setInsertPolicy(QComboBox::NoInsert);
+    m_BaudList.setEditable(false);
+
+    // Tab order follows the template: OK, Cancel, port, baud.
+    const struct {
+        QWidget* control;
+        QRect place;
+    } layout[] = {{&m_Ok, kOk},
+                  {&m_Cancel, kCancel},
+                  {&m_PortList, kPortList},
+                  {&m_BaudList, kBaudList},
+                  {&m_PortCaption, kPortCaption},
+                  {&m_BaudCaption, kBaudCaption},
+                  {&m_PortDetails, kPortDetails}};
+    for (const auto& [control, place] : layout) {
+        control->setParent(this);
+        QRect pixels = units.ToPixels(place);
+        if (qobject_cast<QComboBox*>(control) != nullptr) {
+            pixels.setHeight(control->sizeHint().height()); // the template's height is the dropped list's
+        }
+        control->setGeometry(pixels);
+    }
+    setTabOrder(&m_Ok, &m_Cancel);
+    setTabOrder(&m_Cancel, &m_PortList);
+    setTabOrder(&m_PortList, &m_BaudList);
+
+    connect(&m_Ok, &QPushButton::clicked, this, &CPortSetupDlg::accept);
+    connect(&m_Cancel, &QPushButton::clicked, this, &CPortSetupDlg::reject);
+    connect(&m_PortList, &QComboBox::activated, this, &CPortSetupDlg::OnSelChangePort);
+    connect(&m_BaudList, &QComboBox::activated, this, &CPortSetupDlg::OnSelChangeBaud);
+    connect(&m_PortList, &QComboBox::currentIndexChanged, this, &CPortSetupDlg::ShowDetails);
+}
+
+void CPortSetupDlg::OnInitDialog() {
+    if (!m_PortsGiven) {
+        m_Ports = ListSerialPorts(); // USB devices first
+    }
+    m_PortList.clear();
+    int selected = -1;
+    for (const SerialPortInfo& port : m_Ports) {
+        const std::string name = StoredName(port);
+        m_PortList.addItem(QString::fromStdString(name), QString::fromStdString(name));
+        const int line = m_PortList.count() - 1;
+        m_PortList.setItemData(line, Describe(port), Qt::ToolTipRole);
+        if (name == m_PortName || port.path == m_PortName) {
+            selected = line;
+        }
+    }
+    m_PortList.setCurrentIndex(selected);
+    if (selected < 0) {
+        // The current port is not present now (unplugged, or a typed path): it stays as it is.
+        m_PortList.setEditText(QString::fromStdString(m_PortName));
+        const QString name = QString::fromStdString(m_PortName);
+        if (name.isEmpty()) {
+            m_PortDetails.clear();
+        } else if (QFileInfo::exists(name)) {
+            m_PortDetails.setText(QStringLiteral("%1 (not among the serial devices found)").arg(name));
+        } else {
+            m_PortDetails.setText(QStringLiteral("%1 is not present now.").arg(name));
+        }
+    } else if (m_Ports[static_cast<size_t>(selected)].path == m_PortName) {
+        m_PortName = StoredName(m_Ports[static_cast<size_t>(selected)]); // same device, by its stable name
+    }
+    m_PortList.view()->setMinimumWidth(m_PortList.view()->sizeHintForColumn(0));
+
+    m_BaudList.clear();
+    for (int k = 0; k <= protocol::kMaxBaudIndex; ++k) {
+        const int32_t rate = protocol::BaudRateForIndex(k);
+        m_BaudList.addItem(QString::number(rate), rate);
+    }
+    // An index outside the list leaves it without a selection and comes back unchanged.
+    m_BaudList.setCurrentIndex(m_BaudIndex >= 0 && m_BaudIndex <= protocol::kMaxBaudIndex ? m_BaudIndex : -1);
+}
+
+int CPortSetupDlg::exec() {
+    OnInitDialog();
+    m_Ok.setFocus();
+    return QDialog::exec();
+}
+
+void CPortSetupDlg::OnSelChangePort(int line) {
+    if (line >= 0) {
+        m_PortName = m_PortList.itemData(line).toString().toStdString();
+    }
+}
+
+void CPortSetupDlg::OnSelChangeBaud(int line) {
+    if (line >= 0) {
+        m_BaudIndex = line; // the line, not the rate
+    }
+}
+
+void CPortSetupDlg::ShowDetails(int line) {
+    if (line >= 0 && static_cast<size_t>(line) < m_Ports.size()) {
+        m_PortDetails.setText(Describe(m_Ports[static_cast<size_t>(line)]));
+    }
+}
+
+void CPortSetupDlg::accept() {
+    // A path typed into the port box counts when it differs from the chosen line.
+    const QString typed = m_PortList.currentText().trimmed();
+    const int line = m_PortList.currentIndex();
+    const QString chosen = line >= 0 ? m_PortList.itemText(line) : QString();
+    if (!typed.isEmpty() && typed != chosen) {
+        m_PortName = typed.toStdString();
+    }
+    QDialog::accept();
+}
+
+} // namespace brenwick::app

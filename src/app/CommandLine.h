@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brenwick::app {
+
+// What the program was asked to do on its command line.
+struct AppOptions {
+    bool help = false;
+    bool version = false;
+    bool demo = false;
+    std::string file;  // a firmware file to open at start
+    std::string error; // a usage error: the sentence to print
+};
+
+// `args` without the program's name. "--" ends the options.
+AppOptions ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText(const std::string& program);
+std::string VersionText();
+
+} // namespace brenwick::app

@@ -1,0 +1,62 @@
+#include "app/PanelState.h"
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+namespace brenwick::app {
+
+namespace {
+
+using panel::kLampGreen;
+using panel::kLampGrey;
+using panel::kLampRed;
+using panel::kLampYellow;
+using Lines = StatePaint::Lines;
+
+// Indexed by the link state's number.
+constexpr std::array<StatePaint, 6> kPaint = {{
+    {"Connected", kLampGreen, Lines::Device, false, false},
+    {"COM Port Failed To Open", kLampRed, Lines::Unchanged, false, false},
+    {"Not Connected", kLampRed, Lines::Unchanged, false, false},
+    {"Off Line", kLampGrey, Lines::Cleared, false, false},
+    {"Programming", kLampYellow, Lines::Unchanged, true, true},
+    {"Programming Error", kLampYellow, Lines::Unchanged, false, true},
+}};
+constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, Lines::Device, false, false};
+
+template <class... Args>
+std::string Format(const char* format, Args... args) {
+    const int length = std::snprintf(nullptr, 0, format, args...);
+    if (length <= 0) {
+        return {};
+    }
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    std::snprintf(buffer.data(), buffer.size(), format, args...);
+    return std::string(buffer.data(), static_cast<size_t>(length));
+}
+
+} // namespace
+
+StatePaint PaintFor(int32_t state, bool fileLoaded) {
+    if (state == static_cast<int32_t>(LinkState::Connected) && !fileLoaded) {
+        return kFileNotLoaded;
+    }
+    if (state < 0 || state >= static_cast<int32_t>(kPaint.size())) {
+        return kPaint[static_cast<size_t>(LinkState::NotConnected)];
+    }
+    return kPaint[static_cast<size_t>(state)];
+}
+
+std::string IdentityText(const std::string& targetName, uint16_t flashRev, uint16_t bootRev) {
+    return Format("%s  (Flash Rev %5.5g  Boot Rev %5.5g)", targetName.c_str(), flashRev * 0.01,
+                  bootRev * 0.01);
+}
+
+std::string GeometryText(const std::string& serialNumber, int32_t flashSize, int32_t pageSize,
+                         int32_t bootLength) {
+    return Format("SN=%s Size = %d Page = %d BootLen = %d", serialNumber.c_str(), flashSize, pageSize,
+                  bootLength);
+}
+
+} // namespace brenwick::app

@@ -1,0 +1,47 @@
+// brenwick: the operator's window for flashing a board through its boot loader.
+#include "app/CBrenwickApp.h"
+#include "app/CommandLine.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char* argv[]) {
+    using namespace brenwick::app;
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const AppOptions early = ParseCommandLine(args);
+    // These need no window system, so they work on a machine without a display too.
+    if (early.help) {
+        std::fputs(UsageText("brenwick").c_str(), stdout);
+        return 0;
+    }
+    if (early.version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    if (!early.error.empty()) {
+        std::fprintf(stderr, "brenwick: %s\n%s", early.error.c_str(), UsageText("brenwick").c_str());
+        return 2;
+    }
+    const auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "brenwick: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                             "unset); brenwick-cli flashes from a terminal\n");
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brenwick"));
+    QApplication::setOrganizationName(QStringLiteral("Veltmark"));
+    QApplication::setApplicationVersion(QStringLiteral("1.25"));
+    QApplication::setDesktopFileName(QStringLiteral("brenwick"));
+
+    CBrenwickApp app(early);
+    if (!app.InitInstance()) {
+        return app.ExitCode();
+    }
+    return QApplication::exec();
+}

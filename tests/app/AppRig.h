@@ -1,0 +1,92 @@
+#pragma once
+
+#include "app/CBrenwickView.h"
+#include "app/CMainFrame.h"
+#include "cli/Firmware.h"
+#include "devsim/SimulatedDevice.h"
+#include "protocol/BrenwickDoc.h"
+#include "protocol/SettingsStore.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+
+// True when done() holds within timeoutMs, running the GUI thread's events meanwhile.
+template <class Predicate>
+bool PumpUntil(Predicate done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Runs the GUI thread's events for `ms` milliseconds.
+inline void Pump(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// The real main window and panel over the real document, its port naming a simulated device on a pty, with
+// the settings in memory. The window is built the way the program starts it.
+class CAppRig {
+  public:
+    explicit CAppRig(DeviceSimOptions options = {}, bool startDevice = true) {
+        if (startDevice) {
+            m_Device = std::make_unique<CSimulatedDevice>(options);
+            std::string error;
+            m_DeviceStarted = m_Device->Start(&error);
+            EXPECT_TRUE(m_DeviceStarted) << error;
+            m_Store.PutString("Settings\\Strings", "m_ActivePortName", m_Device->PortPath());
+        }
+        m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "10"); // 115200
+    }
+    ~CAppRig() {
+        m_Frame.reset(); // stops the worker and closes the port before the device goes
+    }
+    CAppRig(const CAppRig&) = delete;
+    CAppRig& operator=(const CAppRig&) = delete;
+
+    // Creates the window and the panel (first initial update: timer, settings, worker) and shows it.
+    void Open() {
+        m_Frame = std::make_unique<brenwick::app::CMainFrame>(m_Doc, m_Store);
+        m_Doc.OnNewDocument();
+        EXPECT_EQ(m_Doc.m_FileLoaded != 0, !m_FirmwarePath.empty()) << "the last file is reloaded at start";
+        m_Frame->View().OnInitialUpdate();
+        m_Frame->ActivateFrame();
+    }
+
+    // A firmware file for the simulated device's product: the last file of the previous run before Open(),
+    // which reloads it; opened as File Open opens it after.
+    bool LoadFirmware(size_t size = 0x6000) {
+        m_App = firmware::Application(size, firmware::kSam7Word, 0);
+        m_FirmwarePath = firmware::Write(m_Dir, "board.hex", m_App, true);
+        if (!m_Frame) {
+            return m_Store.PutString("FilePaths", "g_ProjectFilePath", m_FirmwarePath);
+        }
+        return m_Doc.OnOpenDocument(m_FirmwarePath) != 0;
+    }
+    std::vector<uint8_t> ExpectedFlash() const { return firmware::ExpectedFlash(m_App, 0, 0x40000, 256); }
+
+    brenwick::app::CBrenwickView& View() { return m_Frame->View(); }
+    QString StatusText() { return View().Status().GetText(); }
+    bool WaitForStatus(const QString& text, int timeoutMs = 5000) {
+        return PumpUntil([&] { return StatusText() == text; }, timeoutMs);
+    }
+
+    CTempDir m_Dir;
+    std::unique_ptr<CSimulatedDevice> m_Device;
+    bool m_DeviceStarted = false;
+    CMemorySettingsStore m_Store;
+    CBrenwickDoc m_Doc;
+    std::unique_ptr<brenwick::app::CMainFrame> m_Frame;
+    std::vector<uint8_t> m_App;
+    std::string m_FirmwarePath;
+};
