@@ -23,7 +23,7 @@ namespace brenwick::app {
 // The operator panel: the device lines, "Online", "Start", "Make Bin", the status bar and the clock. Every
 // 200 ms it shows the document's state. It is also where the port's notifications arrive: Post() queues
 // them from the listener thread and the document reads the bytes on this thread.
-class CBrenwickView : public panel::CResizableFormView, public ISerialNotifyTarget {
+class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNotifyTarget {
     Q_OBJECT
 
   public:

@@ -24,11 +24,11 @@ constexpr QRect kBaudCaption{138, 11, 55, 8};
 constexpr QRect kPortDetails{8, 38, 185, 18};
 
 // The name a port is kept under: its stable by-id name when it has one.
-std::string StoredName(const SerialPortInfo& port) {
+std::string StoredName(const serial::SerialPortInfo& port) {
     return port.byId.empty() ? port.path : port.byId;
 }
 
-QString Describe(const SerialPortInfo& port) {
+QString Describe(const serial::SerialPortInfo& port) {
     QStringList parts;
     if (!port.product.empty()) {
         parts << QString::fromStdString(port.product);
@@ -46,7 +46,7 @@ CPortSetupDlg::CPortSetupDlg(QWidget* parent) : QDialog(parent) {
     Build();
 }
 
-CPortSetupDlg::CPortSetupDlg(std::vector<SerialPortInfo> ports, QWidget* parent)
+CPortSetupDlg::CPortSetupDlg(std::vector<serial::SerialPortInfo> ports, QWidget* parent)
     : QDialog(parent), m_Ports(std::move(ports)), m_PortsGiven(true) {
     Build();
 }
@@ -103,11 +103,11 @@ void CPortSetupDlg::Build() {
 
 void CPortSetupDlg::OnInitDialog() {
     if (!m_PortsGiven) {
-        m_Ports = ListSerialPorts(); // USB devices first
+        m_Ports = serial::ListSerialPorts(); // USB devices first
     }
     m_PortList.clear();
     int selected = -1;
-    for (const SerialPortInfo& port : m_Ports) {
+    for (const serial::SerialPortInfo& port : m_Ports) {
         const std::string name = StoredName(port);
         m_PortList.addItem(QString::fromStdString(name), QString::fromStdString(name));
         const int line = m_PortList.count() - 1;

@@ -19,7 +19,7 @@ class CPortSetupDlg : public QDialog {
   public:
     explicit CPortSetupDlg(QWidget* parent = nullptr);
     // The devices to offer in place of the ones present (tests).
-    CPortSetupDlg(std::vector<SerialPortInfo> ports, QWidget* parent);
+    CPortSetupDlg(std::vector<serial::SerialPortInfo> ports, QWidget* parent);
 
     // Fills the lists from the primed values; exec() runs it before showing the dialog.
     void OnInitDialog();
@@ -41,7 +41,7 @@ class CPortSetupDlg : public QDialog {
     void OnSelChangeBaud(int line);
     void ShowDetails(int line);
 
-    std::vector<SerialPortInfo> m_Ports;
+    std::vector<serial::SerialPortInfo> m_Ports;
     bool m_PortsGiven = false;
     QComboBox m_PortList;
     QComboBox m_BaudList;

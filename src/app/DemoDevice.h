@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+namespace brenwick {
 class CSimulatedDevice;
+}
 
 namespace brenwick::app {
 

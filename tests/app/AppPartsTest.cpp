@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace brenwick;
+
 namespace {
 
 using namespace brenwick::app;

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+namespace brenwick {
+
 // True when done() holds within timeoutMs, running the GUI thread's events meanwhile.
 template <class Predicate>
 bool PumpUntil(Predicate done, int timeoutMs) {
@@ -90,3 +92,5 @@ class CAppRig {
     std::vector<uint8_t> m_App;
     std::string m_FirmwarePath;
 };
+
+} // namespace brenwick

@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+using namespace brenwick::app;
+
+using namespace brenwick;
+
 namespace {
 
 using brenwick::app::AppOptions;

@@ -14,6 +14,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace brenwick::app;
+
+using namespace brenwick::serial;
+
+using namespace brenwick;
+
 namespace {
 
 using brenwick::app::CPortSetupDlg;

@@ -12,6 +12,10 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+using namespace brenwick::app;
+
+using namespace brenwick;
+
 namespace {
 
 using brenwick::panel::kLampGreen;

@@ -15,6 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace brenwick::app;
+
+using namespace brenwick;
+
 namespace {
 
 constexpr int kStartMs = 10000;

@@ -16,6 +16,10 @@
 #include <cstdio>
 #include <memory>
 
+using namespace brenwick::app;
+
+using namespace brenwick;
+
 namespace {
 
 template <class Predicate>
