@@ -1,6 +1,7 @@
 #include "cli/DeviceSession.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/Output.h"
 #include "serial/PortErrors.h"
 
 #include <algorithm>
@@ -29,12 +30,6 @@ constexpr ResultRow kResults[] = {
 
 const ResultRow& RowFor(SessionResult result) {
     return kResults[static_cast<size_t>(result)];
-}
-
-std::string IdText(const std::array<uint8_t, 4>& id) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X %02X %02X %02X", id[0], id[1], id[2], id[3]);
-    return text;
 }
 
 } // namespace
@@ -189,8 +184,9 @@ std::string CDeviceSession::SequenceFailure(const DocSnapshot& state, SequenceRe
         std::lock_guard lock(m_MessageLock);
         const std::string text =
             m_DeviceMessage.empty() ? ResultText(SessionResult::ProductMismatch) : m_DeviceMessage;
-        return text + " (the file is for product " + IdText(Doc().m_Firmware.ProductId(state.bootLength)) +
-               ", the device is " + IdText(state.productId) + ")";
+        return text + " (the file is for product " +
+               ProductIdText(Doc().m_Firmware.ProductId(state.bootLength)) + ", the device is " +
+               ProductIdText(state.productId) + ")";
     }
     case SequenceResult::BadPageSize:
         return "Programming Error: the device reported a page size of " + std::to_string(state.pageSize) +

@@ -20,23 +20,31 @@ namespace brenwick::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: brenwick-cli flash --port PATH [--port PATH ...] [--baud RATE] [--timeout S] [--json] FILE\n"
-    "\n"
-    "Flashes FILE (Intel HEX or .bin) into the device on each PATH: goes on line, waits for the device's\n"
-    "flash geometry, reads the file again stamped for it, runs the programming sequence and waits for the\n"
-    "device's verdict at the next status poll. With several --port options every device is flashed at the\n"
-    "same time; a device that fails does not stop the others, and a table shows each device's result.\n"
-    "  --port PATH    a serial device (repeat for several devices)\n"
-    "  --baud RATE    1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200 (default),\n"
-    "                 128000, 230400 or 256000\n"
-    "  --timeout S    how long to wait for a device to answer, in seconds (default 5)\n"
-    "  --json         no progress; one JSON object with each device's result at the end\n"
-    "Progress: a redrawn bar per device on a terminal, plain \"NN%\" lines otherwise.\n"
-    "Exit status: 0 every device flashed, 1 a device reported an error or the sequence failed, 2 usage,\n"
-    "3 the firmware file cannot be loaded, 4 a port cannot be opened, 5 a device does not answer, 6 output\n"
-    "cannot be written, 7 the firmware is for another product, 130 interrupted (Ctrl+C). With several\n"
-    "devices the highest-priority failure decides, in this order: 130, 4, 5, 3, 7, 1, then 0.\n";
+std::string Usage() {
+    return "usage: brenwick-cli flash --port PATH [--port PATH ...] [--baud RATE] [--timeout S] [--json] "
+           "FILE\n"
+           "\n"
+           "Flashes FILE (Intel HEX or .bin) into the device on each PATH: goes on line, waits for the "
+           "device's\n"
+           "flash geometry, reads the file again stamped for it, runs the programming sequence and waits for "
+           "the\n"
+           "device's verdict at the next status poll. With several --port options every device is flashed at "
+           "the\n"
+           "same time; a device that fails does not stop the others, and a table shows each device's "
+           "result.\n"
+           "  --port PATH    a serial device (repeat for several devices)\n" +
+           BaudUsage() +
+           "  --timeout S    how long to wait for a device to answer, in seconds (default 5)\n"
+           "  --json         no progress; one JSON object with each device's result at the end\n"
+           "Progress: a redrawn bar per device on a terminal, plain \"NN%\" lines otherwise.\n"
+           "Exit status: 0 every device flashed, 1 a device reported an error or the sequence failed, 2 "
+           "usage,\n"
+           "3 the firmware file cannot be loaded, 4 a port cannot be opened, 5 a device does not answer, 6 "
+           "output\n"
+           "cannot be written, 7 the firmware is for another product, 130 interrupted (Ctrl+C). With "
+           "several\n"
+           "devices the highest-priority failure decides, in this order: 130, 4, 5, 3, 7, 1, then 0.\n";
+}
 
 int TerminalColumns() {
     winsize size{};
@@ -121,11 +129,11 @@ int RunFlash(const CommandArgs& args) {
     bool help = false;
     const std::string error = ParseFlashArgs(args, parsed, help);
     if (help) {
-        std::cout << kUsage;
+        std::cout << Usage();
         return kExitOk;
     }
     if (!error.empty()) {
-        std::cerr << "brenwick-cli flash: " << error << "\n" << kUsage;
+        std::cerr << "brenwick-cli flash: " << error << "\n" << Usage();
         return kExitUsage;
     }
 

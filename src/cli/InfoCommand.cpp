@@ -15,30 +15,25 @@ namespace brenwick::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: brenwick-cli info --port PATH [--baud RATE] [--timeout S] [--json]\n"
-    "\n"
-    "Goes on line with the device on PATH and shows what it reports: name, serial number, boot and flash\n"
-    "revisions, product ID, flash size, page size, boot length and the link state (\"Connected\",\n"
-    "\"Programming\", \"Programming Error\").\n"
-    "  --port PATH    the serial device, e.g. /dev/ttyACM0 or a /dev/serial/by-id name\n"
-    "  --baud RATE    1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200 (default),\n"
-    "                 128000, 230400 or 256000\n"
-    "  --timeout S    how long to wait for the device to answer, in seconds (default 5)\n"
-    "  --json         one JSON object\n"
-    "Exit status: 0 the device answered, 2 usage, 4 port cannot be opened, 5 no answer, 6 output\n"
-    "cannot be written, 130 interrupted.\n";
+std::string Usage() {
+    return "usage: brenwick-cli info --port PATH [--baud RATE] [--timeout S] [--json]\n"
+           "\n"
+           "Goes on line with the device on PATH and shows what it reports: name, serial number, boot and "
+           "flash\n"
+           "revisions, product ID, flash size, page size, boot length and the link state (\"Connected\",\n"
+           "\"Programming\", \"Programming Error\").\n"
+           "  --port PATH    the serial device, e.g. /dev/ttyACM0 or a /dev/serial/by-id name\n" +
+           BaudUsage() +
+           "  --timeout S    how long to wait for the device to answer, in seconds (default 5)\n"
+           "  --json         one JSON object\n"
+           "Exit status: 0 the device answered, 2 usage, 4 port cannot be opened, 5 no answer, 6 output\n"
+           "cannot be written, 130 interrupted.\n";
+}
 
 // Revisions are hundredths; shown as the panel shows them (125 as 1.25, 100 as 1).
 std::string Revision(uint16_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%.5g", value * 0.01);
-    return text;
-}
-
-std::string IdText(const std::array<uint8_t, 4>& id) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X %02X %02X %02X", id[0], id[1], id[2], id[3]);
     return text;
 }
 
@@ -58,7 +53,7 @@ void PrintFacts(const std::string& port, const DeviceFacts& d, bool json) {
             .Text("serial_number", d.serialNumber)
             .Raw("boot_revision", Revision(d.bootRev))
             .Raw("flash_revision", Revision(d.flashRev))
-            .Text("product_id", IdText(d.productId))
+            .Text("product_id", ProductIdText(d.productId))
             .Number("flash_size", d.flashSize)
             .Number("page_size", d.pageSize)
             .Number("boot_length", d.bootLength);
@@ -71,7 +66,7 @@ void PrintFacts(const std::string& port, const DeviceFacts& d, bool json) {
               << "serial number:  " << Printable(d.serialNumber) << "\n"
               << "boot revision:  " << Revision(d.bootRev) << "\n"
               << "flash revision: " << Revision(d.flashRev) << "\n"
-              << "product id:     " << IdText(d.productId) << "\n"
+              << "product id:     " << ProductIdText(d.productId) << "\n"
               << "flash size:     " << WithHex(d.flashSize) << "\n"
               << "page size:      " << d.pageSize << "\n"
               << "boot length:    " << WithHex(d.bootLength) << "\n";
@@ -86,7 +81,7 @@ int RunInfo(const CommandArgs& args) {
     std::string error;
     while (!scan.Done() && error.empty()) {
         if (scan.Flag("--help") || scan.Flag("-h")) {
-            std::cout << kUsage;
+            std::cout << Usage();
             return kExitOk;
         }
         if (auto value = scan.Value("--port")) {
@@ -102,7 +97,7 @@ int RunInfo(const CommandArgs& args) {
         error = "no --port given";
     }
     if (!error.empty()) {
-        std::cerr << "brenwick-cli info: " << error << "\n" << kUsage;
+        std::cerr << "brenwick-cli info: " << error << "\n" << Usage();
         return kExitUsage;
     }
 

@@ -1,6 +1,7 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/Output.h"
 #include "cli/StopSignals.h"
 #include "image/FirmwareImage.h"
 #include "image/ImageLayout.h"
@@ -66,16 +67,13 @@ int RunInspect(const CommandArgs& args) {
     const auto productId = image.ProductId(boot);
     const auto length = static_cast<uint32_t>(image.m_ImageLen);
 
-    char productText[16];
-    std::snprintf(productText, sizeof productText, "%02X %02X %02X %02X", productId[0], productId[1],
-                  productId[2], productId[3]);
     std::cout << "file:          " << file << "\n"
               << "family:        " << (family ? family->name : "unknown") << "\n"
               << "flash base:    " << Hex(image.m_FlashBase, 8) << "\n"
               << "info offset:   " << Hex(image.m_InfoOffset, 3) << "\n"
               << "image length:  " << Hex(length, 5) << " (" << length << " bytes, " << length - kBootAreaSize
               << " behind the boot area)\n"
-              << "product id:    " << productText << "\n";
+              << "product id:    " << ProductIdText(productId) << "\n";
 
     result = image.Stamp(boot);
     if (!result.Ok()) {

@@ -16,6 +16,23 @@ std::string ValidBaudRates() {
     return list;
 }
 
+std::string BaudUsage() {
+    const int32_t defaultRate = protocol::BaudRateForIndex(LinkOptions{}.baudIndex);
+    std::string text = "  --baud RATE    ";
+    for (int k = 0; k <= protocol::kMaxBaudIndex; ++k) {
+        const int32_t rate = protocol::BaudRateForIndex(k);
+        text += std::to_string(rate);
+        if (rate == defaultRate) {
+            text += " (default),\n                 "; // the rest on a second line
+        } else if (k + 1 < protocol::kMaxBaudIndex) {
+            text += ", ";
+        } else if (k + 1 == protocol::kMaxBaudIndex) {
+            text += " or ";
+        }
+    }
+    return text + "\n";
+}
+
 std::optional<int> ParseBaudRate(const std::string& text, std::string* error) {
     int32_t rate = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), rate);

@@ -21,6 +21,8 @@ std::optional<int> ParseBaudRate(const std::string& text, std::string* error);
 std::optional<std::chrono::milliseconds> ParseTimeout(const std::string& text, std::string* error);
 // "1200, 2400, ..., 256000"
 std::string ValidBaudRates();
+// The usage lines of --baud: every rate of the table, the default marked.
+std::string BaudUsage();
 
 class CArgScanner;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "devsim/DeviceFrame.h"
-#include "devsim/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cstdint>
 #include <span>

@@ -15,10 +15,10 @@
 
 namespace brenwick {
 
+class UniqueFd;
 namespace devsim {
 class CBootLoader;
 struct PtyPair;
-class UniqueFd;
 } // namespace devsim
 
 // A simulated boot loader on a pseudo-terminal: a host opens PortPath() like a serial port and talks to it.
@@ -76,8 +76,8 @@ class CSimulatedDevice {
     DeviceSimOptions m_Options;
     std::string m_PortPath;
     std::unique_ptr<devsim::PtyPair> m_Pty;
-    std::unique_ptr<devsim::UniqueFd> m_Wake;       // eventfd: Stop() wakes the thread through it
-    std::unique_ptr<devsim::UniqueFd> m_CloseWatch; // inotify on the port: a host closed it
+    std::unique_ptr<UniqueFd> m_Wake;       // eventfd: Stop() wakes the thread through it
+    std::unique_ptr<UniqueFd> m_CloseWatch; // inotify on the port: a host closed it
     std::thread m_Thread;
     std::function<void()> m_OnHangUp;
 

@@ -3,7 +3,7 @@
 #include "base/StandardStreams.h"
 #include "devsim/CommandLine.h"
 #include "devsim/SimulatedDevice.h"
-#include "devsim/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     ::pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    const devsim::UniqueFd signalFd(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
-    const devsim::UniqueFd hangUpFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    const UniqueFd signalFd(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
+    const UniqueFd hangUpFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!signalFd.Valid() || !hangUpFd.Valid()) {
         std::perror("brenwick-devsim");
         return kExitFailure;

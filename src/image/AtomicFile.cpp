@@ -1,5 +1,7 @@
 #include "image/AtomicFile.h"
 
+#include "base/UniqueFd.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -21,28 +23,6 @@ std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
-
-class CFd {
-  public:
-    explicit CFd(int fd) : m_Fd(fd) {}
-    ~CFd() {
-        if (m_Fd >= 0) {
-            ::close(m_Fd);
-        }
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-
-    int Get() const { return m_Fd; }
-    int CloseChecked() {
-        const int rc = ::close(m_Fd);
-        m_Fd = -1;
-        return rc == 0 ? 0 : errno;
-    }
-
-  private:
-    int m_Fd;
-};
 
 // A new file next to the target, created with mode 0666 so that the kernel applies the umask, as it would
 // for any file the user creates; removed again unless it was renamed into place.
@@ -175,7 +155,7 @@ int ReplaceFile(const std::string& target, std::span<const uint8_t> data, const 
 // A device or FIFO is written as it is. O_NONBLOCK keeps the open of a FIFO without a reader from waiting
 // for ever (it fails with ENXIO); no O_CREAT or O_TRUNC, so nothing is made or cut short.
 int WriteInPlace(const std::string& path, std::span<const uint8_t> data) {
-    CFd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.Get() < 0) {
         return errno;
     }

@@ -1,5 +1,6 @@
 #include "image/FirmwareImage.h"
 
+#include "base/LittleEndian.h"
 #include "image/FileReader.h"
 #include "image/HexReader.h"
 
@@ -31,17 +32,8 @@ FileKind KindFromName(const std::string& path) {
     return FileKind::Other;
 }
 
-LoadResult Error(LoadError error, int errnoValue = 0) {
-    LoadResult r;
-    r.error = error;
-    r.errnoValue = errnoValue;
-    return r;
-}
-
 void PutWord(std::vector<uint8_t>& image, uint32_t offset, uint32_t value) {
-    for (uint32_t i = 0; i < 4; ++i) {
-        image[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
+    le::PutU32(image.data() + offset, value);
 }
 
 } // namespace
@@ -56,7 +48,7 @@ LoadResult CFirmwareImage::Load(const std::string& path, const ReadLimits& limit
 
     CFileReader file;
     if (const int err = file.Open(path, limits); err != 0) {
-        return Error(LoadError::CannotOpen, err); // the buffer keeps its previous contents
+        return LoadResult::Failure(LoadError::CannotOpen, 0, err); // the buffer keeps its previous contents
     }
     if (kind == FileKind::Other && file.IsFifo()) {
         kind = FileKind::Hex; // bash's <(...) names a pipe /dev/fd/N
@@ -69,22 +61,22 @@ LoadResult CFirmwareImage::Load(const std::string& path, const ReadLimits& limit
     case FileKind::Hex:
         result = ReadHexRecords(file, m_Image, length);
         if (result.Ok() && file.Error() != 0) {
-            result = Error(LoadError::ReadError, file.Error());
+            result = LoadResult::Failure(LoadError::ReadError, 0, file.Error());
         }
         break;
     case FileKind::Bin:
         result = ReadBin(file, length);
         break;
     case FileKind::Other:
-        result = Error(LoadError::NotFirmwareName);
+        result = LoadResult::Failure(LoadError::NotFirmwareName);
         break;
     }
     file.Close();
     // A read cut short looks like the end of the file to the readers; say why it ended instead.
     if (file.Stopped()) {
-        result = Error(LoadError::Interrupted);
+        result = LoadResult::Failure(LoadError::Interrupted);
     } else if (file.TimedOut()) {
-        result = Error(LoadError::NoData);
+        result = LoadResult::Failure(LoadError::NoData);
     }
     if (!result.Ok()) {
         return result;
@@ -93,7 +85,7 @@ LoadResult CFirmwareImage::Load(const std::string& path, const ReadLimits& limit
     const int32_t rounded = (length + 3) & ~3;
     const auto family = FamilyFromMarker(m_Image[kFamilyByteOffset]);
     if (!family) {
-        return Error(LoadError::UnknownFamily);
+        return LoadResult::Failure(LoadError::UnknownFamily);
     }
     m_FlashBase = family->flashBase;
     m_InfoOffset = family->infoOffset;
@@ -107,24 +99,24 @@ LoadResult CFirmwareImage::ReadBin(CFileReader& file, int32_t& length) {
         const size_t got = file.ReadBlock(m_Image.data() + kBootAreaSize, kMaxBinSize);
         uint8_t extra = 0;
         if (got == kMaxBinSize && file.ReadBlock(&extra, 1) == 1) {
-            return Error(LoadError::TooLarge);
+            return LoadResult::Failure(LoadError::TooLarge);
         }
         if (file.Error() != 0) {
-            return Error(LoadError::ReadError, file.Error());
+            return LoadResult::Failure(LoadError::ReadError, 0, file.Error());
         }
         length = static_cast<int32_t>(got + kBootAreaSize);
         return {};
     }
     const long long size = file.Size();
     if (size < 0) {
-        return Error(LoadError::ReadError, file.Error());
+        return LoadResult::Failure(LoadError::ReadError, 0, file.Error());
     }
     if (size > static_cast<long long>(kMaxBinSize)) {
-        return Error(LoadError::TooLarge);
+        return LoadResult::Failure(LoadError::TooLarge);
     }
     const auto wanted = static_cast<size_t>(size);
     if (file.ReadBlock(m_Image.data() + kBootAreaSize, wanted) != wanted) {
-        return Error(LoadError::ReadError, file.Error());
+        return LoadResult::Failure(LoadError::ReadError, 0, file.Error());
     }
     length = static_cast<int32_t>(size) + static_cast<int32_t>(kBootAreaSize);
     return {};
@@ -139,12 +131,12 @@ LoadResult CFirmwareImage::Refuse(LoadResult why) {
 
 LoadResult CFirmwareImage::Stamp(int32_t bootLength) {
     if (bootLength < 0 || bootLength >= m_ImageLen) {
-        return Refuse(Error(LoadError::BootAreaTooLarge));
+        return Refuse(LoadResult::Failure(LoadError::BootAreaTooLarge));
     }
     const auto boot = static_cast<uint32_t>(bootLength);
     const auto length = static_cast<uint32_t>(m_ImageLen);
     if (length + 4 > kImageSize || boot + m_InfoOffset + kInfoBlockSize > kImageSize) {
-        return Refuse(Error(LoadError::TooLarge));
+        return Refuse(LoadResult::Failure(LoadError::TooLarge));
     }
     PutWord(m_Image, boot + m_InfoOffset + kLengthWordOffset, length);
     uint32_t sum = 0;

@@ -79,23 +79,15 @@ struct HexState {
     int32_t& imageLen;
 };
 
-LoadResult Failure(LoadError error, int line, uint32_t address = 0) {
-    LoadResult r;
-    r.error = error;
-    r.line = line;
-    r.address = address;
-    return r;
-}
-
 LoadResult ReadDataRecord(CRecordScanner& scan, HexState& state, unsigned count, unsigned sum, int line) {
     for (unsigned i = 0; i < count; ++i) {
         unsigned byte = 0;
         if (!scan.ReadHex(2, byte)) {
-            return Failure(LoadError::BadRecord, line);
+            return LoadResult::Failure(LoadError::BadRecord, line);
         }
         if (state.address < image_layout::kHexWindowBase ||
             state.address >= image_layout::kHexWindowBase + image_layout::kImageSize) {
-            return Failure(LoadError::AddressOutsideWindow, line, state.address);
+            return LoadResult::Failure(LoadError::AddressOutsideWindow, line, 0, state.address);
         }
         const uint32_t offset = state.address - image_layout::kHexWindowBase;
         state.image[offset] = static_cast<uint8_t>(byte);
@@ -107,10 +99,10 @@ LoadResult ReadDataRecord(CRecordScanner& scan, HexState& state, unsigned count,
     }
     unsigned checksum = 0;
     if (!scan.ReadHex(2, checksum)) {
-        return Failure(LoadError::BadRecord, line);
+        return LoadResult::Failure(LoadError::BadRecord, line);
     }
     if (((sum + checksum) & 0xFF) != 0) {
-        return Failure(LoadError::BadChecksum, line);
+        return LoadResult::Failure(LoadError::BadChecksum, line);
     }
     return {};
 }
@@ -123,10 +115,10 @@ LoadResult ReadHexRecords(CFileReader& file, std::span<uint8_t> image, int32_t& 
     for (;;) {
         const auto mark = scan.SkipToRecordMark();
         if (mark == CRecordScanner::Mark::End) {
-            return Failure(LoadError::NoEndRecord, file.Line());
+            return LoadResult::Failure(LoadError::NoEndRecord, file.Line());
         }
         if (mark == CRecordScanner::Mark::TooFar || file.BytesRead() > kMaxHexBytes) {
-            return Failure(LoadError::NoHexRecords, 0);
+            return LoadResult::Failure(LoadError::NoHexRecords);
         }
         const int line = file.Line();
         unsigned count = 0;
@@ -136,17 +128,17 @@ LoadResult ReadHexRecords(CFileReader& file, std::span<uint8_t> image, int32_t& 
         }
         unsigned offset = 0;
         if (!scan.ReadHex(4, offset)) {
-            return Failure(LoadError::BadRecord, line);
+            return LoadResult::Failure(LoadError::BadRecord, line);
         }
         state.address = (state.address & 0xFFFF0000u) + offset;
         unsigned type = 0;
         if (!scan.ReadHex(2, type)) {
-            return Failure(LoadError::BadRecord, line);
+            return LoadResult::Failure(LoadError::BadRecord, line);
         }
         if (type == static_cast<unsigned>(RecordType::ExtendedLinearAddress)) {
             unsigned upper = 0;
             if (!scan.ReadHex(4, upper)) {
-                return Failure(LoadError::BadRecord, line);
+                return LoadResult::Failure(LoadError::BadRecord, line);
             }
             state.address = upper << 16; // the record's checksum is left for the ':' search to skip
         } else if (type == static_cast<unsigned>(RecordType::Data)) {

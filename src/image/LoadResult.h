@@ -31,6 +31,11 @@ struct LoadResult {
     int errnoValue = 0;   // for CannotOpen and ReadError
     uint32_t address = 0; // for AddressOutsideWindow
 
+    // A failed load: the error and, where they apply, the HEX line, the errno value and the address.
+    static LoadResult Failure(LoadError why, int atLine = 0, int errnoOf = 0, uint32_t atAddress = 0) {
+        return {why, atLine, errnoOf, atAddress};
+    }
+
     bool Ok() const { return error == LoadError::None; }
     std::string Describe() const;
 };

@@ -9,19 +9,9 @@
 
 namespace brenwick {
 
-namespace {
-
-LoadResult ImageInUse() {
-    LoadResult r;
-    r.error = LoadError::ImageInUse;
-    return r;
-}
-
-} // namespace
-
 int CBrenwickDoc::LoadFirmware(const std::string& path) {
     if (m_ImageInUse) {
-        m_LastLoad = ImageInUse();
+        m_LastLoad = LoadResult::Failure(LoadError::ImageInUse);
         return 0; // the worker is sending this buffer: leave it and its length alone
     }
     m_LastLoad = m_Firmware.Load(path, m_ReadLimits);
@@ -45,7 +35,7 @@ int CBrenwickDoc::ReloadImage() {
         return 0;
     }
     if (m_ImageInUse) {
-        m_LastLoad = ImageInUse();
+        m_LastLoad = LoadResult::Failure(LoadError::ImageInUse);
         return 0; // refused, but the file is still loaded
     }
     const int loaded = LoadFirmware(g_ProjectFilePath);
@@ -76,7 +66,7 @@ int CBrenwickDoc::OnNewDocument() {
 int CBrenwickDoc::OnOpenDocument(const std::string& path) {
     m_Modified = false;
     if (m_ImageInUse) {
-        m_LastLoad = ImageInUse();
+        m_LastLoad = LoadResult::Failure(LoadError::ImageInUse);
         return 0; // the current file stays loaded
     }
     if (LoadFirmware(path)) {
@@ -93,7 +83,8 @@ MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) {
     using namespace image_layout;
     MakeBinOutcome outcome;
     if (m_ImageInUse) {
-        outcome.load = ImageInUse(); // and the device geometry the run uses stays as it is
+        outcome.load =
+            LoadResult::Failure(LoadError::ImageInUse); // and the device geometry the run uses stays as it is
         return outcome;
     }
     // A fixed geometry lets the export stamp the image without a device.

@@ -80,9 +80,9 @@ std::string CBrenwickDoc::SerialNumber() const {
 }
 
 std::array<uint8_t, 4> CBrenwickDoc::ProductIdBytes() const {
-    const uint32_t id = m_ProductId;
-    return {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id >> 16),
-            static_cast<uint8_t>(id >> 24)};
+    std::array<uint8_t, 4> bytes{};
+    frame::PutU32(bytes.data(), m_ProductId);
+    return bytes;
 }
 
 } // namespace brenwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/LittleEndian.h"
 #include "protocol/ProtocolTypes.h"
 
 #include <cstdint>
@@ -13,11 +14,10 @@ namespace frame {
 inline void PutHeader(uint8_t* message, int length, MessageType type) {
     const auto word = static_cast<uint16_t>((static_cast<unsigned>(length) & protocol::kMaxLengthField) |
                                             (static_cast<unsigned>(type) << 13));
-    message[0] = static_cast<uint8_t>(word);
-    message[1] = static_cast<uint8_t>(word >> 8);
+    le::PutU16(message, word);
 }
 inline uint16_t HeaderWord(const uint8_t* message) {
-    return static_cast<uint16_t>(message[0] | message[1] << 8);
+    return le::GetU16(message);
 }
 // The length the sender meant: bits 0-12 of the header word.
 inline int SendLength(const uint8_t* message) {
@@ -32,22 +32,10 @@ inline MessageType TypeOf(const uint8_t* message) {
     return static_cast<MessageType>(message[1] >> 5);
 }
 
-inline void PutU16(uint8_t* at, uint16_t value) {
-    at[0] = static_cast<uint8_t>(value);
-    at[1] = static_cast<uint8_t>(value >> 8);
-}
-inline void PutU32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-inline uint16_t GetU16(const uint8_t* at) {
-    return static_cast<uint16_t>(at[0] | at[1] << 8);
-}
-inline uint32_t GetU32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
+using le::GetU16;
+using le::GetU32;
+using le::PutU16;
+using le::PutU32;
 
 // A request for an item: 04 20 cc cc, or 05 20 cc cc pp with a parameter. Returns the length.
 inline int BuildRequest(uint8_t* message, ControlItemCode code) {

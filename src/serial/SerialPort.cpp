@@ -1,5 +1,7 @@
 #include "serial/SerialPort.h"
 
+#include "base/UniqueFd.h"
+
 #include "serial/LineCodes.h"
 #include "serial/LineState.h"
 #include "serial/SerialErrno.h"
@@ -18,28 +20,6 @@ using serial_detail::LineState;
 namespace codes = serial_detail;
 
 namespace {
-
-// Owns a descriptor until it is handed over.
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd) : m_Fd(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() {
-        if (m_Fd >= 0) {
-            close(m_Fd);
-        }
-    }
-    int Get() const { return m_Fd; }
-    int Release() {
-        const int fd = m_Fd;
-        m_Fd = -1;
-        return fd;
-    }
-
-  private:
-    int m_Fd;
-};
 
 // USB serial converters hold received bytes up to their latency timer; every message of the protocol
 // waits for its reply, so that timer would set the programming speed. Drivers without the mode refuse it.

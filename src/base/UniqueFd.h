@@ -1,13 +1,12 @@
 #pragma once
 
+#include <cerrno>
 #include <unistd.h>
 #include <utility>
 
 namespace brenwick {
 
-namespace devsim {
-
-// Owns one file descriptor and closes it when it goes.
+// Owns one file descriptor and closes it when it goes; moves hand it on.
 class UniqueFd {
   public:
     UniqueFd() = default;
@@ -31,11 +30,17 @@ class UniqueFd {
         }
         m_Fd = fd;
     }
+    // Hands the descriptor over; the object no longer closes it.
+    int Release() { return std::exchange(m_Fd, -1); }
+    // Closes now and reports the close's own error (0 or an errno value): a written file's last error may
+    // only show here.
+    int CloseChecked() {
+        const int rc = ::close(std::exchange(m_Fd, -1));
+        return rc == 0 ? 0 : errno;
+    }
 
   private:
     int m_Fd = -1;
 };
-
-} // namespace devsim
 
 } // namespace brenwick
