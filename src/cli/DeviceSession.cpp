@@ -257,21 +257,6 @@ void CDeviceSession::StepVerdict() {
     }
 }
 
-DeviceFacts CDeviceSession::Facts() const {
-    const DocSnapshot state = Doc().Snapshot();
-    DeviceFacts facts;
-    facts.name = state.targetName;
-    facts.serialNumber = state.serialNumber;
-    facts.bootRev = state.bootRev;
-    facts.flashRev = state.flashRev;
-    facts.productId = state.productId;
-    facts.flashSize = state.flashSize;
-    facts.pageSize = state.pageSize;
-    facts.bootLength = state.bootLength;
-    facts.linkState = state.linkState;
-    return facts;
-}
-
 int32_t CDeviceSession::BytesSent() const {
     return m_Phase == Phase::Programming ? std::max<int32_t>(m_BytesSeen, Doc().Snapshot().bytesSent)
                                          : m_BytesSeen;

@@ -28,19 +28,6 @@ const char* ResultText(SessionResult result);
 // The result that decides the exit status of a run over several devices.
 SessionResult WorstOf(SessionResult a, SessionResult b);
 
-// What the device reported about itself during the handshake.
-struct DeviceFacts {
-    std::string name;
-    std::string serialNumber;
-    uint16_t bootRev = 0;
-    uint16_t flashRev = 0;
-    std::array<uint8_t, 4> productId{};
-    int32_t flashSize = 0;
-    int32_t pageSize = 0;
-    int32_t bootLength = 0;
-    LinkState linkState = LinkState::OffLine;
-};
-
 // One document wired to one port: its own notification loop plays the part of the window thread, and the
 // command's main thread steps it along (connect, identify, program, wait for the device's verdict) without
 // blocking, so that several devices run side by side and a stop signal is seen at once.
@@ -68,7 +55,8 @@ class CDeviceSession {
     SessionResult Result() const { return m_Result; }
     const std::string& Message() const { return m_Message; }
     const std::string& Port() const { return m_Port; }
-    DeviceFacts Facts() const;
+    // What the device reported about itself, and the state of its link.
+    DocSnapshot Facts() const { return Doc().Snapshot(); }
 
     // Progress of the programming sequence, 0 to 100.
     int Percent() const;

@@ -62,8 +62,8 @@ std::string StatusFor(const CDeviceSession& s) {
     case CDeviceSession::Phase::Identifying:
         return "Connecting";
     case CDeviceSession::Phase::Programming: {
-        const DeviceFacts facts = s.Facts();
-        return "Programming " + Printable(facts.name) + " SN=" + Printable(facts.serialNumber);
+        const DocSnapshot facts = s.Facts();
+        return "Programming " + Printable(facts.targetName) + " SN=" + Printable(facts.serialNumber);
     }
     case CDeviceSession::Phase::AwaitingVerdict:
         return "Waiting for the device's verdict";

@@ -50,10 +50,10 @@ std::string SummaryTable(const SessionList& sessions) {
 std::string FlashJson(const std::string& file, const SessionList& sessions, int exitStatus) {
     std::vector<std::string> devices;
     for (const auto& s : sessions) {
-        const DeviceFacts facts = s->Facts();
+        const DocSnapshot facts = s->Facts();
         CJsonObject device;
         device.Text("port", s->Port())
-            .Text("name", facts.name)
+            .Text("name", facts.targetName)
             .Text("serial_number", facts.serialNumber)
             .Text("result", ResultText(s->Result()))
             .Number("exit_status", ExitCodeFor(s->Result()))

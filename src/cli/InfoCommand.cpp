@@ -43,13 +43,13 @@ std::string WithHex(int32_t value) {
     return text;
 }
 
-void PrintFacts(const std::string& port, const DeviceFacts& d, bool json) {
+void PrintFacts(const std::string& port, const DocSnapshot& d, bool json) {
     const std::string state(protocol::LinkStateText(d.linkState));
     if (json) {
         CJsonObject object;
         object.Text("port", port)
             .Text("state", state)
-            .Text("name", d.name)
+            .Text("name", d.targetName)
             .Text("serial_number", d.serialNumber)
             .Raw("boot_revision", Revision(d.bootRev))
             .Raw("flash_revision", Revision(d.flashRev))
@@ -62,7 +62,7 @@ void PrintFacts(const std::string& port, const DeviceFacts& d, bool json) {
     }
     std::cout << "port:           " << Printable(port) << "\n"
               << "state:          " << state << "\n"
-              << "name:           " << Printable(d.name) << "\n"
+              << "name:           " << Printable(d.targetName) << "\n"
               << "serial number:  " << Printable(d.serialNumber) << "\n"
               << "boot revision:  " << Revision(d.bootRev) << "\n"
               << "flash revision: " << Revision(d.flashRev) << "\n"
