@@ -117,9 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Link, ABusyPortFailsToOpen) {
     CLinkRig first;
     ASSERT_TRUE(first.GoOnLine());
-    CBrenwickDoc second;
-    CNotifyLoop loop([](uint32_t, uint32_t, intptr_t) {});
-    second.m_hNotifyWnd = &loop;
+    CHeadlessLink link;
+    CBrenwickDoc& second = link.Doc();
     second.SetPortSettings(first.m_Device.PortPath(), 10);
     second.StartWorker();
     second.PostCommand(WorkerCommand::Connect);
