@@ -188,10 +188,9 @@ class CBrenwickDoc {
 
     serial::CSyncEvent m_hCommandEvent{false};
     serial::CSyncEvent m_hResponseEvent{false};
-    serial::CSyncEvent m_StopEvent{
-        true}; // wakes the pauses of the programming sequence when the worker stops
+    serial::CSyncEvent m_StopEvent{true}; // wakes the sequence's pauses when the worker stops
     serial::CSyncEvent m_WorkerExited{true};
-    std::mutex m_PortLock;  // one port read or write at a time
+    std::mutex m_PortLock;  // the receiver's reads; a write waits for the line without it
     std::mutex m_CloseLock; // one close at a time, from the worker or the front end
     uint8_t m_RxBuffer[protocol::kRxBufferSize] = {};
     uint8_t m_TxBuffer[protocol::kTxBufferSize] = {};
