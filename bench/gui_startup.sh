@@ -51,6 +51,7 @@ start() {
     shift
     fresh_user "$n"
     err="$work/err$n"
+    : > "$err" # there before the background start opens it, for the first look
     BRENWICK_REPORT_FIRST_PAINT=1 "$exe" "$@" 2> "$err" &
     pid=$!
 }
