@@ -59,6 +59,7 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
 
   protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void ShowProductMessage(const std::string& text);

@@ -1,4 +1,5 @@
 // brenwick: the operator's window for flashing a board through its boot loader.
+#include "app/AppIcon.h"
 #include "app/CBrenwickApp.h"
 #include "app/CommandLine.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Veltmark"));
     QApplication::setApplicationVersion(QStringLiteral("1.25"));
     QApplication::setDesktopFileName(QStringLiteral("brenwick"));
+    QApplication::setWindowIcon(AppIcon());
 
     CBrenwickApp app(early);
     if (!app.InitInstance()) {

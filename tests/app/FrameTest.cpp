@@ -1,8 +1,10 @@
 // The main window: the stored placement and Stay On Top, the port setup flow and its dialog, and the help.
 #include "AppRig.h"
+#include "app/AppIcon.h"
 #include "app/CBrenwickApp.h"
 #include "app/CPortSetupDlg.h"
 #include "app/FramePlacement.h"
+#include "app/HelpWindow.h"
 #include "app/WindowPlacement.h"
 #include "support/CaseName.h"
 
@@ -264,6 +266,40 @@ TEST(Help, ShowsTheIndexPageOrNothingWhenThePagesAreMissing) {
     EXPECT_EQ(frame.HelpWindow()->parentWidget(), &frame);
     EXPECT_TRUE(frame.HelpWindow()->Browser().source().toLocalFile().endsWith("/index.html"));
     EXPECT_EQ(frame.HelpWindow()->Browser().documentTitle(), "Brenwick Help");
+}
+
+// The program finds the pages beside itself in the build tree and under share/brenwick/help when installed,
+// the build tree's first; with neither, no folder.
+TEST(Help, FolderBesideTheProgramOrInstalledUnderShare) {
+    CTempDir prefix;
+    const QString bin = QString::fromStdString(prefix.Path("bin"));
+    const QString installed = QString::fromStdString(prefix.Path("share/brenwick/help"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_EQ(FindHelpFolder(bin), QString());
+
+    ASSERT_TRUE(QDir().mkpath(installed));
+    EXPECT_EQ(FindHelpFolder(bin), QString()) << "a folder without index.html is no help";
+    prefix.Write("share/brenwick/help/index.html", std::string("<html></html>"));
+    EXPECT_EQ(FindHelpFolder(bin), installed);
+    EXPECT_EQ(FindHelpFolder(bin + "/"), installed);
+
+    ASSERT_TRUE(QDir().mkpath(bin + "/help"));
+    prefix.Write("bin/help/index.html", std::string("<html></html>"));
+    EXPECT_EQ(FindHelpFolder(bin), bin + "/help");
+}
+
+// The window icon comes with the program in every size the desktop entry's icon is installed in.
+TEST(Icon, HoldsEverySizeFromTheProgramItself) {
+    const QIcon icon = AppIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QList<QSize> sizes = icon.availableSizes();
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+        EXPECT_EQ(icon.pixmap(QSize(size, size)).size(), QSize(size, size)) << size;
+    }
+    // Not an empty picture: the chip's body is opaque in the middle.
+    const QImage middle = icon.pixmap(QSize(64, 64)).toImage();
+    EXPECT_EQ(qAlpha(middle.pixel(32, 52)), 255);
 }
 
 // Every page the index links to is there, and every status text of the panel is explained.

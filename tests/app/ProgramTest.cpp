@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -274,6 +275,44 @@ TEST(DemoMode, RunsOnTheSimulatedDeviceAndLeavesTheStoredPortAndFile) {
     EXPECT_EQ(dirs.Read("Settings/Ints/m_ComBaudrateIndex"), "7");
     EXPECT_EQ(dirs.Read("FilePaths/g_ProjectFilePath"), "/work/mine.hex");
     EXPECT_FALSE(dirs.Read("Recent File List/File1").contains("example"));
+}
+
+// The start-up benchmark's hook: one line at the first paint of the panel when asked for, nothing otherwise.
+TEST(FirstPaint, IsReportedOnceWhenAskedFor) {
+    for (const bool asked : {true, false}) {
+        CUserDirs dirs;
+        QProcessEnvironment env = dirs.Environment();
+        if (asked) {
+            env.insert("BRENWICK_REPORT_FIRST_PAINT", "1");
+        } else {
+            env.remove("BRENWICK_REPORT_FIRST_PAINT");
+        }
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(BRENWICK_EXE), {});
+        ASSERT_TRUE(process.waitForStarted(kStartMs));
+        QString err;
+        const QRegularExpression line(QStringLiteral("^first paint [0-9]+$"),
+                                      QRegularExpression::MultilineOption);
+        // Running (the socket is there) and, when asked, painted; then a little longer for a second line.
+        const QString socket = dirs.SocketPath();
+        PumpUntil(
+            [&] {
+                err += QString::fromLocal8Bit(process.readAllStandardError());
+                return (QFileInfo::exists(socket) && (!asked || err.contains(line))) ||
+                       process.state() == QProcess::NotRunning;
+            },
+            kStartMs);
+        Pump(300);
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        ASSERT_TRUE(process.waitForFinished(kStartMs));
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+        EXPECT_EQ(err.count(QStringLiteral("first paint")), asked ? 1 : 0) << err.toStdString();
+        if (asked) {
+            EXPECT_TRUE(err.contains(line)) << err.toStdString();
+        }
+    }
 }
 
 TEST(CommandLine, HelpVersionAndMistakes) {
