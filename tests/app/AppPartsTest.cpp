@@ -24,12 +24,14 @@ TEST(WindowPosText, ParsesTheTenFieldFormat) {
         {"010:1:-1:-1:-8:-8:-20:030:0x1F4:400", WindowPlacement{8, 1, -1, -1, -8, -8, -20, 24, 500, 400},
          false},
         {"0:1:0:0:0:0:10:10:300:200:77", WindowPlacement{0, 1, 0, 0, 0, 0, 10, 10, 300, 200}, false},
+        {"0:1:2147483647:-2147483648:0:0:10:10:300:200",
+         WindowPlacement{0, 1, 2147483647, -2147483647 - 1, 0, 0, 10, 10, 300, 200}, false},
         {"0:1:0:0:0:0:10:10:300:200xyz", WindowPlacement{0, 1, 0, 0, 0, 0, 10, 10, 300, 200}, false},
         {"32768:1:0:0:0:0:10:10:300", std::nullopt, false},
         {"0:1:0:0:0:x:10:10:300:200", std::nullopt, false},
         {"0;1;0;0;0;0;10;10;300;200", std::nullopt, false},
         {"", std::nullopt, false},
-        {"99999999999:1:0:0:0:0:10:10:300:200", std::nullopt, false},
+        {"2147483648:1:0:0:0:0:10:10:300:200", std::nullopt, false},
     };
     for (const auto& c : cases) {
         const auto parsed = ParseWindowPos(c.text);
@@ -39,6 +41,8 @@ TEST(WindowPosText, ParsesTheTenFieldFormat) {
             EXPECT_EQ(parsed->stayOnTop, c.stayOnTop) << c.text;
         }
     }
+    // Nine fields in a view into longer text: what follows the view is not read.
+    EXPECT_FALSE(ParseWindowPos(std::string_view("0:1:0:0:0:0:10:10:300:200").substr(0, 21)).has_value());
 }
 
 // The complement rule: Programming and Programming Error repaint on every tick, the others once per change.

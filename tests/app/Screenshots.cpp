@@ -1,5 +1,6 @@
 // Pictures of the real window in its states over simulated devices, the port setup dialog and the help
 // window. Not a test; run it under a display:   xvfb-run -a build/dev/tests/app/app_screenshots OUTPUT_FOLDER
+// [WIDTH] WIDTH widens the window as an operator would, to read long device lines.
 #include "AppRig.h"
 #include "app/CPortSetupDlg.h"
 
@@ -13,8 +14,8 @@ using brenwick::app::CPortSetupDlg;
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: app_screenshots OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: app_screenshots OUTPUT_FOLDER [WIDTH]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -41,6 +42,9 @@ int main(int argc, char* argv[]) {
     }
     rig.m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "8"); // 57600
     rig.Open();
+    if (argc == 3) {
+        rig.m_Frame->resize(QString::fromLocal8Bit(argv[2]).toInt(), rig.m_Frame->height());
+    }
     auto& view = rig.View();
     save(rig.WaitForStatus("Off Line"), rig.m_Frame.get(), "panel-offline");
     save(rig.GoOnline(), rig.m_Frame.get(), "panel-connected");
