@@ -44,8 +44,7 @@ class CAppRig {
         if (startDevice) {
             m_Device = std::make_unique<CSimulatedDevice>(options);
             std::string error;
-            m_DeviceStarted = m_Device->Start(&error);
-            EXPECT_TRUE(m_DeviceStarted) << error;
+            EXPECT_TRUE(m_Device->Start(&error)) << error;
             m_Store.PutString("Settings\\Strings", "m_ActivePortName", m_Device->PortPath());
         }
         m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "10"); // 115200
@@ -79,13 +78,16 @@ class CAppRig {
 
     brenwick::app::CBrenwickView& View() { return m_Frame->View(); }
     QString StatusText() { return View().Status().GetText(); }
-    bool WaitForStatus(const QString& text, int timeoutMs = 5000) {
+    bool WaitForStatus(const QString& text, int timeoutMs = 6000) {
         return PumpUntil([&] { return StatusText() == text; }, timeoutMs);
+    }
+    bool GoOnline() {
+        View().OnlineButton().click();
+        return WaitForStatus(m_FirmwarePath.empty() ? "File Not Loaded" : "Connected");
     }
 
     CTempDir m_Dir;
     std::unique_ptr<CSimulatedDevice> m_Device;
-    bool m_DeviceStarted = false;
     CMemorySettingsStore m_Store;
     CBrenwickDoc m_Doc;
     std::unique_ptr<brenwick::app::CMainFrame> m_Frame;
