@@ -2,6 +2,7 @@
 #include "app/AppIcon.h"
 #include "app/CBrenwickApp.h"
 #include "app/CommandLine.h"
+#include "base/StandardStreams.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -9,6 +10,10 @@
 
 int main(int argc, char* argv[]) {
     using namespace brenwick::app;
+    // Before anything is opened: a closed standard stream must not lend its number to the serial port.
+    if (!brenwick::EnsureStandardStreams()) {
+        return 1;
+    }
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const AppOptions early = ParseCommandLine(args);
     // These need no window system, so they work on a machine without a display too.
