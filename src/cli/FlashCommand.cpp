@@ -28,13 +28,14 @@ std::string Usage() {
            "device's\n"
            "flash geometry, reads the file again stamped for it, runs the programming sequence and waits for "
            "the\n"
-           "device's verdict at the next status poll. With several --port options every device is flashed at "
+           "device's verdict at a status poll. With several --port options every device is flashed at "
            "the\n"
            "same time; a device that fails does not stop the others, and a table shows each device's "
            "result.\n"
            "  --port PATH    a serial device (repeat for several devices)\n" +
            BaudUsage() +
-           "  --timeout S    how long to wait for a device to answer, in seconds (default 5)\n"
+           "  --timeout S    how long to wait for a device to answer or give its verdict, in seconds "
+           "(default 5)\n"
            "  --json         no progress; one JSON object with each device's result at the end\n"
            "Progress: a redrawn bar per device on a terminal, plain \"NN%\" lines otherwise.\n"
            "Exit status: 0 every device flashed, 1 a device reported an error or the sequence failed, 2 "
