@@ -72,6 +72,9 @@ struct CliCase {
     std::string stdoutPart;
     std::string stderrPart;
 };
+void PrintTo(const CliCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class CliCases : public ::testing::TestWithParam<CliCase> {};
 

@@ -33,6 +33,9 @@ struct TargetCase {
     std::string stderrPart;
     std::string check; // shell test run in the folder afterwards; must succeed
 };
+void PrintTo(const TargetCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class OutputTargets : public ::testing::TestWithParam<TargetCase> {};
 
@@ -108,6 +111,9 @@ struct InputCase {
     std::string stdoutPart;
     std::string stderrPart;
 };
+void PrintTo(const InputCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class UnusualInputs : public ::testing::TestWithParam<InputCase> {};
 

@@ -24,6 +24,9 @@ struct StopCase {
     std::vector<std::string> args; // FIFO stands for the stalled input
     int signal;
 };
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class StalledInput : public ::testing::TestWithParam<StopCase> {};
 

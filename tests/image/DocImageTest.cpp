@@ -180,6 +180,9 @@ struct RefusedStampCase {
     size_t refusedSize;
     uint32_t flashBase; // of the earlier file
 };
+void PrintTo(const RefusedStampCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class RefusedStamp : public ::testing::TestWithParam<RefusedStampCase> {};
 

@@ -41,6 +41,9 @@ struct NameCase {
     const char* name;
     bool loads;
 };
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class FileNameCases : public ::testing::TestWithParam<NameCase> {};
 
@@ -84,6 +87,9 @@ struct BinCase {
     uint32_t flashBase;
     uint32_t infoOffset;
 };
+void PrintTo(const BinCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class BinCases : public ::testing::TestWithParam<BinCase> {};
 
@@ -144,6 +150,9 @@ struct RefusalCase {
     int32_t bootLength;
     LoadError error;
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class StampRefusals : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -190,6 +199,9 @@ struct StreamCase {
     bool stop;           // the stop hook asks to end
     LoadError error;
 };
+void PrintTo(const StreamCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class StreamInputs : public ::testing::TestWithParam<StreamCase> {};
 

@@ -18,6 +18,9 @@ struct HexCase {
     int32_t imageLen; // expected on success
     int line;         // expected line of a failing record (0: not checked)
 };
+void PrintTo(const HexCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 std::vector<uint8_t> Bytes(size_t n, uint8_t value) {
     return std::vector<uint8_t>(n, value);

@@ -31,6 +31,10 @@ struct OracleCase {
     int blockSize;    // data bytes per HEX record
     bool secondBlock; // a second block behind a gap
 };
+void PrintTo(const OracleCase& c, std::ostream* os) {
+    *os << (c.cortex ? "cortex" : "sam7") << "_seed" << c.seed << "_records_of_" << c.blockSize
+        << (c.secondBlock ? "_with_gap" : "");
+}
 
 class SrecOracle : public ::testing::TestWithParam<OracleCase> {};
 

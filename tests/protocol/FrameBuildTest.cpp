@@ -13,6 +13,9 @@ struct BuildCase {
     std::vector<uint8_t> expected;
     std::function<int(uint8_t*)> build;
 };
+void PrintTo(const BuildCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class FrameBuild : public ::testing::TestWithParam<BuildCase> {};
 

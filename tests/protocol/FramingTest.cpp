@@ -79,6 +79,9 @@ struct ReleaseCase {
     std::vector<Bytes> chunks; // what the device answers, write by write
     bool released;
 };
+void PrintTo(const ReleaseCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class Releases : public Framing, public ::testing::WithParamInterface<ReleaseCase> {};
 
@@ -224,6 +227,9 @@ struct ItemCase {
     Bytes reply;
     std::function<void(const CBrenwickDoc&)> check;
 };
+void PrintTo(const ItemCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class ControlItems : public ::testing::TestWithParam<ItemCase> {};
 

@@ -88,6 +88,9 @@ struct OpenFailureCase {
     int baudIndex;
     int32_t error;
 };
+void PrintTo(const OpenFailureCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class OpenFailures : public ::testing::TestWithParam<OpenFailureCase> {};
 

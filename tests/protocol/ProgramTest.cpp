@@ -91,6 +91,9 @@ struct FamilyCase {
     uint32_t infoOffset;
     size_t size;
 };
+void PrintTo(const FamilyCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class ProgrammingFamilies : public Programming, public ::testing::WithParamInterface<FamilyCase> {};
 
@@ -186,6 +189,9 @@ struct RefusalCase {
     SequenceResult result;
     const char* shown; // the message the front end is asked to show, or ""
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name; // test listings show the case, not its bytes
+}
 
 class RefusedRuns : public Programming, public ::testing::WithParamInterface<RefusalCase> {};
 

@@ -14,6 +14,9 @@ struct BaudIndexCase {
     std::optional<std::string> stored;
     int index;
 };
+void PrintTo(const BaudIndexCase& c, std::ostream* os) {
+    *os << (c.stored ? "\"" + *c.stored + "\"" : std::string("absent")) << " gives " << c.index;
+}
 
 class StoredBaudIndex : public ::testing::TestWithParam<BaudIndexCase> {};
 
