@@ -2,7 +2,7 @@
 
 #include "app/CBrenwickView.h"
 #include "app/CMainFrame.h"
-#include "cli/Firmware.h"
+#include "support/Firmware.h"
 #include "devsim/SimulatedDevice.h"
 #include "protocol/BrenwickDoc.h"
 #include "protocol/SettingsStore.h"

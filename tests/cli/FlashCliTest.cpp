@@ -1,7 +1,7 @@
 // brenwick-cli flash against brenwick-devsim programs over ptys: what ends up in the devices' flash, the exit
 // statuses and messages a user reads, several devices at once, and the output on a pipe and on a terminal.
 #include "cli/CliText.h"
-#include "cli/Firmware.h"
+#include "support/Firmware.h"
 #include "cli/Processes.h"
 #include "support/CaseName.h"
 #include "support/RunCommand.h"

@@ -3,6 +3,7 @@
 #include "protocol/MessageFrame.h"
 #include "serial/PtyPair.h"
 #include "support/DocAccess.h"
+#include "support/Firmware.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
@@ -18,21 +19,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Application(size_t size, uint32_t firstWord, uint32_t infoOffset, const Bytes& productId) {
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>((i * 151) >> 3);
-    }
-    for (size_t i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<uint8_t>(firstWord >> (8 * i));
-        if (infoOffset + 0x50 + i < size) {
-            bytes[infoOffset + 0x50 + i] = productId[i];
-        }
-    }
-    return bytes;
-}
-
 const Bytes kDefaultId = {0x5A, 0xFF, 0xA5, 0x00};
+using firmware::Application;
 
 int CountOf(const std::vector<Bytes>& messages, MessageType type) {
     int n = 0;
