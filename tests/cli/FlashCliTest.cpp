@@ -2,7 +2,7 @@
 // statuses and messages a user reads, several devices at once, and the output on a pipe and on a terminal.
 #include "cli/CliText.h"
 #include "support/Firmware.h"
-#include "cli/Processes.h"
+#include "support/Processes.h"
 #include "support/CaseName.h"
 #include "support/RunCommand.h"
 

@@ -1,6 +1,6 @@
 // brenwick-cli info and ports as a user runs them, against brenwick-devsim programs over ptys.
 #include "cli/CliText.h"
-#include "cli/Processes.h"
+#include "support/Processes.h"
 #include "support/CaseName.h"
 #include "support/RunCommand.h"
 

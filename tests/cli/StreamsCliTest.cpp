@@ -1,6 +1,6 @@
 // The real brenwick-cli stopped while a firmware input stalls, and started with its standard streams closed.
-#include "cli/Processes.h"
-#include "serial/PtyPair.h"
+#include "support/Processes.h"
+#include "support/PtyPair.h"
 #include "support/CaseName.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 // The simulator's pieces that need no line: reassembly, the stamp check, line time and the command line.
 
-#include "HostMessages.h"
+#include "support/HostMessages.h"
 #include "devsim/CommandLine.h"
 #include "devsim/FrameAssembler.h"
 #include "devsim/LineClock.h"

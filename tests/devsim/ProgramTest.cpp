@@ -1,7 +1,7 @@
 // The brenwick-devsim program as a user runs it: its first line, its link, its signals and exit codes.
 
-#include "HostMessages.h"
-#include "HostPort.h"
+#include "support/HostMessages.h"
+#include "support/HostPort.h"
 
 #include <csignal>
 #include <fcntl.h>

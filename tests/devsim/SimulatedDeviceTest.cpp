@@ -2,8 +2,8 @@
 
 #include "devsim/SimulatedDevice.h"
 
-#include "HostMessages.h"
-#include "HostPort.h"
+#include "support/HostMessages.h"
+#include "support/HostPort.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 // The sender and the receiver over a real pty, with this test playing the device on the master side.
-#include "protocol/LinkRig.h"
+#include "support/LinkRig.h"
 #include "protocol/MessageFrame.h"
-#include "serial/PtyPair.h"
+#include "support/PtyPair.h"
 #include "serial/SerialTypes.h"
 #include "support/DocAccess.h"
 

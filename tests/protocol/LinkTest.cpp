@@ -1,6 +1,6 @@
 // The document against the simulated device over a real pty, through the same notification path the
 // program uses: handshake, link states and their transitions.
-#include "protocol/LinkRig.h"
+#include "support/LinkRig.h"
 #include "serial/SerialTypes.h"
 #include "support/DocAccess.h"
 

@@ -1,7 +1,7 @@
 // Programming runs against the simulated device: the device's flash must end up equal to the stamped image.
-#include "protocol/LinkRig.h"
+#include "support/LinkRig.h"
 #include "protocol/MessageFrame.h"
-#include "serial/PtyPair.h"
+#include "support/PtyPair.h"
 #include "support/DocAccess.h"
 #include "support/Firmware.h"
 #include "support/HexText.h"

@@ -1,5 +1,5 @@
 // Reads, writes and event waits of the port over a real pseudo-terminal.
-#include "PtyPair.h"
+#include "support/PtyPair.h"
 #include "serial/SerialPort.h"
 
 #include <atomic>

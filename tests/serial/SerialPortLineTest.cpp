@@ -1,6 +1,6 @@
 // Line settings, exclusivity and opening, checked on real pseudo-terminals, with stty as an independent
 // reader of the settings.
-#include "PtyPair.h"
+#include "support/PtyPair.h"
 #include "serial/SerialPort.h"
 #include "support/RunCommand.h"
 

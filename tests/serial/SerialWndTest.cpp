@@ -1,7 +1,7 @@
 // The listener thread and its notifications, over real pseudo-terminals.
 #include "serial/SerialWnd.h"
 
-#include "PtyPair.h"
+#include "support/PtyPair.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

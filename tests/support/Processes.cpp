@@ -1,4 +1,4 @@
-#include "cli/Processes.h"
+#include "support/Processes.h"
 
 #include <cerrno>
 #include <chrono>

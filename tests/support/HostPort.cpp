@@ -1,4 +1,4 @@
-#include "HostPort.h"
+#include "support/HostPort.h"
 
 #include <cerrno>
 #include <fcntl.h>

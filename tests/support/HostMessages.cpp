@@ -1,4 +1,4 @@
-#include "HostMessages.h"
+#include "support/HostMessages.h"
 
 namespace hostmsg {
 

@@ -1,4 +1,4 @@
-#include "PtyPair.h"
+#include "support/PtyPair.h"
 
 #include <cstdio>
 #include <filesystem>
