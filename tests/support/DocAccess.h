@@ -13,6 +13,7 @@ class CDocAccess {
     static bool Handshake(CBrenwickDoc& doc) { return doc.Handshake(); }
     static bool ProgramDevice(CBrenwickDoc& doc) { return doc.ProgramDevice(); }
     static void FeedByte(CBrenwickDoc& doc, uint8_t b) { doc.FeedByte(b); }
+    static void IdleWork(CBrenwickDoc& doc) { doc.IdleWork(); }
 };
 
 } // namespace brenwick
