@@ -63,17 +63,6 @@ class Framing : public ::testing::Test {
     CBrenwickDoc& m_Doc = m_Link.Doc();
 };
 
-TEST_F(Framing, TheRequestGoesOutByteForByte) {
-    Bytes seen;
-    EXPECT_TRUE(Exchange(kStatusRequest, [&] {
-        const std::string line = m_Pty.ReceiveAtDevice(200);
-        seen.assign(line.begin(), line.end());
-        m_Pty.SendFromDevice(Str(StatusReply(14)));
-    }));
-    EXPECT_EQ(seen, kStatusRequest);
-    EXPECT_EQ(m_Doc.m_LinkState, LinkState::Connected);
-}
-
 struct ReleaseCase {
     const char* name;
     std::vector<Bytes> chunks; // what the device answers, write by write
