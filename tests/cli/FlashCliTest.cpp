@@ -1,19 +1,17 @@
-// brenwick-cli flash against brenwick-devsim programs over ptys: what ends up in the devices' flash, the exit
-// statuses and messages a user reads, several devices at once, and the output on a pipe and on a terminal.
+// brenwick-cli flash against brenwick-devsim programs over ptys, run to the end: what ends up in the devices'
+// flash, byte for byte, a device left in error, signals, several devices at once, and the output on a pipe
+// and on a terminal. How failed runs end is in ExitStatusCliTest.cpp.
 #include "cli/CliText.h"
+#include "support/CaseName.h"
 #include "support/Firmware.h"
 #include "support/Processes.h"
-#include "support/CaseName.h"
 #include "support/RunCommand.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <thread>
-#include <unistd.h>
 
 using cli_text::Contains;
 using cli_text::HasControlCharacters;
@@ -40,6 +38,16 @@ std::string ProgressLinesOf(const std::string& out, const std::string& prefix) {
     return text;
 }
 
+// The device's flash file against the flash worked out from the file, byte for byte.
+::testing::AssertionResult SameFlash(const std::string& path, const std::vector<uint8_t>& expected) {
+    const auto flash = ReadFileBytes(path);
+    const auto diff = std::mismatch(flash.begin(), flash.end(), expected.begin(), expected.end());
+    if (diff.first == flash.end() && diff.second == expected.end()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << path << " differs at offset " << (diff.first - flash.begin());
+}
+
 struct FamilyCase {
     const char* name;
     bool hex;
@@ -48,7 +56,6 @@ struct FamilyCase {
     size_t pageSize;
 };
 
-// Cases show by name in test listings.
 void PrintTo(const FamilyCase& c, std::ostream* os) {
     *os << c.name;
 }
@@ -68,20 +75,12 @@ TEST_P(FlashFamilies, TheDeviceHoldsTheStampedImageAndAPipeGetsPlainLines) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
 
-    const auto expected =
-        firmware::ExpectedFlash(app, firmware::InfoOffsetFor(c.firstWord), 0x40000, c.pageSize);
-    const auto flash = ReadFileBytes(flashOut);
-    ASSERT_EQ(flash.size(), expected.size());
-    for (size_t o = 0; o < expected.size(); ++o) {
-        ASSERT_EQ(flash[o], expected[o]) << "flash offset 0x" << std::hex << o;
-    }
-
+    EXPECT_TRUE(SameFlash(
+        flashOut, firmware::ExpectedFlash(app, firmware::InfoOffsetFor(c.firstWord), 0x40000, c.pageSize)));
     // A pipe gets each 10 % step once, in order, and no bar or control character.
     EXPECT_FALSE(HasControlCharacters(r.out)) << r.out;
     EXPECT_EQ(ProgressLinesOf(r.out, ""), StepLines("")) << r.out;
-    const size_t pages =
-        (firmware::kBootLength + (c.size + 3) / 4 * 4 + 4 - firmware::kBootLength + c.pageSize - 1) /
-        c.pageSize;
+    const size_t pages = ((c.size + 3) / 4 * 4 + 4 + c.pageSize - 1) / c.pageSize; // the sum follows the data
     EXPECT_TRUE(Contains(r.out, "\nSent " + std::to_string(pages * c.pageSize) + " bytes in ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Programming Brenwick SIM SN=SIM000001\n")) << r.out;
     EXPECT_EQ(Lines(r.out).at(Lines(r.out).size() - 2), "OK") << r.out;
@@ -94,223 +93,6 @@ INSTANTIATE_TEST_SUITE_P(Cli, FlashFamilies,
                                            FamilyCase{"cortex_bin", false, firmware::kCortexWord, 0x900,
                                                       256}),
                          CaseName<FamilyCase>);
-
-enum class PortKind { Device, Missing, Busy };
-enum class FileKind { Good, OtherProduct, UnknownFamily, Missing };
-
-struct FailureCase {
-    const char* name;
-    std::vector<std::string> deviceArgs;
-    PortKind port;
-    FileKind file;
-    std::vector<std::string> extraArgs;
-    int status;
-    std::string errPart;
-    bool reachesEnd = false; // the device takes End (and writes its flash file)
-};
-
-// Cases show by name in test listings.
-void PrintTo(const FailureCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FlashFailures : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(FlashFailures, ExitStatusAndMessage) {
-    const FailureCase& c = GetParam();
-    CTempDir dir;
-    std::string file;
-    switch (c.file) {
-    case FileKind::Good:
-        file = firmware::Write(dir, "fw.bin", firmware::Application(0x1000, firmware::kSam7Word, 0), false);
-        break;
-    case FileKind::OtherProduct:
-        file = firmware::Write(
-            dir, "fw.hex", firmware::Application(0x1000, firmware::kSam7Word, 0, {0x11, 0x22, 0x33, 0x44}),
-            true);
-        break;
-    case FileKind::UnknownFamily:
-        file = firmware::Write(dir, "fw.bin", std::vector<uint8_t>(0x100, 0x11), false);
-        break;
-    case FileKind::Missing:
-        file = dir.Path("no-such-file.hex");
-        break;
-    }
-    const auto flashOut = dir.Path("flash.bin");
-    std::vector<std::string> deviceArgs = c.deviceArgs;
-    deviceArgs.insert(deviceArgs.end(), {"--flash-out", flashOut});
-    std::unique_ptr<CDevsimProcess> device;
-    std::string port = "/dev/brenwick-no-such-port";
-    int holder = -1;
-    if (c.port != PortKind::Missing) {
-        device = std::make_unique<CDevsimProcess>(deviceArgs);
-        ASSERT_FALSE(device->Port().empty());
-        port = device->Port();
-    }
-    if (c.port == PortKind::Busy) {
-        // This test process stands for another program that holds the port.
-        holder = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(holder, 0);
-        ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    }
-    std::vector<std::string> args = {"flash", "--port", port};
-    args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
-    args.push_back(file);
-    const CliResult r = RunCli(args);
-    if (holder >= 0) {
-        ::close(holder);
-    }
-    EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    EXPECT_TRUE(Contains(r.err, c.errPart)) << r.err;
-    EXPECT_FALSE(HasControlCharacters(r.out)) << r.out;
-    // The device writes its flash out at End (and when it exits): none of these runs got that far.
-    const bool deviceExited =
-        std::find(c.deviceArgs.begin(), c.deviceArgs.end(), "--hang-up-page") != c.deviceArgs.end();
-    if (!deviceExited) {
-        EXPECT_EQ(std::filesystem::exists(flashOut), c.reachesEnd);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cli, FlashFailures,
-    ::testing::Values(
-        FailureCase{"firmware_for_another_product",
-                    {"--product-id", "5AFFA501"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {},
-                    7,
-                    "Invalid .hex file for this Product (the file is for product 5A FF A5 00, the device is "
-                    "5A FF A5 01)"},
-        FailureCase{"hex_for_another_product",
-                    {},
-                    PortKind::Device,
-                    FileKind::OtherProduct,
-                    {},
-                    7,
-                    "Invalid .hex file for this Product (the file is for product 11 22 33 44"},
-        FailureCase{"refused_page",
-                    {"--nak-page", "2"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {},
-                    1,
-                    ": Programming Error: the device did not accept a message after 512 bytes"},
-        FailureCase{"device_hangs_up",
-                    {"--hang-up-page", "3"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {},
-                    1,
-                    ": Programming Error: the device went away (the line was hung up) after 768 bytes"},
-        FailureCase{"device_stops_reading",
-                    {"--stall-after-begin", "--page-size", "8185"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {},
-                    1,
-                    ": Programming Error: the device did not accept a message after 8185 bytes"},
-        FailureCase{"image_beyond_the_flash",
-                    {"--flash-size", "0x5000"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {},
-                    1,
-                    "fw.bin needs 20736 bytes of flash (boot area and image), but the device's flash holds "
-                    "20480 bytes; nothing was sent"},
-        FailureCase{"stamp_refused_for_the_device",
-                    {"--boot-length", "0x5000"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {},
-                    3,
-                    "/fw.bin: "},
-        FailureCase{"verdict_after_a_quiet_spell",
-                    {"--quiet-after-end", "2000"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {"--timeout", "5"},
-                    0,
-                    "",
-                    true},
-        FailureCase{"no_verdict_within_the_timeout",
-                    {"--quiet-after-end", "4000"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {"--timeout", "1"},
-                    5,
-                    ": Not Connected: the device stopped answering after programming (no verdict within 1 s)",
-                    true},
-        FailureCase{"silent_device",
-                    {"--silent"},
-                    PortKind::Device,
-                    FileKind::Good,
-                    {"--timeout", "1"},
-                    5,
-                    ": Not Connected: the device did not answer within 1 s"},
-        FailureCase{"missing_port",
-                    {},
-                    PortKind::Missing,
-                    FileKind::Good,
-                    {},
-                    4,
-                    "/dev/brenwick-no-such-port: COM Port Failed To Open: no such device"},
-        FailureCase{"busy_port",
-                    {},
-                    PortKind::Busy,
-                    FileKind::Good,
-                    {},
-                    4,
-                    ": COM Port Failed To Open: the port is in use by another program"},
-        FailureCase{"missing_file_before_any_port",
-                    {},
-                    PortKind::Missing,
-                    FileKind::Missing,
-                    {},
-                    3,
-                    "no-such-file.hex: cannot open the file: No such file or directory"},
-        FailureCase{
-            "unknown_family", {}, PortKind::Device, FileKind::UnknownFamily, {}, 3, "fw.bin: unknown family"},
-        FailureCase{
-            "baud_not_in_the_table",
-            {},
-            PortKind::Missing,
-            FileKind::Good,
-            {"--baud", "1000"},
-            2,
-            "baud rate '1000' is not one of 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, "
-            "115200, 128000, 230400, 256000"},
-        FailureCase{"port_twice",
-                    {},
-                    PortKind::Missing,
-                    FileKind::Good,
-                    {"--port", "/dev/brenwick-no-such-port"},
-                    2,
-                    "port /dev/brenwick-no-such-port is given twice"},
-        FailureCase{"bad_timeout",
-                    {},
-                    PortKind::Missing,
-                    FileKind::Good,
-                    {"--timeout", "0"},
-                    2,
-                    "time-out '0' must be a number of seconds above 0"}),
-    CaseName<FailureCase>);
-
-TEST(FlashCli, UsageErrors) {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"flash", "fw.hex"}, "no --port given"},
-        {{"flash", "--port", "/dev/x"}, "no firmware file given"},
-        {{"flash", "--port"}, "option --port needs a value"},
-        {{"flash", "--port", "/dev/x", "a.hex", "b.hex"}, "unexpected argument 'b.hex'"},
-        {{"flash", "--port", "/dev/x", "--speed", "9600", "a.hex"}, "unexpected argument '--speed'"},
-    };
-    for (const auto& [args, message] : cases) {
-        const CliResult r = RunCli(args);
-        EXPECT_EQ(r.status, 2) << message;
-        EXPECT_TRUE(Contains(r.err, message)) << r.err;
-        EXPECT_TRUE(Contains(r.err, "usage: brenwick-cli flash")) << r.err;
-    }
-}
 
 TEST(FlashCli, ADeviceLeftInErrorAnswersInfoAndIsProgrammedAgain) {
     // A device whose boot area is half the usual size looks for the application at 0x2000 and finds erased
@@ -424,7 +206,6 @@ TEST(FlashCli, EightDevicesAtOnceOneFailingTheOthersVerified) {
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_FALSE(HasControlCharacters(r.out)) << r.out;
 
-    const auto expected = firmware::ExpectedFlash(app, 0, 0x40000, 256);
     const auto lines = Lines(r.out);
     for (int k = 0; k < kDevices; ++k) {
         const std::string port = devices[static_cast<size_t>(k)]->Port();
@@ -444,7 +225,8 @@ TEST(FlashCli, EightDevicesAtOnceOneFailingTheOthersVerified) {
         EXPECT_FALSE(Contains(r.err, port + ":")) << r.err;
         // Each device's own progress lines, labelled by its port.
         EXPECT_EQ(ProgressLinesOf(r.out, port + ": "), StepLines(port + ": ")) << r.out;
-        EXPECT_EQ(ReadFileBytes(dir.Path("flash" + std::to_string(k) + ".bin")), expected) << "device " << k;
+        EXPECT_TRUE(SameFlash(dir.Path("flash" + std::to_string(k) + ".bin"),
+                              firmware::ExpectedFlash(app, 0, 0x40000, 256)));
     }
     EXPECT_TRUE(Contains(r.out, "to 8 devices in")) << r.out;
 }

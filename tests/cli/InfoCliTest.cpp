@@ -1,7 +1,8 @@
-// brenwick-cli info and ports as a user runs them, against brenwick-devsim programs over ptys.
+// brenwick-cli info and ports as a user runs them, against brenwick-devsim programs over ptys: what they
+// print, as text and as JSON. How failed runs end is in ExitStatusCliTest.cpp.
 #include "cli/CliText.h"
-#include "support/Processes.h"
 #include "support/CaseName.h"
+#include "support/Processes.h"
 #include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@ struct InfoCase {
     std::string expected; // the output after the port line
 };
 
-// Cases show by name in test listings.
 void PrintTo(const InfoCase& c, std::ostream* os) {
     *os << c.name;
 }
@@ -85,71 +85,6 @@ TEST(InfoCli, JsonIsOneValidObjectWithEveryField) {
         ShellQuote(dir.Path("out.json")));
     EXPECT_EQ(check.status, 0) << check.out << check.err;
 }
-
-struct InfoFailure {
-    const char* name;
-    std::vector<std::string> deviceArgs; // empty: no device, the port does not exist
-    std::vector<std::string> args;       // PORT stands for the device's port
-    int status;
-    std::string errPart;
-};
-
-// Cases show by name in test listings.
-void PrintTo(const InfoFailure& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class InfoFailures : public ::testing::TestWithParam<InfoFailure> {};
-
-TEST_P(InfoFailures, ExitStatusAndMessage) {
-    const InfoFailure& c = GetParam();
-    std::unique_ptr<CDevsimProcess> device;
-    std::string port = "/dev/brenwick-no-such-port";
-    if (!c.deviceArgs.empty()) {
-        device = std::make_unique<CDevsimProcess>(c.deviceArgs);
-        port = device->Port();
-    }
-    std::vector<std::string> args = c.args;
-    for (auto& arg : args) {
-        if (arg == "PORT") {
-            arg = port;
-        }
-    }
-    const CliResult r = RunCli(args);
-    EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    EXPECT_TRUE(Contains(r.err, c.errPart)) << r.err;
-    EXPECT_EQ(r.out, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cli, InfoFailures,
-    ::testing::Values(
-        InfoFailure{
-            "missing_port",
-            {},
-            {"info", "--port", "PORT"},
-            4,
-            "/dev/brenwick-no-such-port: COM Port Failed To Open: no such device: check the port name"},
-        InfoFailure{"not_a_serial_port",
-                    {},
-                    {"info", "--port", "/dev/null"},
-                    4,
-                    "/dev/null: COM Port Failed To Open: "},
-        InfoFailure{"silent_device",
-                    {"--silent"},
-                    {"info", "--port", "PORT", "--timeout", "0.7"},
-                    5,
-                    ": Not Connected: the device did not answer within 0.7 s"},
-        InfoFailure{"no_port", {}, {"info"}, 2, "no --port given"},
-        InfoFailure{
-            "two_ports", {}, {"info", "--port", "PORT", "--port", "/dev/x"}, 2, "info takes one --port"},
-        InfoFailure{"bad_baud",
-                    {},
-                    {"info", "--port", "PORT", "--baud", "115201"},
-                    2,
-                    "baud rate '115201' is not one of 1200, "},
-        InfoFailure{"stray_word", {}, {"info", "--port", "PORT", "extra"}, 2, "unexpected argument 'extra'"}),
-    CaseName<InfoFailure>);
 
 TEST(InfoCli, OutputThatCannotBeWrittenEndsWithSix) {
     CDevsimProcess device({});
