@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cctype>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -36,7 +36,7 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // What a terminal shows after `output` was written to it: handles carriage return, line feed, erase line
-// (ESC [ 2 K and ESC [ K) and cursor up/down (ESC [ n A / B); other escape sequences are dropped.
+// (ESC [ 2 K) and cursor up (ESC [ n A); other escape sequences are dropped.
 inline std::vector<std::string> Screen(const std::string& output) {
     std::vector<std::string> screen(1);
     size_t row = 0;
@@ -46,48 +46,22 @@ inline std::vector<std::string> Screen(const std::string& output) {
         if (c == '\r') {
             column = 0;
         } else if (c == '\n') {
-            ++row;
-            if (row >= screen.size()) {
-                screen.resize(row + 1);
-            }
-        } else if (c == '\x1b' && i + 1 < output.size() && output[i + 1] == '[') {
-            size_t j = i + 2;
-            std::string number;
-            while (j < output.size() &&
-                   (std::isdigit(static_cast<unsigned char>(output[j])) != 0 || output[j] == ';')) {
-                number += output[j++];
-            }
-            if (j >= output.size()) {
+            screen.resize(std::max(screen.size(), ++row + 1));
+        } else if (c == '\x1b') {
+            const size_t end = output.find_first_not_of("[0123456789;", i + 1);
+            if (end == std::string::npos) {
                 break;
             }
-            const size_t n = number.empty() ? 1 : std::stoul(number);
-            switch (output[j]) {
-            case 'A':
-                row = n > row ? 0 : row - n;
-                break;
-            case 'B':
-                row += n;
-                if (row >= screen.size()) {
-                    screen.resize(row + 1);
-                }
-                break;
-            case 'K':
-                if (number == "2") {
-                    screen[row].clear();
-                } else if (screen[row].size() > column) {
-                    screen[row].resize(column);
-                }
-                break;
-            default:
-                break;
+            const std::string number = output.substr(i + 2, end - i - 2);
+            if (output[end] == 'A') {
+                row -= std::min(row, number.empty() ? size_t{1} : std::stoul(number));
+            } else if (output[end] == 'K' && number == "2") {
+                screen[row].clear();
             }
-            i = j;
+            i = end;
         } else {
-            std::string& line = screen[row];
-            if (line.size() <= column) {
-                line.resize(column + 1, ' ');
-            }
-            line[column++] = c;
+            screen[row].resize(std::max(screen[row].size(), column + 1), ' ');
+            screen[row][column++] = c;
         }
     }
     while (!screen.empty() && screen.back().empty()) {
