@@ -81,21 +81,13 @@ TEST(ResultPriority, TheWorstResultDecidesTheExitStatus) {
 }
 
 ProgressLine At(int percent, const std::string& status = "Programming") {
-    ProgressLine line;
-    line.status = status;
-    line.total = 1000;
-    line.bytes = percent * 10;
-    line.percent = percent;
-    line.seconds = 1.0;
-    return line;
+    return {status, percent, percent * 10, 1000, 1.0};
 }
 
 TEST(PlainProgress, EveryTenPercentStepOnceInOrderWhateverTheJumps) {
     std::ostringstream out;
     CProgressView view(out, false, {"/dev/ttyACM0"});
-    ProgressLine connecting;
-    connecting.status = "Connecting";
-    view.Update(0, connecting);
+    view.Update(0, {"Connecting", 0, 0, 0, 0});
     for (int percent : {0, 0, 3, 45, 45, 44, 71, 150}) { // the document's figure may pass 100
         view.Update(0, At(percent));
     }
@@ -144,11 +136,10 @@ TEST(TerminalProgress, LinesAreCutToTheWidthSoTheyNeverWrap) {
 }
 
 TEST(PortList, TextColumnsAndJsonFields) {
-    std::vector<SerialPortInfo> ports(3);
-    ports[0] = {"/dev/ttyACM0", "/dev/serial/by-id/usb-Veltmark_Board_123-if00", "1d50:6018", "Board \"7\"",
-                true};
-    ports[1] = {"/dev/ttyUSB10", "", "0403:6001", "", true};
-    ports[2] = {"/dev/ttyS0", "", "", "", false};
+    const std::vector<SerialPortInfo> ports = {
+        {"/dev/ttyACM0", "/dev/serial/by-id/usb-Veltmark_Board_123-if00", "1d50:6018", "Board \"7\"", true},
+        {"/dev/ttyUSB10", "", "0403:6001", "", true},
+        {"/dev/ttyS0", "", "", "", false}};
     EXPECT_EQ(PortListText(ports),
               "/dev/ttyACM0   /dev/serial/by-id/usb-Veltmark_Board_123-if00  1d50:6018  Board \"7\"\n"
               "/dev/ttyUSB10  -                                              0403:6001  -\n"

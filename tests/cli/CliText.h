@@ -1,11 +1,28 @@
 #pragma once
 
+#include "support/TempDir.h"
+
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
-// Reading what the command line printed.
+// Writing the command lines of a test's runs and reading what the command line printed.
 namespace cli_text {
+
+// The words of `text`, split at spaces: PORT becomes `port`, and "@name" (also after "--option=") a path
+// in `dir`.
+inline std::vector<std::string> Words(const std::string& text, const std::string& port, const CTempDir& dir) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) {
+        const size_t at = word.find('@');
+        words.push_back(word == "PORT"            ? port
+                        : at != std::string::npos ? word.substr(0, at) + dir.Path(word.substr(at + 1))
+                                                  : word);
+    }
+    return words;
+}
 
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -13,24 +30,17 @@ inline bool Contains(const std::string& text, const std::string& part) {
 
 // True when the text holds a byte a plain log must not: anything below 0x20 but the line end, or DEL.
 inline bool HasControlCharacters(const std::string& text) {
-    for (const char c : text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\n') || u == 0x7F) {
-            return true;
-        }
-    }
-    return false;
+        return (u < 0x20 && c != '\n') || u == 0x7F;
+    });
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
+    std::istringstream in(text);
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
     }
     return lines;
 }

@@ -1,6 +1,6 @@
 // brenwick-cli flash against brenwick-devsim programs over ptys, run to the end: what ends up in the devices'
-// flash, byte for byte, a device left in error, signals, several devices at once, and the output on a pipe
-// and on a terminal. How failed runs end is in ExitStatusCliTest.cpp.
+// flash, byte for byte, a device left in error, several devices at once, and the output on a pipe
+// and on a terminal. How failed runs end is in ExitStatusCliTest.cpp, signals in ProcessCliTest.cpp.
 #include "cli/CliText.h"
 #include "support/CaseName.h"
 #include "support/Firmware.h"
@@ -11,7 +11,6 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 using cli_text::Contains;
 using cli_text::HasControlCharacters;
@@ -19,24 +18,18 @@ using cli_text::Lines;
 
 namespace {
 
-std::string StepLines(const std::string& prefix) {
-    std::string text;
-    for (int step = 0; step <= 100; step += 10) {
-        text += prefix + std::to_string(step) + "%\n";
-    }
-    return text;
-}
-
-// The "NN%" lines of one device, in the order printed.
-std::string ProgressLinesOf(const std::string& out, const std::string& prefix) {
-    std::string text;
+// The "NN%" lines of one device, in the order printed, without the prefix, each followed by a space.
+std::string Steps(const std::string& out, const std::string& prefix) {
+    std::string steps;
     for (const auto& line : Lines(out)) {
-        if (line.rfind(prefix, 0) == 0 && !line.empty() && line.back() == '%') {
-            text += line + "\n";
+        if (line.rfind(prefix, 0) == 0 && line.size() > prefix.size() && line.back() == '%') {
+            steps += line.substr(prefix.size()) + " ";
         }
     }
-    return text;
+    return steps;
 }
+
+const std::string kSteps = "0% 10% 20% 30% 40% 50% 60% 70% 80% 90% 100% ";
 
 // The device's flash file against the flash worked out from the file, byte for byte.
 ::testing::AssertionResult SameFlash(const std::string& path, const std::vector<uint8_t>& expected) {
@@ -79,7 +72,7 @@ TEST_P(FlashFamilies, TheDeviceHoldsTheStampedImageAndAPipeGetsPlainLines) {
         flashOut, firmware::ExpectedFlash(app, firmware::InfoOffsetFor(c.firstWord), 0x40000, c.pageSize)));
     // A pipe gets each 10 % step once, in order, and no bar or control character.
     EXPECT_FALSE(HasControlCharacters(r.out)) << r.out;
-    EXPECT_EQ(ProgressLinesOf(r.out, ""), StepLines("")) << r.out;
+    EXPECT_EQ(Steps(r.out, ""), kSteps) << r.out;
     const size_t pages = ((c.size + 3) / 4 * 4 + 4 + c.pageSize - 1) / c.pageSize; // the sum follows the data
     EXPECT_TRUE(Contains(r.out, "\nSent " + std::to_string(pages * c.pageSize) + " bytes in ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Programming Brenwick SIM SN=SIM000001\n")) << r.out;
@@ -134,51 +127,6 @@ TEST(FlashCli, ADeviceLeftInErrorAnswersInfoAndIsProgrammedAgain) {
     EXPECT_EQ(check.status, 0) << second.out << check.err;
 }
 
-struct InterruptCase {
-    const char* name;
-    int signal;
-    bool stalledLine; // the device stops taking bytes after Begin, and a page's write blocks
-};
-
-void PrintTo(const InterruptCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FlashInterrupt : public ::testing::TestWithParam<InterruptCase> {};
-
-TEST_P(FlashInterrupt, StopsTheRunClosesThePortAndSaysSo) {
-    const InterruptCase& c = GetParam();
-    CTempDir dir;
-    const auto file =
-        firmware::Write(dir, "fw.bin", firmware::Application(0x4000, firmware::kSam7Word, 0), false);
-    CDevsimProcess device(c.stalledLine
-                              ? std::vector<std::string>{"--stall-after-begin", "--page-size", "8185"}
-                              : std::vector<std::string>{});
-    ASSERT_FALSE(device.Port().empty());
-    // At 1200 baud a blocked page's write would wait minutes: only the signal can end it in time.
-    CCliProcess run({"flash", "--port", device.Port(), "--baud", c.stalledLine ? "1200" : "115200", file});
-    // The sequence pauses two seconds after Prepare: the signal comes in the middle of the run.
-    ASSERT_TRUE(run.WaitForOutput("Programming Brenwick SIM", 10000)) << run.Out() << run.Err();
-    if (c.stalledLine) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // past the pause, into the write
-    }
-    run.Signal(c.signal);
-    EXPECT_EQ(run.Wait(10000), 130) << run.Out() << run.Err();
-    EXPECT_TRUE(Contains(run.Err(), ": interrupted")) << run.Err();
-    EXPECT_FALSE(Contains(run.Out(), "100%")) << run.Out();
-    if (!c.stalledLine) {
-        // The port was let go: the next program can open it at once.
-        const CliResult info = RunCli({"info", "--port", device.Port()});
-        EXPECT_EQ(info.status, 0) << info.err;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cli, FlashInterrupt,
-                         ::testing::Values(InterruptCase{"SIGINT", SIGINT, false},
-                                           InterruptCase{"SIGTERM", SIGTERM, false},
-                                           InterruptCase{"SIGINT_with_a_write_blocked", SIGINT, true}),
-                         CaseName<InterruptCase>);
-
 TEST(FlashCli, EightDevicesAtOnceOneFailingTheOthersVerified) {
     constexpr int kDevices = 8;
     constexpr int kFailing = 5; // refuses its third page
@@ -220,7 +168,7 @@ TEST(FlashCli, EightDevicesAtOnceOneFailingTheOthersVerified) {
         EXPECT_TRUE(Contains(*row, " OK ")) << *row;
         EXPECT_FALSE(Contains(r.err, port + ":")) << r.err;
         // Each device's own progress lines, labelled by its port.
-        EXPECT_EQ(ProgressLinesOf(r.out, port + ": "), StepLines(port + ": ")) << r.out;
+        EXPECT_EQ(Steps(r.out, port + ": "), kSteps) << r.out;
         EXPECT_TRUE(SameFlash(dir.Path("flash" + std::to_string(k) + ".bin"),
                               firmware::ExpectedFlash(app, 0, 0x40000, 256)));
     }
@@ -245,20 +193,22 @@ TEST(FlashCli, ATerminalShowsOneRedrawnBarPerDevice) {
 
     const auto screen = cli_text::Screen(r.out);
     for (const std::string& port : {first.Port(), second.Port()}) {
-        int bars = 0;
-        for (const auto& line : screen) {
-            if (line.rfind(port, 0) == 0 && Contains(line, "[")) {
-                ++bars;
-                EXPECT_TRUE(Contains(line, "[########################] 100%")) << line;
-                EXPECT_TRUE(Contains(line, "  OK")) << line;
-            }
-        }
-        EXPECT_EQ(bars, 1) << port << " has " << bars << " bar lines:\n" << r.out;
+        EXPECT_EQ(std::count_if(screen.begin(), screen.end(),
+                                [&](const std::string& line) {
+                                    return line.rfind(port, 0) == 0 && Contains(line, "[");
+                                }),
+                  1)
+            << r.out;
+        EXPECT_TRUE(std::any_of(screen.begin(), screen.end(), [&](const std::string& line) {
+            return line.rfind(port, 0) == 0 && Contains(line, "[########################] 100%") &&
+                   Contains(line, "  OK");
+        })) << r.out;
     }
-    for (const auto& line : screen) {
-        EXPECT_FALSE(line.size() > 1 && line.back() == '%' && line.find('[') == std::string::npos)
-            << "a plain progress line on a terminal: " << line;
-    }
+    EXPECT_TRUE(std::none_of(
+        screen.begin(), screen.end(),
+        [](const std::string& line) { return !line.empty() && line.back() == '%' && !Contains(line, "["); }))
+        << "a plain progress line on a terminal:\n"
+        << r.out;
 }
 
 } // namespace
