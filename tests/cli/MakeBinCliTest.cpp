@@ -32,8 +32,8 @@ TEST_P(FileCommands, StatusOutputAndWhatIsLeft) {
         GTEST_SKIP() << "making device nodes needs root";
     }
     CTempDir dir;
-    firmware::Write(dir, "fw.hex", firmware::Application(0x100, firmware::kSam7Word, 0),
-                    true); // 260 bytes out
+    // fw.hex makes an export of 260 bytes; big.bin one of 12 KiB.
+    firmware::Write(dir, "fw.hex", firmware::Application(0x100, firmware::kSam7Word, 0), true);
     firmware::Write(dir, "big.bin", firmware::Application(0x3000, firmware::kSam7Word, 0), false);
     // A hang is caught without timing anything: a run that should take milliseconds is killed after a minute.
     std::string command = c.command;
