@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,27 +14,6 @@
 extern char** environ;
 
 namespace {
-
-pid_t Spawn(const std::string& program, std::vector<std::string> args, int outFd,
-            const std::string& errPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(rc, 0) << "cannot start " << program;
-    return rc == 0 ? pid : -1;
-}
 
 // Waits for the process with a deadline; kills it when the deadline passes. Returns the exit status,
 // 128 + signal, or -1 after a kill.
@@ -64,50 +42,34 @@ int Reap(pid_t pid, int timeoutMs) {
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-std::string TempName(const std::string& what) {
-    static int runs = 0;
-    return (std::filesystem::temp_directory_path() /
-            ("brenwick-cli-test-" + std::to_string(::getpid()) + "-" + what + "-" + std::to_string(++runs)))
-        .string();
-}
-
 } // namespace
 
-CDevsimProcess::CDevsimProcess(std::vector<std::string> args) {
+CProcess::CProcess(const std::string& program, std::vector<std::string> args) {
+    static int runs = 0;
+    m_ErrPath = (std::filesystem::temp_directory_path() /
+                 ("brenwick-test-err-" + std::to_string(::getpid()) + "-" + std::to_string(++runs)))
+                    .string();
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "pipe";
         return;
     }
-    m_Pid = Spawn(BRENWICK_DEVSIM_EXE, std::move(args), fds[1], "/dev/null");
-    ::close(fds[1]);
-    std::string line;
-    char c = 0;
-    pollfd p{fds[0], POLLIN, 0};
-    while (m_Pid > 0 && ::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
-        line += c;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_ErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
     }
-    ::close(fds[0]);
-    if (line.rfind("PORT ", 0) == 0) {
-        m_Port = line.substr(5);
-    }
-    EXPECT_FALSE(m_Port.empty()) << "brenwick-devsim printed '" << line << "'";
-}
-
-CDevsimProcess::~CDevsimProcess() {
-    if (m_Pid > 0) {
-        ::kill(m_Pid, SIGTERM);
-        Reap(m_Pid, 10000);
-    }
-}
-
-CCliProcess::CCliProcess(std::vector<std::string> args) : m_ErrPath(TempName("err")) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe";
-        return;
-    }
-    m_Pid = Spawn(BRENWICK_CLI_PATH, std::move(args), fds[1], m_ErrPath);
+    argv.push_back(nullptr);
+    const int rc = ::posix_spawn(&m_Pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(rc, 0) << "cannot start " << program;
+    m_Pid = rc == 0 ? m_Pid : -1;
     ::close(fds[1]);
     m_OutFd = fds[0];
     m_Reader = std::thread([this] {
@@ -126,11 +88,9 @@ CCliProcess::CCliProcess(std::vector<std::string> args) : m_ErrPath(TempName("er
     });
 }
 
-CCliProcess::~CCliProcess() {
-    if (m_Pid > 0) {
-        ::kill(m_Pid, SIGKILL);
-        Reap(m_Pid, 10000);
-    }
+CProcess::~CProcess() {
+    Signal(SIGKILL);
+    Wait(10000);
     if (m_Reader.joinable()) {
         m_Reader.join();
     }
@@ -140,27 +100,24 @@ CCliProcess::~CCliProcess() {
     std::filesystem::remove(m_ErrPath);
 }
 
-bool CCliProcess::WaitForOutput(const std::string& text, int timeoutMs) {
+bool CProcess::WaitForOutput(const std::string& text, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::lock_guard lock(m_Lock);
-            if (m_Out.find(text) != std::string::npos) {
-                return true;
-            }
+    while (Out().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return false;
+    return true;
 }
 
-void CCliProcess::Signal(int sig) {
+void CProcess::Signal(int sig) {
     if (m_Pid > 0) {
         ::kill(m_Pid, sig);
     }
 }
 
-int CCliProcess::Wait(int timeoutMs) {
+int CProcess::Wait(int timeoutMs) {
     if (m_Pid <= 0) {
         return -1;
     }
@@ -172,21 +129,35 @@ int CCliProcess::Wait(int timeoutMs) {
     return status;
 }
 
-std::string CCliProcess::Out() {
+std::string CProcess::Out() {
     std::lock_guard lock(m_Lock);
     return m_Out;
 }
 
-std::string CCliProcess::Err() const {
+std::string CProcess::Err() const {
     std::ifstream in(m_ErrPath, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+CCliProcess::CCliProcess(std::vector<std::string> args) : CProcess(BRENWICK_CLI_PATH, std::move(args)) {}
+
+CDevsimProcess::CDevsimProcess(std::vector<std::string> args)
+    : CProcess(BRENWICK_DEVSIM_EXE, std::move(args)) {
+    WaitForOutput("\n", 10000);
+    const std::string line = Out().substr(0, Out().find('\n'));
+    if (line.rfind("PORT ", 0) == 0) {
+        m_Port = line.substr(5);
+    }
+    EXPECT_FALSE(m_Port.empty()) << "brenwick-devsim printed '" << line << "'";
+}
+
+CDevsimProcess::~CDevsimProcess() {
+    Signal(SIGTERM);
+    Wait(10000);
+}
+
 CliResult RunCli(std::vector<std::string> args) {
     CCliProcess run(std::move(args));
-    CliResult result;
-    result.status = run.Wait();
-    result.out = run.Out();
-    result.err = run.Err();
-    return result;
+    const int status = run.Wait();
+    return {status, run.Out(), run.Err()};
 }
