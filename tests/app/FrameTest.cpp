@@ -15,49 +15,31 @@ using namespace brenwick::app;
 
 namespace {
 
-// Read at start and written back at close, with Stay On Top toggled from the menu before; what cannot be
-// read restores nothing. (The octal and hex field texts are read in the program's own runs.)
-TEST(StoredPlacement, IsRestoredAndWrittenBack) {
-    const struct {
-        const char* stored;
-        bool restored, stayOnTop, maximized, atHundred; // at 100,100 with a 320x200 frame
-        const char* savedAgain;                         // the placement the close writes, when known
-    } cases[] = {
-        {"32768:1:0:0:0:0:100:100:420:300", true, true, false, true, "0:1:0:0:0:0:100:100:420:300"},
-        {"0x8002:3:0:0:0:0:0:0:400:300", true, true, true, false, "2:3:0:0:0:0:0:0:400:300"},
-        {"left of the door", false, false, false, false, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
+// Stay On Top comes from the stored flags and is toggled from the menu without hiding the window; the close
+// writes the toggled state back, also when the stored text could not be read. (Where the window goes and the
+// field formats are the program's runs and the parser's tests.)
+TEST(StoredPlacement, StayOnTopIsRestoredToggledAndWrittenBack) {
+    for (const auto& [stored, restored] :
+         {std::pair{"32768:1:0:0:0:0:100:100:420:300", true}, {"left of the door", false}}) {
+        SCOPED_TRACE(stored);
         CAppRig rig({}, false);
-        rig.m_Store.PutString("WindowPos", "WindowPos", c.stored);
+        rig.m_Store.PutString("WindowPos", "WindowPos", stored);
         rig.Open();
         Pump(50);
         auto& frame = *rig.m_Frame;
-        const QRect placed(frame.pos(), frame.size());
-        EXPECT_EQ(frame.HasSavedPlacement(), c.restored);
-        EXPECT_EQ(frame.isMaximized(), c.maximized);
-        if (c.restored && !c.maximized) {
-            EXPECT_EQ(placed.size(), QSize(320, 200));
-        }
-        if (c.atHundred) {
-            EXPECT_EQ(placed.topLeft(), QPoint(100, 100));
-        }
-        for (const bool onTop : {c.stayOnTop, !c.stayOnTop}) {
+        EXPECT_EQ(frame.HasSavedPlacement(), restored);
+        for (const bool onTop : {restored, !restored}) {
             EXPECT_EQ(frame.StayOnTopAction().isChecked(), onTop);
             EXPECT_EQ(frame.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
             EXPECT_TRUE(frame.isVisible()) << "changing the z-order must not hide the window";
-            if (onTop == c.stayOnTop) {
+            if (onTop == restored) {
                 frame.StayOnTopAction().trigger();
             }
         }
         frame.close();
         const auto written = ParseWindowPos(rig.m_Store.GetString("WindowPos", "WindowPos").value_or(""));
         ASSERT_TRUE(written.has_value());
-        EXPECT_EQ(written->stayOnTop, !c.stayOnTop);
-        if (c.savedAgain != nullptr) {
-            EXPECT_EQ(written->placement, ParseWindowPos(c.savedAgain)->placement);
-        }
+        EXPECT_EQ(written->stayOnTop, !restored);
     }
 }
 
