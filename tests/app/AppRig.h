@@ -2,13 +2,14 @@
 
 #include "app/CBrenwickView.h"
 #include "app/CMainFrame.h"
-#include "support/Firmware.h"
 #include "devsim/SimulatedDevice.h"
 #include "protocol/BrenwickDoc.h"
 #include "protocol/SettingsStore.h"
+#include "support/Firmware.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -19,16 +20,12 @@ namespace brenwick {
 // True when done() holds within timeoutMs, running the GUI thread's events meanwhile.
 template <class Predicate>
 bool PumpUntil(Predicate done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(2);
     }
-    return true;
+    return done();
 }
 
 // Runs the GUI thread's events for `ms` milliseconds.
@@ -80,6 +77,13 @@ class CAppRig {
     QString StatusText() { return View().Status().GetText(); }
     bool WaitForStatus(const QString& text, int timeoutMs = 6000) {
         return PumpUntil([&] { return StatusText() == text; }, timeoutMs);
+    }
+    // What the panel shows: the status text, the lamp, whether Start is enabled and Online ticked.
+    void ExpectShows(const char* text, panel::COLORREF lamp, bool startEnabled, bool online) {
+        EXPECT_EQ(StatusText(), text);
+        EXPECT_EQ(View().Status().GetLampColor(), lamp) << text;
+        EXPECT_EQ(View().StartButton().isEnabled(), startEnabled) << text;
+        EXPECT_EQ(View().OnlineButton().isChecked(), online) << text;
     }
     bool GoOnline() {
         View().OnlineButton().click();
