@@ -35,36 +35,15 @@ TEST_F(DocImage, TheImageIsStampedOnlyForTheDevicesGeometry) {
     EXPECT_EQ(m_Doc.m_Firmware.WordAt(0x403C), 0x4400u);
     EXPECT_NE(m_Doc.m_Firmware.WordAt(0x4400), 0xFFFFFFFFu);
 
-    // A boot area covering the image fails the load.
-    m_Doc.m_BootLength = 0x8000;
+    // A stamp that refuses the file fails the load, and nothing of the refused family stays behind.
+    EXPECT_FALSE(m_Doc.LoadFirmware(m_Dir.Write("big.bin", Sam7App(0x3BFFD, firmware::kCortexWord))));
+    EXPECT_EQ(m_Doc.LastLoadResult().error, LoadError::TooLarge);
+    EXPECT_EQ(m_Doc.m_Firmware.m_InfoOffset, 0u);
+    EXPECT_EQ(m_Doc.m_Firmware.m_FlashBase, 0x100000u);
+    m_Doc.m_BootLength = 0x8000; // a boot area covering the image
     EXPECT_FALSE(m_Doc.LoadFirmware(path));
     EXPECT_EQ(m_Doc.LastLoadResult().error, LoadError::BootAreaTooLarge);
     EXPECT_EQ(m_Doc.m_Firmware.m_ImageLen, 0);
-}
-
-// A stamp that refuses the file makes the load a failed one: nothing of the refused family may stay behind.
-TEST_F(DocImage, ARefusedStampLeavesTheFieldsOfTheLastGoodLoad) {
-    m_Doc.m_FlashSize = 0x40000;
-    m_Doc.m_BootLength = 0x4000;
-    const struct {
-        const char* name;
-        uint32_t earlierWord; // the file that loaded before
-        uint32_t refusedWord; // a file too large to stamp
-        size_t refusedSize;
-        uint32_t flashBase; // of the earlier file
-    } cases[] = {{"cortex after sam7", firmware::kSam7Word, firmware::kCortexWord, 0x3BFFD, 0x100000},
-                 {"sam7 after cortex", firmware::kCortexWord, firmware::kSam7Word, 0x3C000, 0},
-                 {"cortex after cortex", firmware::kCortexWord, firmware::kCortexWord, 0x3BFFF, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(m_Doc.LoadFirmware(m_Dir.Write("earlier.bin", Sam7App(0x200, c.earlierWord))));
-        ASSERT_EQ(m_Doc.m_Firmware.m_FlashBase, c.flashBase);
-        EXPECT_FALSE(m_Doc.LoadFirmware(m_Dir.Write("refused.bin", Sam7App(c.refusedSize, c.refusedWord))));
-        EXPECT_EQ(m_Doc.LastLoadResult().error, LoadError::TooLarge);
-        EXPECT_EQ(m_Doc.m_Firmware.m_ImageLen, 0);
-        EXPECT_EQ(m_Doc.m_Firmware.m_InfoOffset, 0u);
-        EXPECT_EQ(m_Doc.m_Firmware.m_FlashBase, c.flashBase);
-    }
 }
 
 TEST_F(DocImage, OpenAndReloadFollowTheFileAndAFailureKeepsTheProjectPath) {

@@ -101,9 +101,11 @@ TEST(FirmwareImage, StampWritesLengthAndSumOrRefusesWithoutWriting) {
         SCOPED_TRACE(c.name);
         CTempDir dir;
         CFirmwareImage image;
+        image.m_FlashBase = 0x12345678; // what a refusal must bring back
         const auto app = AppBytes(c.size, c.firstWord);
         ASSERT_TRUE(image.Load(dir.Write("fw.bin", app)).Ok());
         const int32_t length = image.m_ImageLen;
+        const uint32_t infoOffset = image.m_InfoOffset;
         const std::vector<uint8_t> before = image.m_Image;
         EXPECT_EQ(image.Stamp(c.bootLength).error, c.error);
         const auto expected = c.error != None
@@ -112,6 +114,9 @@ TEST(FirmwareImage, StampWritesLengthAndSumOrRefusesWithoutWriting) {
                                                             firmware::kImageSize, firmware::kImageSize);
         EXPECT_TRUE(image.m_Image == expected) << "the image differs from the one expected";
         EXPECT_EQ(image.m_ImageLen, c.error != None ? 0 : length);
+        EXPECT_EQ(image.m_InfoOffset, c.error != None ? 0 : infoOffset);
+        EXPECT_EQ(image.m_FlashBase,
+                  c.error != None ? 0x12345678 : (c.firstWord == kSam7Word ? 0x100000u : 0u));
     }
 }
 

@@ -1,23 +1,14 @@
 // Cross-checks the HEX reader against srec_cat, which no one here wrote: random images converted to Intel HEX
 // by srec_cat must load to exactly the bytes srec_cat converts back to a flat binary.
 #include "image/FirmwareImage.h"
-#include "support/TempDir.h"
+#include "support/RunCommand.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 
 using namespace brenwick;
 
 namespace {
-
-bool HaveSrecCat() {
-    return std::system("command -v srec_cat > /dev/null 2>&1") == 0;
-}
-
-int Shell(const std::string& command) {
-    return std::system((command + " 2>&1").c_str());
-}
 
 struct OracleCase {
     uint32_t seed;
@@ -33,7 +24,8 @@ void PrintTo(const OracleCase& c, std::ostream* os) {
 class SrecOracle : public ::testing::TestWithParam<OracleCase> {};
 
 TEST_P(SrecOracle, LoadsExactlyWhatSrecCatConvertsBack) {
-    ASSERT_TRUE(HaveSrecCat()) << "srec_cat (package srecord) is needed: run scripts/setup";
+    ASSERT_EQ(RunCommand("command -v srec_cat").status, 0)
+        << "srec_cat (package srecord) is needed: run scripts/setup";
     const OracleCase& c = GetParam();
     std::mt19937 rng(c.seed); // 32-bit results, taken as uint32_t
     CTempDir dir;
@@ -59,12 +51,13 @@ TEST_P(SrecOracle, LoadsExactlyWhatSrecCatConvertsBack) {
 
     const auto hex = dir.Path("image.hex");
     const auto back = dir.Path("back.bin");
-    ASSERT_EQ(Shell("srec_cat " + inputs + " -o " + hex +
-                    " -intel -output_block_size=" + std::to_string(c.blockSize)),
-              0);
-    ASSERT_EQ(Shell("srec_cat " + hex + " -intel -fill 0xFF 0x100000 0x140000 -offset -0x100000 -o " + back +
-                    " -binary"),
-              0);
+    for (const std::string& command :
+         {"srec_cat " + inputs + " -o " + hex + " -intel -output_block_size=" + std::to_string(c.blockSize),
+          "srec_cat " + hex + " -intel -fill 0xFF 0x100000 0x140000 -offset -0x100000 -o " + back +
+              " -binary"}) {
+        const CommandResult r = RunCommand(command);
+        ASSERT_EQ(r.status, 0) << command << ": " << r.err;
+    }
     const std::vector<uint8_t> expected = ReadFileBytes(back);
     ASSERT_EQ(expected.size(), 0x40000u);
 

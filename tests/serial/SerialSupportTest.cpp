@@ -52,27 +52,18 @@ TEST(SerialPortDiscovery, ListsRealDevicesUsbFirstWithTheirDetails) {
     fs::create_directories(dev / "serial/by-id");
     fs::create_symlink("../../ttyACM0", dev / "serial/by-id/usb-Veltmark_Board_0001-if00");
 
-    const auto ports = ListSerialPorts(sys.string(), dev.string());
-    const std::string d = dev.string();
-    const struct {
-        std::string path, byId, usbId, product;
-        bool usb;
-    } expected[] = {
-        {d + "/ttyACM0", d + "/serial/by-id/usb-Veltmark_Board_0001-if00", "03eb:6124", "SAM-BA boot loader",
-         true},
-        {d + "/ttyUSB2", "", "0403:6001", "", true},
-        {d + "/ttyUSB10", "", "0403:6001", "", true},
-        {d + "/ttyS0", "", "", "", false},
-    };
-    ASSERT_EQ(ports.size(), std::size(expected));
-    for (size_t i = 0; i < ports.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(ports[i].path, expected[i].path);
-        EXPECT_EQ(ports[i].byId, expected[i].byId);
-        EXPECT_EQ(ports[i].usbId, expected[i].usbId);
-        EXPECT_EQ(ports[i].product, expected[i].product);
-        EXPECT_EQ(ports[i].usb, expected[i].usb);
+    // Path | by-id link | USB vendor:product | product name | USB or not, in the order listed.
+    std::vector<std::string> listed;
+    for (const auto& port : ListSerialPorts(sys.string(), dev.string())) {
+        listed.push_back(port.path + "|" + port.byId + "|" + port.usbId + "|" + port.product + "|" +
+                         (port.usb ? "usb" : "-"));
     }
+    const std::string d = dev.string();
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{
+                  d + "/ttyACM0|" + d +
+                      "/serial/by-id/usb-Veltmark_Board_0001-if00|03eb:6124|SAM-BA boot loader|usb",
+                  d + "/ttyUSB2||0403:6001||usb", d + "/ttyUSB10||0403:6001||usb", d + "/ttyS0||||-"}));
     EXPECT_TRUE(ListSerialPorts("/nonexistent/brenwick/sys", "/nonexistent/brenwick/dev").empty());
 }
 
