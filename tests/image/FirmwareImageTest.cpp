@@ -4,6 +4,7 @@
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 using namespace brenwick;
+namespace fs = std::filesystem;
 using enum brenwick::LoadError;
 
 namespace {
@@ -66,16 +68,39 @@ TEST(FirmwareImage, RawFilesGoBehindTheBootArea) {
                  {"unknown", 0x100, 0x12345678, UnknownFamily, 0, 0x12345678, 0},
                  {"largest", 0x3C000, kSam7Word, None, 0x40000, 0x100000, 0},
                  {"one byte too many", 0x3C001, kSam7Word, TooLarge, 0, 0x12345678, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        CTempDir dir;
-        CFirmwareImage image;
-        image.m_FlashBase = 0x12345678;
-        const LoadResult r = image.Load(dir.Write("fw.bin", AppBytes(c.size, c.firstWord)));
-        EXPECT_EQ(r.error, c.error) << r.Describe();
-        EXPECT_EQ(image.m_ImageLen, c.imageLen);
-        EXPECT_EQ(image.m_FlashBase, c.flashBase);
-        EXPECT_EQ(image.m_InfoOffset, c.infoOffset);
+    ::signal(SIGPIPE, SIG_IGN); // a reader that stops early must fail the writer's write, not end the test
+    for (const bool stream : {false, true}) { // a pipe has no size: it is read to its end
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (stream ? " through a pipe" : ""));
+            CTempDir dir;
+            const auto bytes = AppBytes(c.size, c.firstWord);
+            int pipeFds[2] = {-1, -1};
+            std::thread writer;
+            if (stream) {
+                ASSERT_EQ(::pipe(pipeFds), 0);
+                fs::create_symlink("/proc/self/fd/" + std::to_string(pipeFds[0]), dir.Path("fw.bin"));
+                writer = std::thread([&] {
+                    for (size_t done = 0; done < bytes.size();) {
+                        const ssize_t n = ::write(pipeFds[1], bytes.data() + done, bytes.size() - done);
+                        done = n > 0 ? done + static_cast<size_t>(n) : bytes.size();
+                    }
+                    ::close(pipeFds[1]);
+                });
+            } else {
+                dir.Write("fw.bin", bytes);
+            }
+            CFirmwareImage image;
+            image.m_FlashBase = 0x12345678;
+            const LoadResult r = image.Load(dir.Path("fw.bin"));
+            if (stream) {
+                ::close(pipeFds[0]);
+                writer.join();
+            }
+            EXPECT_EQ(r.error, c.error) << r.Describe();
+            EXPECT_EQ(image.m_ImageLen, c.imageLen);
+            EXPECT_EQ(image.m_FlashBase, c.flashBase);
+            EXPECT_EQ(image.m_InfoOffset, c.infoOffset);
+        }
     }
 }
 
@@ -120,15 +145,14 @@ TEST(FirmwareImage, StampWritesLengthAndSumOrRefusesWithoutWriting) {
     }
 }
 
-TEST(FirmwareImage, ProductIdOutsideTheImageReadsAsErasedFlash) {
+TEST(FirmwareImage, ProductIdIsReadBehindTheInformationBlockAndAsErasedFlashPastTheImage) {
     CTempDir dir;
     CFirmwareImage image;
-    ASSERT_TRUE(image.Load(dir.Write("fw.bin", AppBytes(0x200, kCortexWord))).Ok());
-    const auto inside = image.ProductId(0x4000);
-    EXPECT_EQ(inside[0], image.m_Image[0x4150]);
-    EXPECT_EQ(inside[3], image.m_Image[0x4153]);
-    const auto beyond = image.ProductId(0x3FFFE); // 0x3FFFE + 0x100 + 0x50 is past the buffer
-    EXPECT_EQ(beyond, (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
+    const auto app = firmware::Application(0x200, kCortexWord, 0x100, {0x5A, 0xFF, 0xA5, 0x00});
+    ASSERT_TRUE(image.Load(dir.Write("fw.bin", app)).Ok());
+    EXPECT_EQ(image.ProductId(0x4000), (std::array<uint8_t, 4>{0x5A, 0xFF, 0xA5, 0x00}));
+    // 0x3FFFE + 0x100 + 0x50 is past the buffer.
+    EXPECT_EQ(image.ProductId(0x3FFFE), (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 // A FIFO input held open by a writer: what the writer does decides how the load ends, and no case may wait
