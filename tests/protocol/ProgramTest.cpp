@@ -1,5 +1,6 @@
 // Programming runs against the simulated device: what the sequence sends, how it ends, and what it refuses.
-// Whole runs of both families, compared byte for byte, are the command line's end-to-end tests.
+// Whole runs of both families, compared byte for byte, and runs a device refuses or hangs up in the middle of
+// are the command line's end-to-end tests.
 #include "protocol/MessageFrame.h"
 #include "support/DocAccess.h"
 #include "support/Firmware.h"
@@ -78,46 +79,6 @@ TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
     // The next idle step drops the progress back to 0.
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.GetProgress() == 0; }, 5000));
 }
-
-struct FaultCase {
-    const char* name;
-    DeviceSimOptions options;
-    SequenceResult result;
-    int pages; // pages the device took before the run ended
-};
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
-DeviceSimOptions With(void (*set)(DeviceSimOptions&)) {
-    DeviceSimOptions o;
-    set(o);
-    return o;
-}
-
-class FaultsMidRun : public Programming, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(FaultsMidRun, EndTheRunWithoutEnd) {
-    const FaultCase& c = GetParam();
-    CLinkRig rig(c.options);
-    Start(rig, WriteBin(0x3000));
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.LastSequenceResult() == c.result; }, 10000));
-    EXPECT_EQ(rig.m_Doc.m_LinkState, LinkState::ProgrammingError);
-    const auto messages = rig.m_Device.ReceivedMessages();
-    EXPECT_EQ(CountPages(messages), c.pages);
-    EXPECT_EQ(CountPhase(messages, ProgramPhase::End), 0);
-    // Nothing hangs on the way off line.
-    rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 5000));
-}
-
-INSTANTIATE_TEST_SUITE_P(Programming, FaultsMidRun,
-                         ::testing::Values(FaultCase{"third_page_refused",
-                                                     With([](DeviceSimOptions& o) { o.nakPage = 3; }),
-                                                     SequenceResult::NoRelease, 3},
-                                           FaultCase{"hang_up_at_the_fifth_page",
-                                                     With([](DeviceSimOptions& o) { o.hangUpPage = 5; }),
-                                                     SequenceResult::DeviceGone, 5}),
-                         [](const auto& p) { return std::string(p.param.name); });
 
 struct RefusalCase {
     const char* name;
