@@ -43,15 +43,6 @@ TEST(StoredPlacement, StayOnTopIsRestoredToggledAndWrittenBack) {
     }
 }
 
-std::vector<serial::SerialPortInfo> Ports() {
-    return {
-        {"/dev/ttyACM0", "/dev/serial/by-id/usb-Veltmark_Board_0042-if00", "1234:5678", "Veltmark Board",
-         true},
-        {"/dev/ttyUSB0", "", "0403:6001", "FT232R USB UART", true},
-        {"/dev/ttyS0", "", "", "", false},
-    };
-}
-
 // The port list shows USB devices by their stable names and describes the primed port; the baud index is the
 // line in the rate list; a port or index the lists do not have is kept; a typed path counts when it differs
 // from the chosen line.
@@ -76,12 +67,14 @@ TEST(PortSetupDialog, PrimesSelectsAndReturns) {
         {"/dev/ttyUSB9", 13, -1, -1, "/dev/ttyUSB9 is not present now.", -1, -1, nullptr, "/dev/ttyUSB9", 13},
         {"/dev/null", -1, -1, -1, "/dev/null (not among the serial devices found)", -1, -1, nullptr,
          "/dev/null", -1},
-        {"/dev/ttyS0", 9, 2, 9, "/dev/ttyS0", -1, -1, "/tmp/pty7", "/tmp/pty7", 9},
         {"/dev/ttyS0", 9, 2, 9, "/dev/ttyS0", 1, -1, " /dev/ttyAMA0 ", "/dev/ttyAMA0", 9},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.primedPort << " " << c.primedBaud);
-        CPortSetupDlg dialog(Ports(), nullptr);
+        CPortSetupDlg dialog({{"/dev/ttyACM0", byId, "1234:5678", "Veltmark Board", true},
+                              {"/dev/ttyUSB0", "", "0403:6001", "FT232R USB UART", true},
+                              {"/dev/ttyS0", "", "", "", false}},
+                             nullptr);
         dialog.m_PortName = c.primedPort;
         dialog.m_BaudIndex = c.primedBaud;
         dialog.OnInitDialog();
