@@ -39,26 +39,20 @@ TEST(WindowPosText, ParsesTheTenFieldFormat) {
 TEST(PanelStateTable, GivesTextLampLinesAndRepaint) {
     using L = StatePaint::Lines;
     using namespace brenwick::panel;
-    const struct {
-        int32_t state;
-        const char* text;
-        COLORREF lamp;
-        L lines;
-        bool progress, everyTick;
-    } cases[] = {
-        {1, "COM Port Failed To Open", kLampRed, L::Unchanged, false, false},
-        {2, "Not Connected", kLampRed, L::Unchanged, false, false},
-        {5, "Programming Error", kLampYellow, L::Unchanged, false, true},
-        {~4, "Not Connected", kLampRed, L::Unchanged, false, false},
-        {6, "Not Connected", kLampRed, L::Unchanged, false, false},
+    const std::pair<int32_t, StatePaint> cases[] = {
+        {1, {"COM Port Failed To Open", kLampRed, L::Unchanged, false, false}},
+        {2, {"Not Connected", kLampRed, L::Unchanged, false, false}},
+        {5, {"Programming Error", kLampYellow, L::Unchanged, false, true}},
+        {~4, {"Not Connected", kLampRed, L::Unchanged, false, false}},
+        {6, {"Not Connected", kLampRed, L::Unchanged, false, false}},
     };
-    for (const auto& c : cases) {
-        const StatePaint paint = PaintFor(c.state, true);
-        EXPECT_STREQ(paint.text, c.text) << c.state;
-        EXPECT_EQ(paint.lamp, c.lamp) << c.state;
-        EXPECT_EQ(paint.lines, c.lines) << c.state;
-        EXPECT_EQ(paint.showsProgress, c.progress) << c.state;
-        EXPECT_EQ(paint.repaintsEveryTick, c.everyTick) << c.state;
+    for (const auto& [state, want] : cases) {
+        const StatePaint paint = PaintFor(state, true);
+        EXPECT_STREQ(paint.text, want.text) << state;
+        EXPECT_EQ(paint.lamp, want.lamp) << state;
+        EXPECT_EQ(paint.lines, want.lines) << state;
+        EXPECT_EQ(paint.showsProgress, want.showsProgress) << state;
+        EXPECT_EQ(paint.repaintsEveryTick, want.repaintsEveryTick) << state;
     }
 }
 
