@@ -224,27 +224,20 @@ TEST(AppInProcess, OpensFilesAndKeepsTheRecentFiles) {
 }
 
 // Exit statuses and messages, one for each; the parsing itself is tested below the program.
-TEST(CommandLine, HelpVersionAndMistakes) {
+TEST(CommandLine, ExitStatusesAndMessages) {
     CUserDirs dirs;
     const std::string env =
         "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" + dirs.Path("config") +
         " XDG_RUNTIME_DIR=" + dirs.Path("run") + " ";
-    const struct {
-        const char* args; // after the environment and the program
-        int status;
-        const char* out;
-        const char* err;
-    } cases[] = {
-        {"--version", 0, "Brenwick Version 1.25", ""},
-        {"--frobnicate", 2, "", "unknown option --frobnicate"},
-        {"", 1, "", "no display"},
-    };
-    for (const auto& c : cases) {
-        const CommandResult r = RunCommand(env + (c.status == 2 ? "QT_QPA_PLATFORM=offscreen " : "") +
-                                           BRENWICK_EXE + " " + c.args);
-        EXPECT_EQ(r.status, c.status) << c.args;
-        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    // The arguments, the exit status, and what standard output and standard error hold.
+    for (const auto& [args, status, out, err] : {std::tuple{"--version", 0, "Brenwick Version 1.25", ""},
+                                                 {"--frobnicate", 2, "", "unknown option --frobnicate"},
+                                                 {"", 1, "", "no display"}}) {
+        const CommandResult r =
+            RunCommand(env + (status == 2 ? "QT_QPA_PLATFORM=offscreen " : "") + BRENWICK_EXE + " " + args);
+        EXPECT_EQ(r.status, status) << args;
+        EXPECT_NE(r.out.find(out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
     }
     EXPECT_FALSE(QFileInfo::exists(dirs.SettingsFile()));
 }
