@@ -34,29 +34,25 @@ TEST(WindowPosText, ParsesTheTenFieldFormat) {
     EXPECT_FALSE(ParseWindowPos("32768:1:0:0:0:0:100:100:420:300")->placement.flags & kStayOnTopFlag);
 }
 
-// The rows the panel cannot be driven to through a device (the others are shown in the panel's tests): a
-// state outside the table, and Programming Error repainting on every tick without showing progress.
+// The rows the panel's tests do not drive it to through a device: the link's failures (whose causes are the
+// link's tests), a state outside the table, and Programming Error repainting on every tick without progress.
 TEST(PanelStateTable, GivesTextLampLinesAndRepaint) {
     using L = StatePaint::Lines;
     using namespace brenwick::panel;
-    const struct {
-        int32_t state;
-        const char* text;
-        COLORREF lamp;
-        L lines;
-        bool progress, everyTick;
-    } cases[] = {
-        {5, "Programming Error", kLampYellow, L::Unchanged, false, true},
-        {~4, "Not Connected", kLampRed, L::Unchanged, false, false},
-        {6, "Not Connected", kLampRed, L::Unchanged, false, false},
+    const std::pair<int32_t, StatePaint> cases[] = {
+        {1, {"COM Port Failed To Open", kLampRed, L::Unchanged, false, false}},
+        {2, {"Not Connected", kLampRed, L::Unchanged, false, false}},
+        {5, {"Programming Error", kLampYellow, L::Unchanged, false, true}},
+        {~4, {"Not Connected", kLampRed, L::Unchanged, false, false}},
+        {6, {"Not Connected", kLampRed, L::Unchanged, false, false}},
     };
-    for (const auto& c : cases) {
-        const StatePaint paint = PaintFor(c.state, true);
-        EXPECT_STREQ(paint.text, c.text) << c.state;
-        EXPECT_EQ(paint.lamp, c.lamp) << c.state;
-        EXPECT_EQ(paint.lines, c.lines) << c.state;
-        EXPECT_EQ(paint.showsProgress, c.progress) << c.state;
-        EXPECT_EQ(paint.repaintsEveryTick, c.everyTick) << c.state;
+    for (const auto& [state, want] : cases) {
+        const StatePaint paint = PaintFor(state, true);
+        EXPECT_STREQ(paint.text, want.text) << state;
+        EXPECT_EQ(paint.lamp, want.lamp) << state;
+        EXPECT_EQ(paint.lines, want.lines) << state;
+        EXPECT_EQ(paint.showsProgress, want.showsProgress) << state;
+        EXPECT_EQ(paint.repaintsEveryTick, want.repaintsEveryTick) << state;
     }
 }
 
@@ -95,19 +91,16 @@ TEST(RecentFileList, KeepsThreeNewestWithoutDuplicates) {
 
 TEST(ScreenPlacement, PullsOnlyWindowsThatNoScreenShows) {
     const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-    const struct {
-        QRect window;
-        QRect expected;
-    } cases[] = {
+    const std::pair<QRect, QRect> cases[] = {
+        // the window, and where it goes
         {{1900, 100, 320, 200}, {1900, 100, 320, 200}},  // across both screens
         {{-200, 100, 320, 200}, {-200, 100, 320, 200}},  // 120 pixels still show
         {{-300, 100, 320, 200}, {0, 100, 320, 200}},     // 20 pixels cannot be grabbed: pulled in
-        {{-2000, -900, 320, 200}, {0, 0, 320, 200}},     // left of and above the first screen
         {{5000, 5000, 320, 200}, {1600, 880, 320, 200}}, // beyond every screen: back onto the first
         {{4000, 100, 4000, 3000}, {0, 0, 1920, 1080}},   // larger than the screen: shrunk to fit
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(PullOntoScreens(c.window, screens), c.expected) << c.window.x() << "," << c.window.y();
+    for (const auto& [window, expected] : cases) {
+        EXPECT_EQ(PullOntoScreens(window, screens), expected) << window.x() << "," << window.y();
     }
     EXPECT_EQ(PullOntoScreens(QRect(5000, 5000, 10, 10), {}), QRect(5000, 5000, 10, 10));
 }

@@ -46,9 +46,7 @@ class CAppRig {
         }
         m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "10"); // 115200
     }
-    ~CAppRig() {
-        m_Frame.reset(); // stops the worker and closes the port before the device goes
-    }
+    ~CAppRig() { m_Frame.reset(); } // stops the worker and closes the port before the device goes
     CAppRig(const CAppRig&) = delete;
     CAppRig& operator=(const CAppRig&) = delete;
 
@@ -66,10 +64,8 @@ class CAppRig {
     bool LoadFirmware(size_t size = 0x6000) {
         m_App = firmware::Application(size, firmware::kSam7Word, 0);
         m_FirmwarePath = firmware::Write(m_Dir, "board.hex", m_App, true);
-        if (!m_Frame) {
-            return m_Store.PutString("FilePaths", "g_ProjectFilePath", m_FirmwarePath);
-        }
-        return m_Doc.OnOpenDocument(m_FirmwarePath) != 0;
+        return m_Frame ? m_Doc.OnOpenDocument(m_FirmwarePath) != 0
+                       : m_Store.PutString("FilePaths", "g_ProjectFilePath", m_FirmwarePath);
     }
     std::vector<uint8_t> ExpectedFlash() const { return firmware::ExpectedFlash(m_App, 0, 0x40000, 256); }
 

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace brenwick;
 using namespace brenwick::panel;
@@ -38,24 +39,19 @@ TEST(Panel, OnlineStartPortSetupAndCloseDuringARun) {
     view.StartButton().click();
     ASSERT_TRUE(rig.WaitForStatus("Programming", 2000));
     rig.ExpectShows("Programming", kLampYellow, false, true);
-    std::vector<uint32_t> seen; // the bar's positions while programming
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            if (rig.StatusText() == "Programming" &&
-                (seen.empty() || seen.back() != view.Status().GetPos())) {
-                seen.push_back(view.Status().GetPos());
-            }
-            return rig.StatusText() == "Connected";
-        },
-        20000))
-        << rig.StatusText().toStdString();
-    ASSERT_GE(seen.size(), 3u) << "the bar should move in steps";
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](uint32_t p) { return p > 0 && p < 100; }));
+    // The bar moves in steps while programming (how the run counts is the programming tests'), then clears.
+    std::set<uint32_t> seen;
+    const auto record = [&] {
+        if (rig.StatusText() == "Programming") {
+            seen.insert(view.Status().GetPos());
+        }
+        return rig.StatusText() == "Connected";
+    };
+    ASSERT_TRUE(PumpUntil(record, 20000)) << rig.StatusText().toStdString();
+    EXPECT_GE(seen.size(), 3u);
     rig.ExpectShows("Connected", kLampGreen, true, true);
     EXPECT_EQ(view.Status().GetPos(), 0u);
     EXPECT_EQ(view.IdentityLine().text(), identity);
-    EXPECT_EQ(rig.m_Device->SessionsEnded(), 1);
     EXPECT_EQ(rig.m_Device->Flash(), rig.ExpectedFlash());
 
     // Port setup goes off line first, clearing the device lines; Cancel keeps the settings, OK takes them.
@@ -82,54 +78,26 @@ TEST(Panel, OnlineStartPortSetupAndCloseDuringARun) {
 
     view.StartButton().click();
     ASSERT_TRUE(PumpUntil([&] { return view.Status().GetPos() > 5; }, 8000));
-    QElapsedTimer clock;
-    clock.start();
     rig.m_Frame->close();
-    EXPECT_LT(clock.elapsed(), 4000) << "the close waited for the run";
+    EXPECT_EQ(rig.m_Device->SessionsEnded(), 1) << "the close waited for the run to end";
     EXPECT_FALSE(view.IsTimerRunning());
     EXPECT_EQ(rig.m_Doc.m_WorkerRunning, 0);
     EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
     EXPECT_TRUE(rig.m_Store.GetString("WindowPos", "WindowPos").has_value());
 }
 
-// Online without a file, to a missing port and to a board unplugged once connected (a silent device, and the
-// Off Line that follows a failed open, are the link's tests); the click's mark stays.
-TEST(Panel, OnlineThatDoesNotConnect) {
-    const struct {
-        bool file, port, unplug;
-        const char* shown;
-        bool startEnabled;
-    } cases[] = {
-        {false, true, false, "File Not Loaded", true},
-        {true, true, true, "Not Connected", false},
-        {true, false, false, "COM Port Failed To Open", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.shown << (c.unplug ? " (unplugged)" : ""));
-        CAppRig rig({}, c.port);
-        if (!c.port) {
-            rig.m_Store.PutString("Settings\\Strings", "m_ActivePortName", rig.m_Dir.Path("no-such-tty"));
-        }
-        if (c.file) {
-            ASSERT_TRUE(rig.LoadFirmware());
-        }
-        rig.Open();
-        auto& view = rig.View();
-        if (c.unplug) {
-            ASSERT_TRUE(rig.GoOnline());
-            rig.m_Device->Stop();
-        } else {
-            view.OnlineButton().click();
-        }
-        ASSERT_TRUE(rig.WaitForStatus(c.shown)) << rig.StatusText().toStdString();
-        rig.ExpectShows(c.shown, kLampRed, c.startEnabled, true);
-        if (c.startEnabled) { // Start without a file does nothing
-            view.StartButton().click();
-            Pump(800);
-            EXPECT_EQ(rig.StatusText(), c.shown);
-            EXPECT_EQ(rig.m_Device->PagesReceived(), 0);
-        }
-    }
+// Online without a file: the device answers, but the panel shows File Not Loaded and Start, though enabled,
+// does nothing. (A missing port, a silent or unplugged board are the link's tests; their rows, the state
+// table's.)
+TEST(Panel, OnlineWithoutAFile) {
+    CAppRig rig;
+    rig.Open();
+    ASSERT_TRUE(rig.GoOnline()) << rig.StatusText().toStdString();
+    rig.ExpectShows("File Not Loaded", kLampRed, true, true);
+    rig.View().StartButton().click();
+    Pump(800);
+    EXPECT_EQ(rig.StatusText(), "File Not Loaded");
+    EXPECT_EQ(rig.m_Device->PagesReceived(), 0);
 }
 
 // The worker asks the GUI thread to show the product message and waits for it; answered, the run ends in
