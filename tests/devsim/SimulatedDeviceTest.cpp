@@ -130,7 +130,7 @@ TEST(DevsimDevice, EndReportsSuccessOnlyForAnIntactImageAfterBegin) {
     for (const Case& c :
          {Case{"SAM7", 0xE5, 0}, Case{"Cortex-M", 0x20, 0}, Case{"wrong sum", 0xE5, 0x4000 + 1000}}) {
         Fixture f;
-        auto image = hostmsg::MakeStampedImage(c.family, 0x40000, 0x4000, 1000);
+        auto image = hostmsg::MakeStampedImage(c.family, 1000);
         image.bytes[c.offset] ^= c.offset != 0 ? 0x01 : 0x00;
         Begin(*f.host);
         for (const Bytes& page : hostmsg::Pages(image, 256)) {
@@ -170,7 +170,7 @@ TEST(DevsimDevice, RejectsPagesOutsideASessionOrOutsideTheFlash) {
 
 TEST(DevsimDevice, NakPageIsRefusedAndFailsTheRun) {
     Fixture f(With([](DeviceSimOptions& o) { o.nakPage = 2; }));
-    const auto pages = hostmsg::Pages(hostmsg::MakeStampedImage(0xE5, 0x40000, 0x4000, 1000), 256);
+    const auto pages = hostmsg::Pages(hostmsg::MakeStampedImage(0xE5, 1000), 256);
     Begin(*f.host);
     for (size_t i = 0; i < pages.size(); ++i) {
         EXPECT_EQ(f.host->Exchange(pages[i]), PageAck(i == 1 ? 1 : 0)) << "page " << i + 1;
@@ -187,7 +187,7 @@ TEST(DevsimDevice, NakPageIsRefusedAndFailsTheRun) {
 
 TEST(DevsimDevice, HangUpPageClosesTheLineWithoutAnswer) {
     Fixture f(With([](DeviceSimOptions& o) { o.hangUpPage = 3; }));
-    const auto pages = hostmsg::Pages(hostmsg::MakeStampedImage(0x20, 0x40000, 0x4000, 1000), 256);
+    const auto pages = hostmsg::Pages(hostmsg::MakeStampedImage(0x20, 1000), 256);
     Begin(*f.host);
     EXPECT_EQ(f.host->Exchange(pages[0]), hostmsg::kPageAccepted);
     EXPECT_EQ(f.host->Exchange(pages[1]), hostmsg::kPageAccepted);
