@@ -13,8 +13,8 @@ using namespace brenwick::devsim;
 using Bytes = std::vector<uint8_t>;
 
 TEST(DevsimStampCheck, AcceptsOnlyAConsistentStamp) {
-    const auto arm = hostmsg::MakeStampedImage(0xE5, 0x40000, 0x4000, 0x1235);
-    const auto cortex = hostmsg::MakeStampedImage(0x20, 0x40000, 0x4000, 0x1235);
+    const auto arm = hostmsg::MakeStampedImage(0xE5, 0x1235);
+    const auto cortex = hostmsg::MakeStampedImage(0x20, 0x1235);
     EXPECT_EQ(CheckStamp(arm.bytes, 0x4000).result, StampResult::Ok);
     EXPECT_EQ(CheckStamp(cortex.bytes, 0x4000).result, StampResult::Ok);
     EXPECT_EQ(CheckStamp(arm.bytes, 0x4000).length, 0x5238u);

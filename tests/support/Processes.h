@@ -1,13 +1,13 @@
 #pragma once
 
-#include <mutex>
+#include "support/TempDir.h"
+
 #include <string>
 #include <sys/types.h>
-#include <thread>
 #include <vector>
 
-// One run of a program: standard output through a pipe (read as it comes), standard error into a file,
-// standard input from /dev/null. A program still running when the object goes is killed.
+// One run of a program: standard output and error into files of its own, standard input from /dev/null. A
+// program still running when the object goes is killed.
 class CProcess {
   public:
     CProcess(const std::string& program, std::vector<std::string> args);
@@ -16,20 +16,17 @@ class CProcess {
     CProcess& operator=(const CProcess&) = delete;
 
     // Waits until standard output holds `text`; false when timeoutMs passed first.
-    bool WaitForOutput(const std::string& text, int timeoutMs);
+    bool WaitForOutput(const std::string& text, int timeoutMs) const;
     void Signal(int sig);
     // The exit status (128 + signal when killed); the program is killed after timeoutMs (a hang), giving -1.
     int Wait(int timeoutMs = 60000);
-    std::string Out();
-    std::string Err() const;
+    std::string Out() const { return Read("out"); }
+    std::string Err() const { return Read("err"); }
 
   private:
+    std::string Read(const std::string& name) const;
+    CTempDir m_Dir;
     pid_t m_Pid = -1;
-    int m_OutFd = -1;
-    std::string m_ErrPath;
-    std::string m_Out;
-    std::thread m_Reader;
-    std::mutex m_Lock; // m_Out, filled by the reader thread
 };
 
 // The real brenwick-cli.
