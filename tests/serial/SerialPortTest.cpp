@@ -116,8 +116,7 @@ TEST_F(SerialPortTest, HandshakingModesSetFlowControlAndOthersAreRefused) {
     }
 }
 
-// Both modes carry every byte value unchanged, in transfers larger than one read of the driver.
-TEST(SerialPortIo, BytesTravelUnchangedBothWaysInBothModesAndEmptyTransfersMoveNothing) {
+TEST(SerialPortIo, BothModesCarryBytesUnchangedMoveNothingOnEmptyTransfersAndFailOnceTheDeviceHangsUp) {
     for (const bool overlapped : {false, true}) {
         SCOPED_TRACE(overlapped ? "overlapped" : "plain");
         PtyPair pty;
@@ -158,35 +157,41 @@ TEST(SerialPortIo, BytesTravelUnchangedBothWaysInBothModesAndEmptyTransfersMoveN
         EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, nullptr, nullptr, INFINITE), 0); // null count allowed
         EXPECT_EQ(port.WriteString("ab", nullptr, nullptr, INFINITE), 0);
         EXPECT_EQ(pty.ReceiveAtDevice(500), "ab");
-    }
-}
 
-TEST(SerialPlainIo, CompletionObjectsAndFiniteTimeoutsAreRefused) {
-    PtyPair pty;
-    CSerialPort port;
-    ASSERT_EQ(port.OpenPort(pty.path.c_str(), 0, 0, false), 0);
-    pty.SendFromDevice("waiting");
-    SerialCompletion completion;
-    char buffer[16];
-    const std::pair<SerialCompletion*, uint32_t> cases[] = {
-        {&completion, INFINITE}, {nullptr, 100}, {&completion, 0}, {nullptr, 0}};
-    for (const auto& [with, timeout] : cases) {
-        SCOPED_TRACE(timeout);
-        uint32_t counts[2] = {9, 9};
-        EXPECT_EQ(port.WriteBytes("x", 1, &counts[0], with, timeout), ERROR_INVALID_FUNCTION);
-        EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &counts[1], with, timeout), ERROR_INVALID_FUNCTION);
+        if (!overlapped) { // completion objects and finite time-outs are for overlapped ports only
+            pty.SendFromDevice("waiting");
+            SerialCompletion completion;
+            for (const auto& [with, timeout] : {std::pair<SerialCompletion*, uint32_t>{&completion, INFINITE},
+                                                {nullptr, 100},
+                                                {&completion, 0},
+                                                {nullptr, 0}}) {
+                SCOPED_TRACE(timeout);
+                counts = {9, 9};
+                EXPECT_EQ(port.WriteBytes("x", 1, &counts[0], with, timeout), ERROR_INVALID_FUNCTION);
+                EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &counts[1], with, timeout),
+                          ERROR_INVALID_FUNCTION);
+                EXPECT_EQ(counts[0] + counts[1], 0u);
+                EXPECT_EQ(port.WaitEvent(with, timeout), ERROR_INVALID_FUNCTION);
+                EXPECT_EQ(port.GetLastError(), ERROR_INVALID_FUNCTION);
+            }
+            EXPECT_FALSE(completion.done.Wait(0));
+            EXPECT_EQ(pty.ReceiveAtDevice(100), ""); // nothing went out
+            EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &counts[0], nullptr, INFINITE), 0);
+            EXPECT_EQ(std::string(buffer, counts[0]), "waiting"); // and nothing was taken in
+        }
+
+        // A device that hangs up fails reads, writes and event waits at once.
+        pty.HangUp();
+        counts = {4, 4};
+        EXPECT_NE(port.WriteBytes("x", 1, &counts[0], nullptr, INFINITE), 0);
+        EXPECT_NE(port.ReadBytes(buffer, sizeof buffer, &counts[1], nullptr, INFINITE), 0);
         EXPECT_EQ(counts[0] + counts[1], 0u);
-        EXPECT_EQ(port.WaitEvent(with, timeout), ERROR_INVALID_FUNCTION);
-        EXPECT_EQ(port.GetLastError(), ERROR_INVALID_FUNCTION);
+        EXPECT_NE(port.WaitEvent(nullptr, INFINITE), 0); // ends instead of waiting forever
+        EXPECT_EQ(port.ClosePort(), 0);
     }
-    EXPECT_FALSE(completion.done.Wait(0));
-    EXPECT_EQ(pty.ReceiveAtDevice(100), ""); // nothing went out
-    uint32_t read = 0;
-    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
-    EXPECT_EQ(std::string(buffer, read), "waiting"); // and nothing was taken in
 }
 
-TEST_F(SerialPortTest, BlockingReadTimesOutWithNothingAndHandsOverWhatCame) {
+TEST_F(SerialPortTest, CompletionsReportTimedOutAndFinishedReadsWritesAndEventWaits) {
     ASSERT_EQ(port.SetReadTimeoutMode(ReadTimeoutBlocking), 0);
     SerialCompletion completion;
     char buffer[10];
@@ -208,9 +213,11 @@ TEST_F(SerialPortTest, BlockingReadTimesOutWithNothingAndHandsOverWhatCame) {
     pty.SendFromDevice("0123456789xyz");
     EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
     EXPECT_EQ(std::string(buffer, read), "0123456789");
-}
+    ASSERT_EQ(port.SetReadTimeoutMode(ReadTimeoutNonblocking), 0); // a blocking read would wait for 10
+    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
+    EXPECT_EQ(std::string(buffer, read), "xyz"); // the rest waits for the next read
 
-TEST_F(SerialPortTest, EventWaitsReportArrivalsAndTheDrainedOutputQueue) {
+    // Event waits report arrivals and the drained output queue.
     ASSERT_EQ(port.SetEventMask(EV_RXCHAR), 0);
     EXPECT_EQ(port.WaitEvent(nullptr, 30), ERROR_TIMEOUT);
     EXPECT_EQ(port.GetEventType(), 0u);
@@ -220,7 +227,7 @@ TEST_F(SerialPortTest, EventWaitsReportArrivalsAndTheDrainedOutputQueue) {
     EXPECT_EQ(port.GetEventType(), 0u); // read and cleared
 
     ASSERT_EQ(port.SetEventMask(EV_TXEMPTY), 0);
-    SerialCompletion completion;
+    completion.done.Reset();
     ASSERT_EQ(port.WriteBytes("hello", 5, nullptr, &completion, 1000), 0);
     ASSERT_TRUE(completion.done.Wait(1000));
     EXPECT_EQ(completion.result.load(), 0);
@@ -267,17 +274,6 @@ TEST_F(SerialPortTest, BlockedCallsOutliveSignalsAndEndWithDataOrClose) {
     EXPECT_EQ(std::string(buffer, 4), "data");
 }
 
-TEST_F(SerialPortTest, HungUpDeviceFailsReadsAndWrites) {
-    pty.HangUp();
-    uint32_t counts[2] = {4, 4};
-    char buffer[4];
-    EXPECT_NE(port.WriteBytes("x", 1, &counts[0], nullptr, INFINITE), 0);
-    EXPECT_NE(port.ReadBytes(buffer, sizeof buffer, &counts[1], nullptr, INFINITE), 0);
-    EXPECT_EQ(counts[0] + counts[1], 0u);
-    EXPECT_NE(port.WaitEvent(nullptr, INFINITE), 0); // ends instead of waiting forever
-    EXPECT_EQ(port.ClosePort(), 0);
-}
-
 // A line whose far end stopped taking bytes: output is suspended, so writes block once nothing fits.
 TEST_F(SerialPortTest, OnAStoppedLineAFiniteTimeOutEndsTheWriteAndCancelEndsAnUnlimitedOne) {
     ASSERT_EQ(::tcflow(pty.slave, TCOOFF), 0);
@@ -302,12 +298,10 @@ TEST_F(SerialPortTest, OnAStoppedLineAFiniteTimeOutEndsTheWriteAndCancelEndsAnUn
     EXPECT_EQ(pty.ReceiveAtDevice(1000), "ok");
 }
 
-TEST(SerialOpen, APortHeldByAnyoneElseIsBusyUntilReleasedAndAnOpenPortRefusesASecondOpen) {
-    PtyPair pty;
+TEST_F(SerialPortTest, APortHeldByAnyoneElseIsBusyUntilReleasedAndAnOpenPortRefusesASecondOpen) {
     PtyPair otherPty;
-    CSerialPort first;
+    CSerialPort& first = port;
     CSerialPort second;
-    ASSERT_EQ(first.OpenPort(pty.path.c_str(), 0, 0, true), 0);
     EXPECT_EQ(second.OpenPort(pty.path.c_str(), 0, 0, true), EBUSY);
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(second.GetLastError(), EBUSY);
@@ -334,7 +328,7 @@ TEST(SerialOpen, APortHeldByAnyoneElseIsBusyUntilReleasedAndAnOpenPortRefusesASe
     EXPECT_EQ(second.OpenPort(pty.path.c_str(), 0, 0, false), 0);
 }
 
-TEST(SerialOpen, FailedOpensLeaveTheObjectClosedWithNothingHeld) {
+TEST(SerialOpen, FailedOpensLeaveTheObjectClosedWithNothingHeldAndEveryDeviceOperationRefused) {
     CTempDir dir;
     const std::string file = dir.Write("not-a-tty", "");
     const std::pair<const char*, int32_t> cases[] = {
@@ -347,30 +341,27 @@ TEST(SerialOpen, FailedOpensLeaveTheObjectClosedWithNothingHeld) {
         EXPECT_FALSE(port.IsOpen());
         EXPECT_EQ(port.GetLastError(), expected);
         EXPECT_EQ(OpenDescriptorCount(), descriptors);
+        // Every device operation is refused.
+        char buffer[8];
+        uint32_t counts[3] = {9, 9, 9};
+        EXPECT_EQ(port.ClosePort(), 0);
+        for (int32_t rc : {port.SetupLine(9600, 8, 0, 0), port.SetEventChar('x', true), port.SetEventMask(1),
+                           port.WaitEvent(nullptr, INFINITE), port.SetHandshaking(0),
+                           port.SetReadTimeoutMode(0), port.WriteBytes("x", 1, &counts[0], nullptr, INFINITE),
+                           port.WriteString("x", &counts[1], nullptr, INFINITE),
+                           port.ReadBytes(buffer, sizeof buffer, &counts[2], nullptr, INFINITE)}) {
+            EXPECT_EQ(rc, ERROR_INVALID_HANDLE);
+        }
+        EXPECT_EQ(counts[0] + counts[1] + counts[2], 0u);
+        for (int32_t value : {port.GetBaudRate(), port.GetDataBits(), port.GetParity(), port.GetStopBits(),
+                              port.GetHandshaking()}) {
+            EXPECT_EQ(value, -1);
+        }
+        EXPECT_EQ(port.GetLastError(), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(port.GetEventMask(), 0u);
+        EXPECT_EQ(port.GetEventChar(), 0);
+        EXPECT_EQ(port.GetEventType(), 0u);
     }
-}
-
-TEST(SerialOpen, ClosedPortRefusesEveryDeviceOperation) {
-    CSerialPort port;
-    char buffer[8];
-    uint32_t counts[3] = {9, 9, 9};
-    EXPECT_EQ(port.ClosePort(), 0);
-    for (int32_t rc : {port.SetupLine(9600, 8, 0, 0), port.SetEventChar('x', true), port.SetEventMask(1),
-                       port.WaitEvent(nullptr, INFINITE), port.SetHandshaking(0), port.SetReadTimeoutMode(0),
-                       port.WriteBytes("x", 1, &counts[0], nullptr, INFINITE),
-                       port.WriteString("x", &counts[1], nullptr, INFINITE),
-                       port.ReadBytes(buffer, sizeof buffer, &counts[2], nullptr, INFINITE)}) {
-        EXPECT_EQ(rc, ERROR_INVALID_HANDLE);
-    }
-    EXPECT_EQ(counts[0] + counts[1] + counts[2], 0u);
-    for (int32_t value : {port.GetBaudRate(), port.GetDataBits(), port.GetParity(), port.GetStopBits(),
-                          port.GetHandshaking()}) {
-        EXPECT_EQ(value, -1);
-    }
-    EXPECT_EQ(port.GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.GetEventMask(), 0u);
-    EXPECT_EQ(port.GetEventChar(), 0);
-    EXPECT_EQ(port.GetEventType(), 0u);
 }
 
 } // namespace

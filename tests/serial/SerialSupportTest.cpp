@@ -61,7 +61,7 @@ TEST(SerialLineCodes, EveryParityAndFrameCodeGivesItsFlagsAndReadsBack) {
 }
 
 // The flags of each mode, and that setting one clears the others', are read back through stty on a real port
-// (SerialPortLineTest); the modem lines a pseudo-terminal lacks are checked here.
+// (SerialPortTest); the modem lines a pseudo-terminal lacks are checked here.
 TEST(SerialLineCodes, OnlyHardwareHandshakingRaisesTheModemLinesAndXonXoffDetailsStay) {
     for (const int32_t mode : {HandshakeOff, HandshakeHardware, HandshakeSoftware}) {
         LineState state;
@@ -98,13 +98,12 @@ TEST(SerialPortDiscovery, ListsRealDevicesUsbFirstWithTheirDetails) {
                                      {"sys/class/tty/ttyS1/type", "0\n"}}) { // ttyS1: no UART in this slot
         root.Write(file, text);
     }
-    // Each tty with the device it sits on ("" for none: a virtual console, the pty multiplexer).
+    // Each tty with the device it sits on ("" for none, as the pty multiplexer).
     for (const auto& [name, device] : {std::pair{"ttyACM0", usbA + "/1-2:1.0"},
                                        {"ttyUSB10", usbB + "/1-10:1.0/ttyUSB10"},
                                        {"ttyUSB2", usbB + "/1-10:1.0/ttyUSB2"},
                                        {"ttyS0", "sys/devices/platform/serial8250/tty/ttyS0"},
                                        {"ttyS1", "sys/devices/platform/serial8250/tty/ttyS1"},
-                                       {"tty0", ""},
                                        {"ptmx", ""}}) {
         fs::create_directories(sys / "class/tty" / name);
         if (!device.empty()) {
