@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace brenwick;
 
@@ -22,43 +23,33 @@ class DocImage : public ::testing::Test {
     CBrenwickDoc m_Doc;
 };
 
-TEST_F(DocImage, TheImageIsStampedOnlyForTheDevicesGeometry) {
-    auto app = Sam7App(0x400);
-    const auto path = m_Dir.Write("fw.bin", app);
-    ASSERT_TRUE(m_Doc.OnOpenDocument(path));
-    EXPECT_EQ(m_Doc.m_Firmware.m_Image[0x403C], app[0x3C]);
-    EXPECT_EQ(m_Doc.m_Firmware.WordAt(0x4400), 0xFFFFFFFFu);
+TEST_F(DocImage, OpenAndReloadFollowTheFileStampForTheDevicesGeometryAndAFailureKeepsTheProjectPath) {
+    const auto app = Sam7App(0x100);
+    const auto good = m_Dir.Write("good.bin", app);
+    ASSERT_TRUE(m_Doc.OnOpenDocument(good));
+    EXPECT_EQ(g_ProjectFilePath, good);
+    EXPECT_EQ(m_Doc.m_FileLoaded, 1);
+    EXPECT_EQ(m_Doc.PathName(), good);
+    EXPECT_EQ(m_Doc.m_Firmware.m_Image[0x403C], app[0x3C]); // no geometry yet: not stamped
+    EXPECT_EQ(m_Doc.m_Firmware.WordAt(0x4100), 0xFFFFFFFFu);
 
+    // A reload reads the file's current contents, and stamps them once the device's geometry is known.
+    auto changed = Sam7App(0x200);
+    changed[0x80] = 0x77;
+    m_Dir.Write("good.bin", changed);
     m_Doc.m_FlashSize = 0x40000;
     m_Doc.m_BootLength = 0x4000;
     ASSERT_TRUE(m_Doc.ReloadImage());
-    EXPECT_EQ(m_Doc.m_Firmware.WordAt(0x403C), 0x4400u);
-    EXPECT_NE(m_Doc.m_Firmware.WordAt(0x4400), 0xFFFFFFFFu);
+    EXPECT_EQ(m_Doc.m_Firmware.m_ImageLen, 0x4200);
+    EXPECT_EQ(m_Doc.m_Firmware.m_Image[0x4080], 0x77);
+    EXPECT_EQ(m_Doc.m_Firmware.WordAt(0x403C), 0x4200u);
+    EXPECT_NE(m_Doc.m_Firmware.WordAt(0x4200), 0xFFFFFFFFu);
 
     // A stamp that refuses the file fails the load, and nothing of the refused family stays behind.
     EXPECT_FALSE(m_Doc.LoadFirmware(m_Dir.Write("big.bin", Sam7App(0x3BFFD, firmware::kCortexWord))));
     EXPECT_EQ(m_Doc.LastLoadResult().error, LoadError::TooLarge);
     EXPECT_EQ(m_Doc.m_Firmware.m_InfoOffset, 0u);
     EXPECT_EQ(m_Doc.m_Firmware.m_FlashBase, 0x100000u);
-    m_Doc.m_BootLength = 0x8000; // a boot area covering the image
-    EXPECT_FALSE(m_Doc.LoadFirmware(path));
-    EXPECT_EQ(m_Doc.LastLoadResult().error, LoadError::BootAreaTooLarge);
-    EXPECT_EQ(m_Doc.m_Firmware.m_ImageLen, 0);
-}
-
-TEST_F(DocImage, OpenAndReloadFollowTheFileAndAFailureKeepsTheProjectPath) {
-    const auto good = m_Dir.Write("good.bin", Sam7App(0x100));
-    ASSERT_TRUE(m_Doc.OnOpenDocument(good));
-    EXPECT_EQ(g_ProjectFilePath, good);
-    EXPECT_EQ(m_Doc.m_FileLoaded, 1);
-    EXPECT_EQ(m_Doc.PathName(), good);
-    // A reload reads the file's current contents.
-    auto changed = Sam7App(0x200);
-    changed[0x80] = 0x77;
-    m_Dir.Write("good.bin", changed);
-    ASSERT_TRUE(m_Doc.ReloadImage());
-    EXPECT_EQ(m_Doc.m_Firmware.m_ImageLen, 0x4200);
-    EXPECT_EQ(m_Doc.m_Firmware.m_Image[0x4080], 0x77);
 
     EXPECT_FALSE(m_Doc.OnOpenDocument(m_Dir.Write("bad.hex", ":10")));
     EXPECT_EQ(g_ProjectFilePath, good);
@@ -114,20 +105,17 @@ TEST_F(DocImage, MakeBinWritesTheStampedApplicationArea) {
 
 TEST_F(DocImage, MakeBinFailuresLeaveAnEarlierOutputAlone) {
     const auto out = m_Dir.Write("Firm_xxx.bin", std::string("earlier export"));
-    const struct {
-        std::string project, output;
-        MakeBinStatus status;
-        int errnoValue;
-    } cases[] = {{m_Dir.Path("missing.hex"), out, MakeBinStatus::LoadFailed, 0},
-                 {"", out, MakeBinStatus::LoadFailed, 0},
-                 {m_Dir.Write("fw.bin", Sam7App(0x100)), m_Dir.Path("no-such-folder/Firm_xxx.bin"),
-                  MakeBinStatus::WriteFailed, ENOENT}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.project);
-        g_ProjectFilePath = c.project;
-        const MakeBinOutcome outcome = m_Doc.MakeBin(c.output);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(outcome.errnoValue, c.errnoValue);
+    const std::tuple<std::string, std::string, MakeBinStatus, int> cases[] = {
+        {m_Dir.Path("missing.hex"), out, MakeBinStatus::LoadFailed, 0},
+        {"", out, MakeBinStatus::LoadFailed, 0},
+        {m_Dir.Write("fw.bin", Sam7App(0x100)), m_Dir.Path("no-such-folder/Firm_xxx.bin"),
+         MakeBinStatus::WriteFailed, ENOENT}};
+    for (const auto& [project, output, status, errnoValue] : cases) {
+        SCOPED_TRACE(project);
+        g_ProjectFilePath = project;
+        const MakeBinOutcome outcome = m_Doc.MakeBin(output);
+        EXPECT_EQ(outcome.status, status);
+        EXPECT_EQ(outcome.errnoValue, errnoValue);
     }
     const auto bytes = ReadFileBytes(out);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "earlier export");

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace brenwick;
@@ -23,32 +24,11 @@ std::vector<uint8_t> AppBytes(size_t size, uint32_t firstWord) {
     return size < 4 ? std::vector<uint8_t>(size) : firmware::Application(size, firstWord, 0);
 }
 
-TEST(FirmwareImage, TheLastThreeCharactersOfTheNameChooseTheReader) {
+TEST(FirmwareImage, AMissingFileFailsWithTheSystemsReason) {
     CTempDir dir;
-    const struct {
-        const char* name;
-        bool bin; // what the file holds
-        LoadError error;
-    } cases[] = {{"fw.hex", false, None},
-                 {"FW.HEX", false, None},
-                 {"fw.Bin", true, None},
-                 {"firmwarehex", false, None},
-                 {"fw.hex.txt", false, NotFirmwareName},
-                 {"fw.ihx", false, NotFirmwareName}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto path = c.bin ? dir.Write(c.name, AppBytes(64, kSam7Word))
-                                : dir.Write(c.name, hex_text::Sam7Start() + hex_text::End());
-        CFirmwareImage image;
-        EXPECT_EQ(image.Load(path).error, c.error);
-    }
-    // A missing file fails and leaves the buffer as it was.
-    CFirmwareImage image;
-    image.m_Image[10] = 0x12;
-    const LoadResult r = image.Load(dir.Path("nothing.hex"));
+    const LoadResult r = CFirmwareImage().Load(dir.Path("nothing.hex"));
     EXPECT_EQ(r.error, CannotOpen);
     EXPECT_EQ(r.errnoValue, ENOENT);
-    EXPECT_EQ(image.m_Image[10], 0x12);
     EXPECT_NE(r.Describe().find("No such file"), std::string::npos);
 }
 
@@ -99,40 +79,34 @@ TEST(FirmwareImage, RawFilesGoBehindTheBootArea) {
 // block, byte sum of the rounded length behind the data); a refused stamp changes no byte and unloads the
 // image.
 TEST(FirmwareImage, StampWritesLengthAndSumOrRefusesWithoutWriting) {
-    const struct {
-        const char* name;
-        size_t size;
-        uint32_t firstWord;
-        int32_t bootLength;
-        LoadError error;
-    } cases[] = {{"sam7", 0x1235, kSam7Word, 0x4000, None},
-                 {"cortex", 0x400, kCortexWord, 0x4000, None},
-                 {"largest that fits", 0x3BFFC, kSam7Word, 0x4000, None},
-                 {"sum past the end", 0x3C000, kSam7Word, 0x4000, TooLarge},
-                 {"boot length equal to the image", 0x100, kSam7Word, 0x4100, BootAreaTooLarge},
-                 {"boot length above the image", 0x100, kSam7Word, 0x8000, BootAreaTooLarge},
-                 {"negative boot length", 0x100, kSam7Word, -4, BootAreaTooLarge},
-                 {"information block past the end", 0x3BFF0, kCortexWord, 0x3FF00, TooLarge}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, size_t, uint32_t, int32_t, LoadError> cases[] = {
+        {"sam7", 0x1235, kSam7Word, 0x4000, None},
+        {"cortex", 0x400, kCortexWord, 0x4000, None},
+        {"largest that fits", 0x3BFFC, kSam7Word, 0x4000, None},
+        {"sum past the end", 0x3C000, kSam7Word, 0x4000, TooLarge},
+        {"boot length equal to the image", 0x100, kSam7Word, 0x4100, BootAreaTooLarge},
+        {"boot length above the image", 0x100, kSam7Word, 0x8000, BootAreaTooLarge},
+        {"negative boot length", 0x100, kSam7Word, -4, BootAreaTooLarge},
+        {"information block past the end", 0x3BFF0, kCortexWord, 0x3FF00, TooLarge}};
+    for (const auto& [name, size, firstWord, bootLength, error] : cases) {
+        SCOPED_TRACE(name);
         CTempDir dir;
         CFirmwareImage image;
         image.m_FlashBase = 0x12345678; // what a refusal must bring back
-        const auto app = AppBytes(c.size, c.firstWord);
+        const auto app = AppBytes(size, firstWord);
         ASSERT_TRUE(image.Load(dir.Write("fw.bin", app)).Ok());
         const int32_t length = image.m_ImageLen;
         const uint32_t infoOffset = image.m_InfoOffset;
         const std::vector<uint8_t> before = image.m_Image;
-        EXPECT_EQ(image.Stamp(c.bootLength).error, c.error);
-        const auto expected = c.error != None
+        EXPECT_EQ(image.Stamp(bootLength).error, error);
+        const auto expected = error != None
                                   ? before
-                                  : firmware::ExpectedFlash(app, firmware::InfoOffsetFor(c.firstWord),
+                                  : firmware::ExpectedFlash(app, firmware::InfoOffsetFor(firstWord),
                                                             firmware::kImageSize, firmware::kImageSize);
         EXPECT_TRUE(image.m_Image == expected) << "the image differs from the one expected";
-        EXPECT_EQ(image.m_ImageLen, c.error != None ? 0 : length);
-        EXPECT_EQ(image.m_InfoOffset, c.error != None ? 0 : infoOffset);
-        EXPECT_EQ(image.m_FlashBase,
-                  c.error != None ? 0x12345678 : (c.firstWord == kSam7Word ? 0x100000u : 0u));
+        EXPECT_EQ(image.m_ImageLen, error != None ? 0 : length);
+        EXPECT_EQ(image.m_InfoOffset, error != None ? 0 : infoOffset);
+        EXPECT_EQ(image.m_FlashBase, error != None ? 0x12345678 : (firstWord == kSam7Word ? 0x100000u : 0u));
     }
 }
 
@@ -149,19 +123,16 @@ TEST(FirmwareImage, ProductIdIsReadBehindTheInformationBlockAndAsErasedFlashPast
 // A FIFO input held open by a writer: what the writer does decides how the load ends, and no case may wait
 // longer than its limits allow.
 TEST(FirmwareImage, StreamInputsEndAsTheWriterOrTheLimitsDecide) {
-    const struct {
-        const char* name;
-        std::string written; // by the writer, after a pause; it then closes
-        bool writerStays;    // the writer never closes (a stalled input)
-        bool stop;           // the stop hook asks to end
-        LoadError error;
-    } cases[] = {{"whole file", hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word)), false, false, None},
-                 {"writer stalls", "", true, false, NoData},
-                 {"writer stalls mid-file", hex_text::Sam7Start(), true, false, NoData},
-                 {"stopped", "", true, true, Interrupted},
-                 {"writer leaves early", hex_text::Sam7Start(), false, false, NoEndRecord}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // What the writer writes after a pause (then it closes, unless it stays: a stalled input), whether the
+    // stop hook asks to end, and the result.
+    const std::tuple<const char*, std::string, bool, bool, LoadError> cases[] = {
+        {"whole file", hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word)), false, false, None},
+        {"writer stalls", "", true, false, NoData},
+        {"writer stalls mid-file", hex_text::Sam7Start(), true, false, NoData},
+        {"stopped", "", true, true, Interrupted},
+        {"writer leaves early", hex_text::Sam7Start(), false, false, NoEndRecord}};
+    for (const auto& [name, written, writerStays, stop, error] : cases) {
+        SCOPED_TRACE(name);
         CTempDir dir;
         const std::string fifo = dir.Path("in.hex");
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -169,15 +140,15 @@ TEST(FirmwareImage, StreamInputsEndAsTheWriterOrTheLimitsDecide) {
             const int fd = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC); // a FIFO opened so never waits
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (fd >= 0 &&
-                ::write(fd, c.written.data(), c.written.size()) != static_cast<ssize_t>(c.written.size())) {
+                ::write(fd, written.data(), written.size()) != static_cast<ssize_t>(written.size())) {
                 ADD_FAILURE() << "short write";
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(c.writerStays ? 800 : 0));
+            std::this_thread::sleep_for(std::chrono::milliseconds(writerStays ? 800 : 0));
             ::close(fd);
         });
         CFirmwareImage image;
-        const ReadLimits limits{[&] { return c.stop; }, std::chrono::milliseconds(300)};
-        EXPECT_EQ(image.Load(fifo, limits).error, c.error);
+        const ReadLimits limits{[&] { return stop; }, std::chrono::milliseconds(300)};
+        EXPECT_EQ(image.Load(fifo, limits).error, error);
         writer.join();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "image/FirmwareImage.h"
 #include "support/CaseName.h"
+#include "support/Firmware.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
@@ -18,6 +19,7 @@ struct HexCase {
     std::string text;
     brenwick::LoadError error;
     int32_t expected; // the image length on success, else the failing record's line (0: not checked)
+    const char* file = "case.hex"; // the last three characters of the name choose the reader
 };
 void PrintTo(const HexCase& c, std::ostream* os) {
     *os << c.name; // test listings show the case, not its bytes
@@ -25,7 +27,12 @@ void PrintTo(const HexCase& c, std::ostream* os) {
 
 std::vector<HexCase> HexCases() {
     const std::string start = Sam7Start(); // 2 lines, image length 0x4004
+    const auto bin = firmware::Application(64, firmware::kSam7Word, 0);
     return {
+        {"upper-case name", start + End(), None, 0x4004, "FW.HEX"},
+        {"any name ending in hex", start + End(), None, 0x4004, "firmwarehex"},
+        {"name ending in bin, any case", std::string(bin.begin(), bin.end()), None, 0x4040, "fw.Bin"},
+        {"other names are refused", start + End(), NotFirmwareName, 0, "fw.hex.txt"},
         {"minimal image", start + End(), None, 0x4004},
         {"lower case, CRLF", ":020000040010ea\r\n:0440000018f09fe530\r\n:00000001ff\r\n", None, 0x4004},
         {"spaces in a record", ": 02 0000 04 0010 EA\n: 04 4000 00 18F09FE5 30\n:00000001FF\n", None, 0x4004},
@@ -69,7 +76,7 @@ TEST_P(HexRecordCases, LoadsOrRefuses) {
     const HexCase& c = GetParam();
     CTempDir dir;
     CFirmwareImage image;
-    const LoadResult r = image.Load(dir.Write("case.hex", c.text));
+    const LoadResult r = image.Load(dir.Write(c.file, c.text));
     EXPECT_EQ(r.error, c.error) << r.Describe();
     EXPECT_EQ(image.m_ImageLen, c.error == None ? c.expected : 0);
     if (c.error != None && c.expected != 0) {
@@ -78,27 +85,5 @@ TEST_P(HexRecordCases, LoadsOrRefuses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hex, HexRecordCases, ::testing::ValuesIn(HexCases()), CaseName<HexCase>);
-
-TEST(HexReader, StoresBytesAtTheirOffsetsAndFillsTheRestAndKeepsThemOnFailure) {
-    CTempDir dir;
-    CFirmwareImage image;
-    std::fill(image.m_Image.begin(), image.m_Image.end(), 0x00); // a load must refill with 0xFF
-    const auto path = dir.Write("a.hex", Sam7Start() + Data(0x4100, {0x11, 0x22}) + Upper(0x0011) +
-                                             Data(0x0002, {0x33}) + End());
-    ASSERT_TRUE(image.Load(path).Ok());
-    const std::pair<size_t, uint8_t> bytes[] = {{0x4003, 0xE5},  {0x4100, 0x11}, {0x4101, 0x22},
-                                                {0x10002, 0x33}, {0x4102, 0xFF}, {0x0000, 0xFF}};
-    for (const auto& [offset, value] : bytes) {
-        EXPECT_EQ(image.m_Image[offset], value) << offset;
-    }
-    EXPECT_EQ(image.m_ImageLen, 0x10004);
-    EXPECT_EQ(image.m_FlashBase, 0x100000u);
-
-    // Bytes read before a failure stay, but the length says nothing loaded.
-    const auto bad = dir.Write("b.hex", Sam7Start() + Data(0x5000, {0x42}) + Data(0x5001, {1}, 3) + End());
-    EXPECT_EQ(image.Load(bad).error, BadChecksum);
-    EXPECT_EQ(image.m_ImageLen, 0);
-    EXPECT_EQ(image.m_Image[0x5000], 0x42);
-}
 
 } // namespace

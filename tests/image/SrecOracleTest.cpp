@@ -3,6 +3,7 @@
 #include "image/FirmwareImage.h"
 #include "support/RunCommand.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -27,24 +28,23 @@ TEST_P(SrecOracle, LoadsExactlyWhatSrecCatConvertsBack) {
     ASSERT_EQ(RunCommand("command -v srec_cat").status, 0)
         << "srec_cat (package srecord) is needed: run scripts/setup";
     const OracleCase& c = GetParam();
-    std::mt19937 rng(c.seed); // 32-bit results, taken as uint32_t
+    std::mt19937 rng(c.seed);                   // 32-bit results, taken as uint32_t
+    const auto random = [&rng](uint32_t size) { // `size` random bytes
+        std::vector<uint8_t> bytes(size);
+        std::generate(bytes.begin(), bytes.end(), [&rng] { return static_cast<uint8_t>(rng()); });
+        return bytes;
+    };
     CTempDir dir;
 
-    const auto firstSize = static_cast<uint32_t>(4 + rng() % 0x20000);
-    std::vector<uint8_t> first(firstSize);
-    for (auto& b : first) {
-        b = static_cast<uint8_t>(rng());
-    }
+    std::vector<uint8_t> first = random(static_cast<uint32_t>(4 + rng() % 0x20000));
+    const auto firstSize = static_cast<uint32_t>(first.size());
     first[3] = c.cortex ? 0x20 : 0xE5;
     std::string inputs = dir.Write("a.bin", first) + " -binary -offset 0x104000";
     uint32_t end = 0x4000 + firstSize; // image offset behind the highest byte
     if (c.secondBlock) {
         const auto start = static_cast<uint32_t>(0x104000 + firstSize + 1 + rng() % 0x1000);
         const auto size = static_cast<uint32_t>(1 + rng() % (0x140000 - start - 1));
-        std::vector<uint8_t> second(std::min<uint32_t>(size, 0x8000));
-        for (auto& b : second) {
-            b = static_cast<uint8_t>(rng());
-        }
+        const std::vector<uint8_t> second = random(std::min<uint32_t>(size, 0x8000));
         inputs += " " + dir.Write("b.bin", second) + " -binary -offset " + std::to_string(start);
         end = start - 0x100000 + static_cast<uint32_t>(second.size());
     }
@@ -62,6 +62,7 @@ TEST_P(SrecOracle, LoadsExactlyWhatSrecCatConvertsBack) {
     ASSERT_EQ(expected.size(), 0x40000u);
 
     CFirmwareImage image;
+    std::fill(image.m_Image.begin(), image.m_Image.end(), 0x00); // a load must fill what no record holds
     const LoadResult r = image.Load(hex);
     ASSERT_TRUE(r.Ok()) << r.Describe();
     EXPECT_TRUE(image.m_Image == expected) << "the image differs from srec_cat's conversion";

@@ -1,4 +1,6 @@
-// Port discovery on a prepared /sys and /dev tree, error texts, line-error bits and the event class.
+// The serial layer's parts that need no device: line codes as termios flags, port discovery on a prepared
+// /sys and /dev tree, error texts, line-error bits and the event class.
+#include "serial/LineCodes.h"
 #include "serial/LineErrors.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortErrors.h"
@@ -7,58 +9,119 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <termios.h>
 #include <thread>
+#include <tuple>
 
 using namespace brenwick::serial;
+using serial_detail::LineState;
 
 namespace fs = std::filesystem;
 
 namespace {
 
+TEST(SerialLineCodes, EveryParityAndFrameCodeGivesItsFlagsAndReadsBack) {
+    constexpr uint32_t kSizes[] = {CS5, CS6, CS7, CS8};
+    // Each parity code with its flags among PARENB, PARODD and CMSPAR, and whether INPCK checks it.
+    for (const auto& [parity, cflags, checking] : {std::tuple{ParityNone, 0u, false},
+                                                   {ParityOdd, uint32_t{PARENB | PARODD}, true},
+                                                   {ParityEven, uint32_t{PARENB}, true},
+                                                   {ParityMark, uint32_t{PARENB | PARODD | CMSPAR}, true},
+                                                   {ParitySpace, uint32_t{PARENB | CMSPAR}, true}}) {
+        for (int32_t bits = 5; bits <= 8; ++bits) {
+            for (int32_t stop : {StopBitsOne, StopBitsOneAndHalf, StopBitsTwo}) {
+                SCOPED_TRACE(testing::Message()
+                             << "parity " << parity << ", " << bits << " bits, stop " << stop);
+                // One and a half stop bits go only with five data bits, two only with more.
+                const bool valid = stop == StopBitsOne || (stop == StopBitsTwo) == (bits > 5);
+                ASSERT_EQ(serial_detail::ValidLine(9600, bits, parity, stop), valid);
+                if (!valid) {
+                    continue;
+                }
+                LineState state;
+                // Start from the opposite of what is wanted, so that every flag must be both set and cleared.
+                state.cflag = PARENB | PARODD | CMSPAR | CSTOPB | CS7 | CREAD;
+                state.iflag = INPCK | IXON;
+                serial_detail::EncodeLine(state, bits, parity, stop);
+                EXPECT_EQ(state.cflag & (PARENB | PARODD | CMSPAR), cflags);
+                EXPECT_EQ((state.iflag & INPCK) != 0, checking);
+                EXPECT_EQ(state.cflag & CSIZE, kSizes[bits - 5]);
+                EXPECT_EQ((state.cflag & CSTOPB) != 0, stop != StopBitsOne);
+                EXPECT_EQ(state.cflag & CREAD, static_cast<uint32_t>(CREAD)); // other settings stay
+                EXPECT_EQ(state.iflag & IXON, static_cast<uint32_t>(IXON));
+                EXPECT_EQ(serial_detail::DecodeParity(state), parity);
+                EXPECT_EQ(serial_detail::DecodeDataBits(state), bits);
+                EXPECT_EQ(serial_detail::DecodeStopBits(state), stop);
+            }
+        }
+    }
+    LineState unchecked; // parity generated but not checked reads as none
+    unchecked.cflag = PARENB | PARODD | CS8;
+    EXPECT_EQ(serial_detail::DecodeParity(unchecked), ParityNone);
+}
+
+// The flags of each mode, and that setting one clears the others', are read back through stty on a real port
+// (SerialPortTest); the modem lines a pseudo-terminal lacks are checked here.
+TEST(SerialLineCodes, OnlyHardwareHandshakingRaisesTheModemLinesAndXonXoffDetailsStay) {
+    for (const int32_t mode : {HandshakeOff, HandshakeHardware, HandshakeSoftware}) {
+        LineState state;
+        state.iflag = IXANY;
+        EXPECT_EQ(serial_detail::EncodeHandshaking(state, mode), mode == HandshakeHardware) << mode;
+        EXPECT_EQ(serial_detail::DecodeHandshaking(state), mode);
+        EXPECT_NE(state.iflag & IXANY, 0u);
+    }
+}
+
+TEST(SerialLineCodes, RawModeTurnsOffEveryTranslation) {
+    LineState state;
+    state.iflag = ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK | IXON;
+    state.oflag = OPOST | ONLCR;
+    state.lflag = ECHO | ICANON | ISIG | IEXTEN | ECHONL;
+    serial_detail::MakeRaw(state);
+    EXPECT_EQ(state.iflag, static_cast<uint32_t>(IXON)); // flow control is the handshaking's business
+    EXPECT_EQ(state.oflag & OPOST, 0u);
+    EXPECT_EQ(state.lflag & (ECHO | ICANON | ISIG | IEXTEN | ECHONL), 0u);
+    EXPECT_EQ(state.cflag & (CREAD | CLOCAL), static_cast<uint32_t>(CREAD | CLOCAL));
+}
+
 TEST(SerialPortDiscovery, ListsRealDevicesUsbFirstWithTheirDetails) {
     CTempDir root;
     const fs::path sys = root.Root() / "sys";
-    const fs::path dev = root.Root() / "dev";
-    const auto write = [](const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file) << text << "\n";
-    };
-    const std::string usbA = "pci0000:00/0000:00:14.0/usb1/1-2";
-    const std::string usbB = "pci0000:00/0000:00:14.0/usb1/1-10";
-    for (const auto& [file, text] : {std::pair{usbA + "/idVendor", "03eb"},
-                                     {usbA + "/idProduct", "6124"},
-                                     {usbA + "/product", "SAM-BA boot loader"},
-                                     {usbB + "/idVendor", "0403"},
-                                     {usbB + "/idProduct", "6001"}}) {
-        write(sys / "devices" / file, text);
+    const std::string usbA = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    const std::string usbB = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-10";
+    for (const auto& [file, text] : {std::pair{usbA + "/idVendor", "03eb\n"},
+                                     {usbA + "/idProduct", "6124\n"},
+                                     {usbA + "/product", "SAM-BA boot loader\n"},
+                                     {usbB + "/idVendor", "0403\n"},
+                                     {usbB + "/idProduct", "6001\n"},
+                                     {"sys/class/tty/ttyS0/type", "4\n"},
+                                     {"sys/class/tty/ttyS1/type", "0\n"}}) { // ttyS1: no UART in this slot
+        root.Write(file, text);
     }
-    // Each tty with the device it sits on ("" for none: a virtual console, the pty multiplexer).
+    // Each tty with the device it sits on ("" for none, as the pty multiplexer).
     for (const auto& [name, device] : {std::pair{"ttyACM0", usbA + "/1-2:1.0"},
                                        {"ttyUSB10", usbB + "/1-10:1.0/ttyUSB10"},
                                        {"ttyUSB2", usbB + "/1-10:1.0/ttyUSB2"},
-                                       {"ttyS0", "platform/serial8250/tty/ttyS0"},
-                                       {"ttyS1", "platform/serial8250/tty/ttyS1"},
-                                       {"tty0", ""},
+                                       {"ttyS0", "sys/devices/platform/serial8250/tty/ttyS0"},
+                                       {"ttyS1", "sys/devices/platform/serial8250/tty/ttyS1"},
                                        {"ptmx", ""}}) {
         fs::create_directories(sys / "class/tty" / name);
         if (!device.empty()) {
-            fs::create_directories(sys / "devices" / device);
-            fs::create_directory_symlink(sys / "devices" / device, sys / "class/tty" / name / "device");
+            fs::create_directories(root.Root() / device);
+            fs::create_directory_symlink(root.Root() / device, sys / "class/tty" / name / "device");
         }
-        write(dev / name, "");
+        root.Write(std::string("dev/") + name, "");
     }
-    write(sys / "class/tty/ttyS0/type", "4");
-    write(sys / "class/tty/ttyS1/type", "0"); // no UART in this slot
-    fs::create_directories(dev / "serial/by-id");
-    fs::create_symlink("../../ttyACM0", dev / "serial/by-id/usb-Veltmark_Board_0001-if00");
+    const std::string d = root.Path("dev");
+    fs::create_directories(d + "/serial/by-id");
+    fs::create_symlink("../../ttyACM0", d + "/serial/by-id/usb-Veltmark_Board_0001-if00");
 
     // Path | by-id link | USB vendor:product | product name | USB or not, in the order listed.
     std::vector<std::string> listed;
-    for (const auto& port : ListSerialPorts(sys.string(), dev.string())) {
+    for (const auto& port : ListSerialPorts(sys.string(), d)) {
         listed.push_back(port.path + "|" + port.byId + "|" + port.usbId + "|" + port.product + "|" +
                          (port.usb ? "usb" : "-"));
     }
-    const std::string d = dev.string();
     EXPECT_EQ(listed,
               (std::vector<std::string>{
                   d + "/ttyACM0|" + d +
@@ -68,20 +131,22 @@ TEST(SerialPortDiscovery, ListsRealDevicesUsbFirstWithTheirDetails) {
 }
 
 TEST(SerialPortErrors, EveryCodeAUserMeetsHasItsOwnSentence) {
-    const std::pair<int32_t, const char*> cases[] = {{EACCES, "dialout"},
-                                                     {EBUSY, "another program"},
-                                                     {EWOULDBLOCK, "another program"},
-                                                     {ENOENT, "no such device"},
-                                                     {EIO, "removed"},
-                                                     {ENODEV, "removed"},
-                                                     {ENOTTY, "not a serial port"},
-                                                     {ERROR_TIMEOUT, "in time"},
-                                                     {ERROR_INVALID_HANDLE, "not open"},
-                                                     {ERROR_ALREADY_INITIALIZED, "already open"},
-                                                     {ERROR_INVALID_FUNCTION, "plain I/O"},
-                                                     {E_INVALIDARG, "invalid setting"},
-                                                     {ENOMEM, "serial port error: "},
-                                                     {-5, "-5"}};
+    const std::pair<int32_t, const char*> cases[] = {
+        {EACCES, "dialout"},
+        {EBUSY, "another program"},
+        {EWOULDBLOCK, "another program"},
+        {ENOENT, "no such device"},
+        {EIO, "removed"},
+        {ENODEV, "removed"},
+        {ENOTTY, "not a serial port"},
+        {ERROR_TIMEOUT, "in time"},
+        {ERROR_INVALID_HANDLE, "not open"},
+        {ERROR_ALREADY_INITIALIZED, "already open"},
+        {ERROR_INVALID_FUNCTION, "plain I/O"},
+        {E_INVALIDARG, "invalid setting"},
+        {ENOMEM, "serial port error: "},
+        {-5, "-5"},
+    };
     for (const auto& [code, part] : cases) {
         EXPECT_NE(DescribePortError(code).find(part), std::string::npos) << DescribePortError(code);
     }
@@ -89,25 +154,21 @@ TEST(SerialPortErrors, EveryCodeAUserMeetsHasItsOwnSentence) {
 
 TEST(SerialLineErrors, CounterChangesBecomeEventsAndErrorBits) {
     using serial_detail::ErrorCounters;
-    const struct {
-        const char* name;
-        ErrorCounters after;
-        uint32_t events;
-        uint32_t errors;
-    } cases[] = {{"nothing", {}, 0, 0},
-                 {"framing", {1, 0, 0, 0, 0}, EV_ERR, CE_FRAME},
-                 {"overrun", {0, 3, 0, 0, 0}, EV_ERR, CE_OVERRUN},
-                 {"parity", {0, 0, 1, 0, 0}, EV_ERR, CE_RXPARITY},
-                 {"break", {0, 0, 0, 1, 0}, EV_BREAK, CE_BREAK},
-                 {"buffer", {0, 0, 0, 0, 2}, EV_ERR, CE_RXOVER},
-                 {"framing and break", {2, 0, 0, 1, 0}, EV_ERR | EV_BREAK, CE_FRAME | CE_BREAK}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto report = serial_detail::LineErrorsBetween(ErrorCounters{}, c.after);
-        EXPECT_EQ(report.events, c.events);
-        EXPECT_EQ(report.errors, c.errors);
+    const std::tuple<const char*, ErrorCounters, uint32_t, uint32_t> cases[] = {
+        {"nothing", {}, 0, 0},
+        {"framing", {1, 0, 0, 0, 0}, EV_ERR, CE_FRAME},
+        {"overrun", {0, 3, 0, 0, 0}, EV_ERR, CE_OVERRUN},
+        {"parity", {0, 0, 1, 0, 0}, EV_ERR, CE_RXPARITY},
+        {"break", {0, 0, 0, 1, 0}, EV_BREAK, CE_BREAK},
+        {"buffer", {0, 0, 0, 0, 2}, EV_ERR, CE_RXOVER},
+        {"framing and break", {2, 0, 0, 1, 0}, EV_ERR | EV_BREAK, CE_FRAME | CE_BREAK}};
+    for (const auto& [name, after, events, errors] : cases) {
+        SCOPED_TRACE(name);
+        const auto report = serial_detail::LineErrorsBetween(ErrorCounters{}, after);
+        EXPECT_EQ(report.events, events);
+        EXPECT_EQ(report.errors, errors);
         // The same counters read again mean no new errors.
-        EXPECT_EQ(serial_detail::LineErrorsBetween(c.after, c.after).events, 0u);
+        EXPECT_EQ(serial_detail::LineErrorsBetween(after, after).events, 0u);
     }
 }
 

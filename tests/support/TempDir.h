@@ -26,17 +26,23 @@ class CTempDir {
     std::string Path(const std::string& name) const { return (m_Path / name).string(); }
     const std::filesystem::path& Root() const { return m_Path; }
 
+    // Writes the file, and the folders on its way that do not exist yet.
     std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(Path(name), std::ios::binary) << text;
+        std::ofstream(Folders(name), std::ios::binary) << text;
         return Path(name);
     }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::ofstream out(Path(name), std::ios::binary);
+        std::ofstream out(Folders(name), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return Path(name);
     }
 
   private:
+    std::string Folders(const std::string& name) const {
+        std::error_code ec; // a folder that cannot be made shows as the file failing to open
+        std::filesystem::create_directories((m_Path / name).parent_path(), ec);
+        return Path(name);
+    }
     std::filesystem::path m_Path;
 };
 
