@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <set>
 #include <thread>
 
 using namespace brenwick;
@@ -63,21 +64,27 @@ class Programming : public ::testing::Test {
 };
 
 TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
-    // 1000 bytes behind the boot area with 256-byte pages: four pages, 25, 51, 76 and 102 percent.
+    // 1000 bytes behind the boot area with 256-byte pages: four pages, 25, 51, 76 and 102 percent. Each value
+    // stands while the host waits for the page's release; a reader that stands for the panel's timer collects
+    // every value it sees, so a busy machine that wakes the test late cannot make it miss or misread one.
     DeviceSimOptions options;
-    options.replyDelayMs = 300; // the host waits for each release, so the count can be read meanwhile
+    options.replyDelayMs = 300;
     CLinkRig rig(options);
+    std::set<int32_t> seen;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done) {
+            seen.insert(rig.m_Doc.GetProgress());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
     Start(rig, WriteBin(1000));
-    const size_t before = rig.m_Device.ReceivedCount();
-    const int32_t expected[] = {25, 51, 76, 102};
-    for (int page = 1; page <= 4; ++page) {
-        // Prepare and Begin, then the pages.
-        ASSERT_TRUE(rig.m_Device.WaitForMessages(before + 2 + static_cast<size_t>(page), 10000));
-        EXPECT_EQ(rig.m_Doc.GetProgress(), expected[page - 1]) << "page " << page;
-    }
-    ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 10000));
+    EXPECT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 10000));
     // The next idle step drops the progress back to 0.
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.GetProgress() == 0; }, 5000));
+    done = true;
+    reader.join();
+    EXPECT_EQ(seen, (std::set<int32_t>{0, 25, 51, 76, 102}));
 }
 
 struct RefusalCase {
