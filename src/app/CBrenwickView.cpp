@@ -215,6 +215,8 @@ void CBrenwickView::OnTimer() {
             break;
         }
         m_Status.SetLampColor(paint.lamp);
+        m_Status.SetLampMeaning(QString::fromLatin1(paint.lampMeaning));
+        m_Status.SetProgressShown(paint.showsProgress);
         m_Status.SetPos(paint.showsProgress ? static_cast<uint32_t>(std::max(doc.progress, 0)) : 0U);
         m_StatusText = QString::fromLatin1(paint.text);
         if (paint.repaintsEveryTick) {
