@@ -2,13 +2,14 @@
 
 #include "app/CBrenwickView.h"
 #include "app/CMainFrame.h"
-#include "support/Firmware.h"
 #include "devsim/SimulatedDevice.h"
 #include "protocol/BrenwickDoc.h"
 #include "protocol/SettingsStore.h"
+#include "support/Firmware.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -19,16 +20,12 @@ namespace brenwick {
 // True when done() holds within timeoutMs, running the GUI thread's events meanwhile.
 template <class Predicate>
 bool PumpUntil(Predicate done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(2);
     }
-    return true;
+    return done();
 }
 
 // Runs the GUI thread's events for `ms` milliseconds.
@@ -49,9 +46,7 @@ class CAppRig {
         }
         m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "10"); // 115200
     }
-    ~CAppRig() {
-        m_Frame.reset(); // stops the worker and closes the port before the device goes
-    }
+    ~CAppRig() { m_Frame.reset(); } // stops the worker and closes the port before the device goes
     CAppRig(const CAppRig&) = delete;
     CAppRig& operator=(const CAppRig&) = delete;
 
@@ -69,10 +64,8 @@ class CAppRig {
     bool LoadFirmware(size_t size = 0x6000) {
         m_App = firmware::Application(size, firmware::kSam7Word, 0);
         m_FirmwarePath = firmware::Write(m_Dir, "board.hex", m_App, true);
-        if (!m_Frame) {
-            return m_Store.PutString("FilePaths", "g_ProjectFilePath", m_FirmwarePath);
-        }
-        return m_Doc.OnOpenDocument(m_FirmwarePath) != 0;
+        return m_Frame ? m_Doc.OnOpenDocument(m_FirmwarePath) != 0
+                       : m_Store.PutString("FilePaths", "g_ProjectFilePath", m_FirmwarePath);
     }
     std::vector<uint8_t> ExpectedFlash() const { return firmware::ExpectedFlash(m_App, 0, 0x40000, 256); }
 
@@ -80,6 +73,13 @@ class CAppRig {
     QString StatusText() { return View().Status().GetText(); }
     bool WaitForStatus(const QString& text, int timeoutMs = 6000) {
         return PumpUntil([&] { return StatusText() == text; }, timeoutMs);
+    }
+    // What the panel shows: the status text, the lamp, whether Start is enabled and Online ticked.
+    void ExpectShows(const char* text, panel::COLORREF lamp, bool startEnabled, bool online) {
+        EXPECT_EQ(StatusText(), text);
+        EXPECT_EQ(View().Status().GetLampColor(), lamp) << text;
+        EXPECT_EQ(View().StartButton().isEnabled(), startEnabled) << text;
+        EXPECT_EQ(View().OnlineButton().isChecked(), online) << text;
     }
     bool GoOnline() {
         View().OnlineButton().click();

@@ -1,7 +1,10 @@
-// The real brenwick program as separate processes: settings kept across starts in a temporary
-// XDG_CONFIG_HOME, broken settings files, closing on signals and one copy per user.
+// The real brenwick program as separate processes, and its application object in this one: settings kept
+// across starts in a temporary XDG_CONFIG_HOME, broken settings files, closing on signals, one copy per user,
+// opening files, the command line.
 #include "AppRig.h"
+#include "app/CBrenwickApp.h"
 #include "app/SingleInstance.h"
+#include "support/RunCommand.h"
 
 #include <QDialog>
 #include <QDir>
@@ -16,40 +19,46 @@
 #include <unistd.h>
 
 using namespace brenwick;
+using namespace brenwick::app;
 
 namespace {
 
 constexpr int kStartMs = 10000;
 
 // One folder per test for the settings, the runtime socket and the home folder.
-struct CUserDirs {
+struct CUserDirs : CTempDir {
     CUserDirs() {
         for (const char* sub : {"config/Veltmark", "run", "home"}) {
-            std::filesystem::create_directories(m_Dir.Root() / sub);
+            std::filesystem::create_directories(Root() / sub);
         }
-        ::chmod(m_Dir.Path("run").c_str(), 0700);
+        ::chmod(Path("run").c_str(), 0700);
     }
-    QString Path(const char* sub) const { return QString::fromStdString(m_Dir.Path(sub)); }
-    QString SettingsFile() const { return Path("config/Veltmark/Brenwick.conf"); }
+    QString QPath(const char* sub) const { return QString::fromStdString(Path(sub)); }
+    QString SettingsFile() const { return QPath("config/Veltmark/Brenwick.conf"); }
     QString SocketPath() const {
-        return Path("run") + QStringLiteral("/brenwick-%1.instance").arg(::getuid());
+        return QPath("run") + QStringLiteral("/brenwick-%1.instance").arg(::getuid());
     }
     QSettings Settings() const { return QSettings(SettingsFile(), QSettings::IniFormat); }
-    std::string Read(const QString& key) const { return Settings().value(key).toString().toStdString(); }
-    CTempDir m_Dir;
+    // The values under the keys, joined by " | ".
+    std::string Read(std::initializer_list<const char*> keys) const {
+        QStringList values;
+        for (const char* key : keys) {
+            values << Settings().value(key).toString();
+        }
+        return values.join(" | ").toStdString();
+    }
 };
 
-// A run of the real program.
+// A run of the real program, off screen.
 struct CProgram {
     CProgram(const CUserDirs& dirs, const QStringList& args) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", dirs.Path("config"));
-        env.insert("XDG_RUNTIME_DIR", dirs.Path("run"));
-        env.insert("HOME", dirs.Path("home"));
+        env.insert("XDG_CONFIG_HOME", dirs.QPath("config"));
+        env.insert("XDG_RUNTIME_DIR", dirs.QPath("run"));
+        env.insert("HOME", dirs.QPath("home"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         m_Process.setProcessEnvironment(env);
         m_Process.start(QStringLiteral(BRENWICK_EXE), args);
-        m_Process.waitForStarted(kStartMs);
         // Running once it holds its single-instance socket (its signal handling is in place by then).
         const auto ended = [&] { return m_Process.state() == QProcess::NotRunning; };
         m_Running =
@@ -64,58 +73,65 @@ struct CProgram {
         if (signalNumber != 0) {
             ::kill(static_cast<pid_t>(m_Process.processId()), signalNumber);
         }
-        if (!m_Process.waitForFinished(kStartMs) && m_Process.state() != QProcess::NotRunning) {
-            return -1;
-        }
-        return m_Process.exitStatus() == QProcess::NormalExit ? m_Process.exitCode() : -1;
+        const bool ended = m_Process.waitForFinished(kStartMs) || m_Process.state() == QProcess::NotRunning;
+        return ended && m_Process.exitStatus() == QProcess::NormalExit ? m_Process.exitCode() : -1;
     }
-    std::string Err() { return m_Process.readAllStandardError().toStdString(); }
+    // All the standard error so far.
+    QString Err() { return m_Err += QString::fromLocal8Bit(m_Process.readAllStandardError()); }
 
     QProcess m_Process;
+    QString m_Err;
     bool m_Running = false;
 };
 
 // Window placement (a hex and an octal text), port, baud index, last file and recent files; the last file is
-// reloaded at the next start and forgotten when it is gone. SIGTERM, SIGINT and SIGHUP close like File >
-// Exit.
+// reloaded at the next start and forgotten when it is gone; a demo run leaves them all. SIGTERM, SIGINT and
+// SIGHUP close like File > Exit. The start-up benchmark's line comes once at the first paint when asked for.
 TEST(SettingsAcrossStarts, AreReadAtStartAndWrittenAtClose) {
     CUserDirs dirs;
     const auto app = firmware::Application(0x2000, firmware::kSam7Word, 0);
-    const std::string last = firmware::Write(dirs.m_Dir, "last.hex", app, true);
-    const std::string named = firmware::Write(dirs.m_Dir, "named.bin", app, false);
-    {
-        QSettings settings = dirs.Settings();
-        settings.setValue("WindowPos/WindowPos", "0x8002:3:0:0:0:0:0:0:400:300");
-        settings.setValue("Settings/Strings/m_ActivePortName", "/dev/ttyFOO7");
-        settings.setValue("Settings/Ints/m_ComBaudrateIndex", "0x3");
-        settings.setValue("FilePaths/g_ProjectFilePath", QString::fromStdString(last));
-        settings.setValue("Recent File List/File1", QString::fromStdString(last));
-        settings.setValue("Recent File List/File2", "/gone/old.hex");
+    const std::string last = firmware::Write(dirs, "last.hex", app, true);
+    const std::string named = firmware::Write(dirs, "named.bin", app, false);
+    for (const auto& [key, value] :
+         {std::pair<const char*, QString>{"WindowPos/WindowPos", "0x8002:3:0:0:0:0:0:0:400:300"},
+          {"Settings/Strings/m_ActivePortName", "/dev/ttyFOO7"},
+          {"Settings/Ints/m_ComBaudrateIndex", "0x3"},
+          {"FilePaths/g_ProjectFilePath", QString::fromStdString(last)},
+          {"Recent File List/File1", QString::fromStdString(last)},
+          {"Recent File List/File2", "/gone/old.hex"}}) {
+        dirs.Settings().setValue(key, value);
     }
+    const QRegularExpression firstPaint(QStringLiteral("^first paint [0-9]+$"),
+                                        QRegularExpression::MultilineOption);
+    qputenv("BRENWICK_REPORT_FIRST_PAINT", "1");
     CProgram first(dirs, {QString::fromStdString(named)}); // a named file goes first in the recent files
-    ASSERT_TRUE(first.m_Running) << first.Err();
-    ASSERT_EQ(first.Stop(SIGTERM), 0) << first.Err();
-    EXPECT_EQ(dirs.Read("WindowPos/WindowPos"), "32770:3:0:0:0:0:0:0:400:300");
-    EXPECT_EQ(dirs.Read("Settings/Strings/m_ActivePortName"), "/dev/ttyFOO7");
-    EXPECT_EQ(dirs.Read("Settings/Ints/m_ComBaudrateIndex"), "3");
-    EXPECT_EQ(dirs.Read("FilePaths/g_ProjectFilePath"), named);
-    EXPECT_EQ(dirs.Read("Recent File List/File1"), named);
-    EXPECT_EQ(dirs.Read("Recent File List/File2"), last);
-    EXPECT_EQ(dirs.Read("Recent File List/File3"), "/gone/old.hex");
+    qunsetenv("BRENWICK_REPORT_FIRST_PAINT");
+    ASSERT_TRUE(first.m_Running) << first.Err().toStdString();
+    EXPECT_TRUE(PumpUntil([&] { return first.Err().contains(firstPaint); }, kStartMs));
+    Pump(300); // time for a second line, which must not come
+    ASSERT_EQ(first.Stop(SIGTERM), 0) << first.Err().toStdString();
+    EXPECT_EQ(first.Err().count(QStringLiteral("first paint")), 1) << first.Err().toStdString();
+    const auto saved = {"WindowPos/WindowPos", "Settings/Strings/m_ActivePortName",
+                        "Settings/Ints/m_ComBaudrateIndex", "FilePaths/g_ProjectFilePath",
+                        "Recent File List/File1"};
+    EXPECT_EQ(dirs.Read(saved), "32770:3:0:0:0:0:0:0:400:300 | /dev/ttyFOO7 | 3 | " + named + " | " + named);
+    EXPECT_EQ(dirs.Read({"Recent File List/File2", "Recent File List/File3"}), last + " | /gone/old.hex");
 
-    for (const bool gone : {false, true}) {
+    for (const auto& [demo, gone, signal] :
+         {std::tuple{true, false, SIGTERM}, {false, false, SIGINT}, {false, true, SIGHUP}}) {
+        SCOPED_TRACE(testing::Message() << (demo ? "demo" : gone ? "file gone" : "again"));
         dirs.Settings().setValue("WindowPos/WindowPos", "0:1:0:0:0:0:0144:0144:0644:0454");
-        dirs.Settings().setValue("Settings/Ints/m_ComBaudrateIndex", "COM3");
+        dirs.Settings().setValue("Settings/Ints/m_ComBaudrateIndex", demo ? "7" : "COM3");
         if (gone) {
             std::filesystem::remove(named);
         }
-        CProgram again(dirs, {});
-        ASSERT_TRUE(again.m_Running) << again.Err();
-        ASSERT_EQ(again.Stop(gone ? SIGHUP : SIGINT), 0) << again.Err();
+        CProgram again(dirs, demo ? QStringList{"--demo"} : QStringList{});
+        ASSERT_TRUE(again.m_Running) << again.Err().toStdString();
+        ASSERT_EQ(again.Stop(signal), 0) << again.Err().toStdString();
+        EXPECT_FALSE(again.Err().contains("first paint")) << "reported without being asked";
         EXPECT_FALSE(QFileInfo::exists(dirs.SocketPath())) << "the socket is removed at exit";
-        EXPECT_EQ(dirs.Read("FilePaths/g_ProjectFilePath"), gone ? "" : named);
-        EXPECT_EQ(dirs.Read("WindowPos/WindowPos"), "0:1:0:0:0:0:100:100:420:300");
-        EXPECT_EQ(dirs.Read("Settings/Ints/m_ComBaudrateIndex"), "0");
+        EXPECT_EQ(dirs.Read(saved), std::string("0:1:0:0:0:0:100:100:420:300 | /dev/ttyFOO7 | ") +
+                                        (demo ? "7" : "0") + " | " + (gone ? "" : named) + " | " + named);
     }
 }
 
@@ -132,15 +148,15 @@ TEST(BrokenSettings, AreReportedAndTheProgramStillRuns) {
             QDir().mkpath(dirs.SettingsFile()); // a folder where the file should be: neither read nor written
         }
         CProgram program(dirs, {});
-        ASSERT_TRUE(program.m_Running) << program.Err();
+        ASSERT_TRUE(program.m_Running) << program.Err().toStdString();
         ASSERT_EQ(program.Stop(SIGTERM), 0);
-        const QString err = QString::fromStdString(program.Err());
+        const QString err = program.Err();
         EXPECT_EQ(err.count(corrupt ? "could not be read" : "will not be remembered"), 1)
             << err.toStdString();
         EXPECT_TRUE(err.contains(dirs.SettingsFile())) << err.toStdString();
         if (corrupt) {
-            EXPECT_EQ(dirs.Read("Settings/Ints/m_ComBaudrateIndex"), "0");
-            EXPECT_FALSE(dirs.Read("WindowPos/WindowPos").empty());
+            EXPECT_EQ(dirs.Read({"Settings/Ints/m_ComBaudrateIndex"}), "0");
+            EXPECT_FALSE(dirs.Read({"WindowPos/WindowPos"}).empty());
             QFile kept(dirs.SettingsFile() + ".bad");
             ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << "the unreadable file is kept aside";
             EXPECT_TRUE(kept.readAll().contains("garbage"));
@@ -153,13 +169,13 @@ TEST(BrokenSettings, AreReportedAndTheProgramStillRuns) {
 TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
     CUserDirs dirs;
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", dirs.Path("run").toLocal8Bit());
-    app::CSingleInstance instance(QStringLiteral("brenwick"));
+    qputenv("XDG_RUNTIME_DIR", dirs.QPath("run").toLocal8Bit());
+    CSingleInstance instance(QStringLiteral("brenwick"));
     ASSERT_TRUE(instance.Acquire());
     CAppRig rig({}, false);
     rig.Open();
-    QObject::connect(&instance, &app::CSingleInstance::RaiseRequested, rig.m_Frame.get(),
-                     &app::CMainFrame::RaiseForAnotherCopy);
+    QObject::connect(&instance, &CSingleInstance::RaiseRequested, rig.m_Frame.get(),
+                     &CMainFrame::RaiseForAnotherCopy);
     rig.m_Frame->showMinimized();
     ASSERT_TRUE(PumpUntil([&] { return rig.m_Frame->isMinimized(); }, 2000));
     QDialog dialog(rig.m_Frame.get());
@@ -167,7 +183,7 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
     dialog.show();
 
     const auto image = firmware::Application(0x2000, firmware::kSam7Word, 0);
-    CProgram second(dirs, {QString::fromStdString(firmware::Write(dirs.m_Dir, "second.hex", image, true))});
+    CProgram second(dirs, {QString::fromStdString(firmware::Write(dirs, "second.hex", image, true))});
     // It ends by itself; this loop keeps serving the socket meanwhile.
     ASSERT_TRUE(PumpUntil([&] { return second.m_Process.state() == QProcess::NotRunning; }, kStartMs));
     EXPECT_EQ(second.Stop(0), 0);
@@ -179,83 +195,49 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
     qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
-TEST(DemoMode, RunsOnTheSimulatedDeviceAndLeavesTheStoredPortAndFile) {
-    CUserDirs dirs;
-    {
-        QSettings settings = dirs.Settings();
-        settings.setValue("Settings/Strings/m_ActivePortName", "/dev/ttyMINE");
-        settings.setValue("Settings/Ints/m_ComBaudrateIndex", "7");
-        settings.setValue("FilePaths/g_ProjectFilePath", "/work/mine.hex");
-    }
-    CProgram program(dirs, {"--demo"});
-    ASSERT_TRUE(program.m_Running) << program.Err();
-    ASSERT_EQ(program.Stop(SIGTERM), 0);
-    EXPECT_EQ(program.Err().find("cannot start"), std::string::npos);
-    EXPECT_EQ(dirs.Read("Settings/Strings/m_ActivePortName"), "/dev/ttyMINE");
-    EXPECT_EQ(dirs.Read("Settings/Ints/m_ComBaudrateIndex"), "7");
-    EXPECT_EQ(dirs.Read("FilePaths/g_ProjectFilePath"), "/work/mine.hex");
-    EXPECT_EQ(dirs.Read("Recent File List/File1").find("example"), std::string::npos);
+// A file that does not load leaves the document without one, the project path and the recent files at the
+// last good file; a recent file reopens it; File New forgets it. (Opening a named file is the program's
+// runs.)
+TEST(AppInProcess, OpensFilesAndKeepsTheRecentFiles) {
+    CUserDirs dir;
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", dir.QPath("run").toLocal8Bit());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.QPath("config"));
+    AppOptions options;
+    options.file =
+        firmware::Write(dir, "first.hex", firmware::Application(0x1000, firmware::kSam7Word, 0), true);
+    CBrenwickApp app(options);
+    ASSERT_TRUE(app.InitInstance());
+    auto& frame = *app.MainFrame();
+    EXPECT_FALSE(app.OpenDocument(QString::fromStdString(dir.Write("broken.hex", std::string(":zz\n")))));
+    EXPECT_EQ(app.Document().m_FileLoaded, 0);
+    EXPECT_EQ(g_ProjectFilePath, options.file);
+    ASSERT_EQ(frame.RecentActions().size(), 1);
+    frame.RecentActions().front()->trigger();
+    EXPECT_EQ(app.Document().m_FileLoaded, 1);
+    EXPECT_EQ(frame.windowTitle(), "first.hex - Brenwick");
+    frame.FileNewAction().trigger();
+    EXPECT_EQ(app.Document().m_FileLoaded, 0);
+    EXPECT_EQ(frame.windowTitle(), "Untitled - Brenwick");
+    frame.close();
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
-// The start-up benchmark's hook: one line at the first paint of the panel when asked for, nothing otherwise.
-TEST(FirstPaint, IsReportedOnceWhenAskedFor) {
-    const QRegularExpression line(QStringLiteral("^first paint [0-9]+$"),
-                                  QRegularExpression::MultilineOption);
-    for (const bool asked : {true, false}) {
-        CUserDirs dirs;
-        if (asked) {
-            qputenv("BRENWICK_REPORT_FIRST_PAINT", "1");
-        }
-        CProgram program(dirs, {});
-        qunsetenv("BRENWICK_REPORT_FIRST_PAINT");
-        ASSERT_TRUE(program.m_Running) << program.Err();
-        QString err;
-        PumpUntil(
-            [&] {
-                err += QString::fromStdString(program.Err());
-                return !asked || err.contains(line);
-            },
-            kStartMs);
-        Pump(300); // time for a second line, which must not come
-        ASSERT_EQ(program.Stop(SIGTERM), 0);
-        err += QString::fromStdString(program.Err());
-        EXPECT_EQ(err.count(QStringLiteral("first paint")), asked ? 1 : 0) << err.toStdString();
-        EXPECT_EQ(err.contains(line), asked) << err.toStdString();
-    }
-}
-
-TEST(CommandLine, HelpVersionAndMistakes) {
+// Exit statuses and messages, one for each; the parsing itself is tested below the program.
+TEST(CommandLine, ExitStatusesAndMessages) {
     CUserDirs dirs;
-    const struct {
-        QStringList args;
-        bool withDisplay;
-        int status;
-        const char* out;
-        const char* err;
-    } cases[] = {
-        {{"--version"}, false, 0, "Brenwick Version 1.25", ""},
-        {{"--help"}, false, 0, "--demo", ""},
-        {{"--frobnicate"}, true, 2, "", "unknown option --frobnicate"},
-        {{"a.hex", "b.hex"}, true, 2, "", "only one firmware file"},
-        {{}, false, 1, "", "no display"},
-    };
-    for (const auto& c : cases) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", dirs.Path("config"));
-        env.insert("XDG_RUNTIME_DIR", dirs.Path("run"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        if (!c.withDisplay) {
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-                env.remove(name);
-            }
-        }
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(BRENWICK_EXE), c.args);
-        ASSERT_TRUE(process.waitForFinished(kStartMs));
-        EXPECT_EQ(process.exitCode(), c.status) << c.args.join(' ').toStdString();
-        EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(c.out));
-        EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError()).contains(c.err));
+    const std::string env =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" + dirs.Path("config") +
+        " XDG_RUNTIME_DIR=" + dirs.Path("run") + " ";
+    // The arguments, the exit status, and what standard output and standard error hold.
+    for (const auto& [args, status, out, err] : {std::tuple{"--version", 0, "Brenwick Version 1.25", ""},
+                                                 {"--frobnicate", 2, "", "unknown option --frobnicate"},
+                                                 {"", 1, "", "no display"}}) {
+        const CommandResult r =
+            RunCommand(env + (status == 2 ? "QT_QPA_PLATFORM=offscreen " : "") + BRENWICK_EXE + " " + args);
+        EXPECT_EQ(r.status, status) << args;
+        EXPECT_NE(r.out.find(out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
     }
     EXPECT_FALSE(QFileInfo::exists(dirs.SettingsFile()));
 }

@@ -1,138 +1,112 @@
-// Runs the real brenwick-cli binary for the file commands.
+// The real brenwick-cli's file commands run by a shell in a folder of their own: what they write to files,
+// devices, FIFOs and links, the modes of what they create, and inputs that are not plain files. Device nodes
+// are made inside the test's folder (root only), never the system's.
 #include "support/CaseName.h"
-#include "support/HexText.h"
+#include "support/Firmware.h"
 #include "support/RunCommand.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
-const std::string kCli = ShellQuote(BRENWICK_CLI_PATH);
-
-std::vector<uint8_t> Sam7App(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(i * 31 + 3);
-    }
-    const uint8_t word[] = {0x18, 0xF0, 0x9F, 0xE5};
-    std::copy(std::begin(word), std::end(word), bytes.begin());
-    return bytes;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-TEST(MakeBinCli, WritesTheStampedFileAndNamesIt) {
-    CTempDir dir;
-    const auto hex = dir.Write("fw.hex", hex_text::FileFor(0x104000, Sam7App(0x1235)));
-    const auto out = dir.Path("out.bin");
-    const CommandResult r =
-        RunCommand(kCli + " make-bin " + ShellQuote(hex) + " --output " + ShellQuote(out));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Wrote " + out + " (4668 bytes)\n");
-    const auto bytes = ReadFileBytes(out);
-    ASSERT_EQ(bytes.size(), 0x123Cu);
-    EXPECT_EQ(bytes[0x3C], 0x38);
-    EXPECT_EQ(bytes[0x3D], 0x52);
-}
-
-TEST(MakeBinCli, DefaultsToTheHomeFolder) {
-    CTempDir dir;
-    const auto bin = dir.Write("fw.bin", Sam7App(0x100));
-    const CommandResult r =
-        RunCommand("HOME=" + ShellQuote(dir.Root().string()) + " " + kCli + " make-bin " + ShellQuote(bin));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFileBytes(dir.Path("Firm_xxx.bin")).size(), 0x104u);
-}
-
-TEST(MakeBinCli, AShortWriteLeavesTheEarlierFileInPlace) {
-    // A file-size limit of 4 KiB stands in for a full disk: the 12 KiB output cannot be written whole.
-    CTempDir dir;
-    const auto bin = dir.Write("fw.bin", Sam7App(0x3000));
-    const auto out = dir.Write("out.bin", std::string("earlier good export"));
-    const CommandResult r =
-        RunCommand("ulimit -f 4; " + kCli + " make-bin " + ShellQuote(bin) + " --output " + ShellQuote(out));
-    EXPECT_EQ(r.status, 6) << r.out << r.err;
-    EXPECT_TRUE(Contains(r.err, "cannot write " + out)) << r.err;
-    const auto bytes = ReadFileBytes(out);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "earlier good export");
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Root())) {
-        ++files;
-    }
-    EXPECT_EQ(files, 2) << "a temporary file was left behind";
-}
-
-struct CliCase {
+struct ShellCase {
     const char* name;
-    std::string arguments; // after the program; FILE and OUT stand for the paths below
+    bool needsRoot;      // the case makes device nodes
+    std::string command; // run by bash in the folder; CLI stands for the program
     int status;
-    std::string stdoutPart;
-    std::string stderrPart;
+    std::string outPart;
+    std::string errPart;
+    std::string check = "true"; // run afterwards in the same shell; must succeed
+    friend void PrintTo(const ShellCase& c, std::ostream* os) { *os << c.name; }
 };
-void PrintTo(const CliCase& c, std::ostream* os) {
-    *os << c.name; // test listings show the case, not its bytes
-}
 
-class CliCases : public ::testing::TestWithParam<CliCase> {};
+class FileCommands : public ::testing::TestWithParam<ShellCase> {};
 
-TEST_P(CliCases, ExitStatusAndMessage) {
-    const CliCase& c = GetParam();
+TEST_P(FileCommands, StatusOutputAndWhatIsLeft) {
+    const ShellCase& c = GetParam();
+    if (c.needsRoot && ::geteuid() != 0) {
+        GTEST_SKIP() << "making device nodes needs root";
+    }
     CTempDir dir;
-    const auto good = dir.Write("good.hex", hex_text::FileFor(0x104000, Sam7App(0x100)));
-    const auto badSum =
-        dir.Write("bad.hex", hex_text::Sam7Start() + hex_text::Data(0x4010, {1, 2}, 1) + hex_text::End());
-    const auto outside = dir.Write("outside.hex", hex_text::Sam7Start() + hex_text::Upper(0x0014) +
-                                                      hex_text::Data(0, {1}) + hex_text::End());
-    const auto unknown = dir.Write("unknown.bin", std::vector<uint8_t>(16, 0x11));
-    const auto tooLarge = dir.Write("large.bin", std::vector<uint8_t>(0x3C001, 0xE5));
-    std::string args = c.arguments;
-    const std::pair<std::string, std::string> names[] = {{"GOOD", good},
-                                                         {"BADSUM", badSum},
-                                                         {"OUTSIDE", outside},
-                                                         {"UNKNOWN", unknown},
-                                                         {"LARGE", tooLarge},
-                                                         {"MISSING", dir.Path("missing.hex")},
-                                                         {"NODIR", dir.Path("no/such/dir/out.bin")},
-                                                         {"OUT", dir.Path("o.bin")}};
-    for (const auto& [key, value] : names) {
-        for (auto at = args.find(key); at != std::string::npos; at = args.find(key)) {
-            args.replace(at, key.size(), ShellQuote(value));
-        }
+    // fw.hex makes an export of 260 bytes; big.bin one of 12 KiB.
+    firmware::Write(dir, "fw.hex", firmware::Application(0x100, firmware::kSam7Word, 0), true);
+    firmware::Write(dir, "big.bin", firmware::Application(0x3000, firmware::kSam7Word, 0), false);
+    // A hang is caught without timing anything: a run that should take milliseconds is killed after a minute.
+    std::string command = c.command;
+    for (auto at = command.find("CLI"); at != std::string::npos; at = command.find("CLI")) {
+        command.replace(at, 3, "timeout -s KILL 60 " + ShellQuote(BRENWICK_CLI_PATH));
     }
-    const CommandResult r = RunCommand(kCli + " " + args);
-    EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    EXPECT_TRUE(Contains(r.out, c.stdoutPart)) << r.out;
-    EXPECT_TRUE(Contains(r.err, c.stderrPart)) << r.err;
-    if (c.status != 0 && c.arguments.find("make-bin") != std::string::npos) {
-        EXPECT_FALSE(std::filesystem::exists(dir.Path("o.bin"))) << "a failed export wrote a file";
-    }
+    const CommandResult r = RunCommand("cd " + ShellQuote(dir.Root().string()) + " && bash -c " +
+                                       ShellQuote(command + "\ns=$?; " + c.check + " || exit 99; exit $s"));
+    EXPECT_EQ(r.status, c.status) << r.out << r.err << RunCommand("ls -la " + dir.Root().string()).out;
+    EXPECT_NE(r.out.find(c.outPart), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(c.errPart), std::string::npos) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cli, CliCases,
+    Cli, FileCommands,
     ::testing::Values(
-        CliCase{"version", "--version", 0, "brenwick-cli ", ""}, CliCase{"no command", "", 2, "", "usage:"},
-        CliCase{"unknown command", "frobnicate", 2, "", "unknown command 'frobnicate'"},
-        CliCase{"make-bin help", "make-bin --help", 0, "usage: brenwick-cli make-bin", ""},
-        CliCase{"make-bin without file", "make-bin", 2, "", "no firmware file given"},
-        CliCase{"make-bin output without value", "make-bin GOOD --output", 2, "", "--output needs a value"},
-        CliCase{"make-bin unknown option", "make-bin GOOD --fast", 2, "", "unexpected argument '--fast'"},
-        CliCase{"make-bin missing file", "make-bin MISSING --output OUT", 3, "", "No such file or directory"},
-        CliCase{"make-bin bad checksum", "make-bin BADSUM --output OUT", 3, "", "bad checksum at line 3"},
-        CliCase{"make-bin unwritable output", "make-bin GOOD --output NODIR", 6, "", "cannot write"},
-        CliCase{"make-bin output with equals", "make-bin GOOD --output=OUT", 0, "Wrote ", ""},
-        CliCase{"inspect good", "inspect GOOD", 0, "family:        SAM7 (ARM7)", ""},
-        CliCase{"inspect stamp", "inspect GOOD", 0, "length word: 0x00004100 at offset 0x0403C", ""},
-        CliCase{"inspect product id", "inspect GOOD", 0, "product id:    B3 D2 F1 10", ""},
-        CliCase{"inspect bad checksum", "inspect BADSUM", 3, "", "bad checksum at line 3"},
-        CliCase{"inspect outside window", "inspect OUTSIDE", 3, "", "outside the window"},
-        CliCase{"inspect unknown family", "inspect UNKNOWN", 3, "", "unknown family"},
-        CliCase{"inspect too large", "inspect LARGE", 3, "", "too large"},
-        CliCase{"inspect missing", "inspect MISSING", 3, "", "cannot open"},
-        CliCase{"inspect two files", "inspect GOOD GOOD", 2, "", "unexpected argument"}),
-    CaseName<CliCase>);
+        ShellCase{"stamped_file", false, "CLI make-bin fw.hex --output o.bin && od -An -tx1 -j60 -N2 o.bin",
+                  0, "Wrote o.bin (260 bytes)\n 00 41\n", ""},
+        ShellCase{"home_folder_by_default", false, "HOME=$PWD CLI make-bin fw.hex && stat -c %s Firm_xxx.bin",
+                  0, "\n260\n", ""},
+        // A file-size limit of 4 KiB stands in for a full disk: the 12 KiB output cannot be written whole.
+        ShellCase{"short_write_keeps_the_earlier_file", false,
+                  "echo earlier > o.bin && (ulimit -f 4; CLI make-bin big.bin --output o.bin)", 6, "",
+                  "cannot write o.bin", "[ \"$(cat o.bin)\" = earlier ] && [ $(ls | wc -l) = 3 ]"},
+        ShellCase{"null_device", true, "mknod null c 1 3 && CLI make-bin fw.hex --output null", 0, "", "",
+                  "test -c null && [ \"$(stat -c %t,%T null)\" = 1,3 ]"},
+        ShellCase{"full_device", true, "mknod full c 1 7 && CLI make-bin fw.hex --output full", 6, "",
+                  "cannot write full: No space left on device",
+                  "test -c full && [ \"$(stat -c %t,%T full)\" = 1,7 ]"},
+        ShellCase{"fifo_without_reader", false, "mkfifo pipe && CLI make-bin fw.hex --output pipe", 6, "",
+                  "no program is reading the FIFO", "test -p pipe"},
+        // The shell holds the FIFO open for reading (read-write never waits) while the program writes.
+        ShellCase{"fifo_with_reader", false,
+                  "mkfifo pipe && exec 3<>pipe && CLI make-bin fw.hex --output pipe && timeout 10 head -c "
+                  "260 <&3 > took",
+                  0, "", "", "test -p pipe && [ $(stat -c %s took) = 260 ]"},
+        ShellCase{"relative_link_chain", false,
+                  "mkdir sub && echo old > sub/t.bin && ln -s sub/t.bin a1 && ln -s a1 a2 && CLI make-bin "
+                  "fw.hex --output a2",
+                  0, "", "", "test -L a1 && test -L a2 && [ $(stat -c %s sub/t.bin) = 260 ]"},
+        ShellCase{"link_to_new_file", false,
+                  "mkdir sub && ln -s ../sub/new.bin sub/l && CLI make-bin fw.hex --output sub/l", 0, "", "",
+                  "test -L sub/l && [ $(stat -c %s sub/new.bin) = 260 ]"},
+        ShellCase{"input_itself", false, "cp fw.hex keep && CLI make-bin fw.hex --output fw.hex", 2, "",
+                  "is the firmware file", "cmp fw.hex keep"},
+        ShellCase{"link_to_input", false,
+                  "cp fw.hex keep && ln -s fw.hex l.bin && CLI make-bin fw.hex --output l.bin", 2, "",
+                  "is the firmware file", "cmp fw.hex keep && test -L l.bin"},
+        // The umask of the writing process decides a new file's mode; a replaced file keeps its own.
+        ShellCase{"umask_027", false, "umask 027 && CLI make-bin fw.hex --output o.bin && stat -c %a o.bin",
+                  0, ")\n640\n", ""},
+        ShellCase{"replaced_file_keeps_its_mode", false,
+                  "echo old > o.bin && chmod 664 o.bin && umask 077 && CLI make-bin fw.hex --output o.bin && "
+                  "stat -c %a o.bin",
+                  0, ")\n664\n", ""},
+        ShellCase{"process_substitution", false, "CLI inspect <(cat fw.hex)", 0, "family:        SAM7", ""},
+        ShellCase{"standard_input", false, "cat fw.hex | CLI make-bin - --output o.bin && stat -c %s o.bin",
+                  0, "\n260\n", ""},
+        ShellCase{"endless_zeros_as_hex", true, "mknod zero c 1 5 && ln -s zero z.hex && CLI inspect z.hex",
+                  3, "", "not a firmware file"},
+        ShellCase{"endless_zeros_as_bin", true,
+                  "mknod zero c 1 5 && ln -s zero z.bin && CLI make-bin z.bin --output o.bin", 3, "",
+                  "too large", "test ! -e o.bin"},
+        ShellCase{"flash_needs_a_regular_file", false, "mkfifo f.hex && CLI flash --port /dev/null f.hex", 3,
+                  "", "not a regular file"},
+        ShellCase{"stdout_full_inspect", true, "mknod full c 1 7 && CLI inspect fw.hex > full", 6, "",
+                  "No space left on device"},
+        ShellCase{"stdout_full_make_bin", true,
+                  "mknod full c 1 7 && CLI make-bin fw.hex --output o.bin > full", 6, "",
+                  "cannot write the output"},
+        // Each of the three texts must fail on the full device (6), the last one's status is the case's.
+        ShellCase{
+            "stdout_full_version_and_help", true,
+            "mknod full c 1 7 && CLI --version > full; v=$?; CLI --help > full; h=$?; CLI inspect --help > "
+            "full",
+            6, "", "", "[ $v$h = 66 ]"}),
+    CaseName<ShellCase>);
 
 } // namespace

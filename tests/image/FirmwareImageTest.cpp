@@ -1,7 +1,6 @@
 #include "image/FirmwareImage.h"
 
-#include "image/HexReader.h"
-#include "support/CaseName.h"
+#include "support/Firmware.h"
 #include "support/HexText.h"
 #include "support/TempDir.h"
 
@@ -12,237 +11,175 @@
 #include <unistd.h>
 
 using namespace brenwick;
+namespace fs = std::filesystem;
+using enum brenwick::LoadError;
 
 namespace {
 
-constexpr uint32_t kSam7Word = 0xE59FF018;
-constexpr uint32_t kCortexWord = 0x20001000;
+using firmware::kCortexWord;
+using firmware::kSam7Word;
 
-std::vector<uint8_t> AppBytes(size_t size, uint32_t firstWord, uint8_t seed = 1) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(seed + i * 7);
-    }
-    for (size_t i = 0; i < 4 && i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(firstWord >> (8 * i));
-    }
-    return bytes;
+std::vector<uint8_t> AppBytes(size_t size, uint32_t firstWord) {
+    return size < 4 ? std::vector<uint8_t>(size) : firmware::Application(size, firstWord, 0);
 }
 
-uint32_t Sum(const std::vector<uint8_t>& image, uint32_t from, uint32_t to) {
-    uint32_t sum = 0;
-    for (uint32_t o = from; o < to; ++o) {
-        sum += image[o];
-    }
-    return sum;
-}
-
-struct NameCase {
-    const char* name;
-    bool loads;
-};
-void PrintTo(const NameCase& c, std::ostream* os) {
-    *os << c.name; // test listings show the case, not its bytes
-}
-
-class FileNameCases : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(FileNameCases, TheLastThreeCharactersChooseTheReader) {
+TEST(FirmwareImage, TheLastThreeCharactersOfTheNameChooseTheReader) {
     CTempDir dir;
-    const bool isBin = std::string(GetParam().name).find("bin") != std::string::npos ||
-                       std::string(GetParam().name).find("Bin") != std::string::npos;
-    const auto path = isBin ? dir.Write(GetParam().name, AppBytes(64, kSam7Word))
-                            : dir.Write(GetParam().name, hex_text::Sam7Start() + hex_text::End());
-    CFirmwareImage image;
-    const LoadResult r = image.Load(path);
-    EXPECT_EQ(r.Ok(), GetParam().loads) << GetParam().name << ": " << r.Describe();
-    if (!GetParam().loads) {
-        EXPECT_EQ(r.error, LoadError::NotFirmwareName);
+    const struct {
+        const char* name;
+        bool bin; // what the file holds
+        LoadError error;
+    } cases[] = {{"fw.hex", false, None},
+                 {"FW.HEX", false, None},
+                 {"fw.Bin", true, None},
+                 {"firmwarehex", false, None},
+                 {"fw.hex.txt", false, NotFirmwareName},
+                 {"fw.ihx", false, NotFirmwareName}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = c.bin ? dir.Write(c.name, AppBytes(64, kSam7Word))
+                                : dir.Write(c.name, hex_text::Sam7Start() + hex_text::End());
+        CFirmwareImage image;
+        EXPECT_EQ(image.Load(path).error, c.error);
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, FileNameCases,
-                         ::testing::Values(NameCase{"fw.hex", true}, NameCase{"FW.HEX", true},
-                                           NameCase{"fw.Bin", true}, NameCase{"firmwarehex", true},
-                                           NameCase{"fw.hex.txt", false}, NameCase{"fw.ihx", false}),
-                         CaseName<NameCase>);
-
-TEST(FirmwareImage, MissingFileKeepsTheBufferAndFails) {
-    CTempDir dir;
+    // A missing file fails and leaves the buffer as it was.
     CFirmwareImage image;
     image.m_Image[10] = 0x12;
     const LoadResult r = image.Load(dir.Path("nothing.hex"));
-    EXPECT_EQ(r.error, LoadError::CannotOpen);
+    EXPECT_EQ(r.error, CannotOpen);
     EXPECT_EQ(r.errnoValue, ENOENT);
     EXPECT_EQ(image.m_Image[10], 0x12);
     EXPECT_NE(r.Describe().find("No such file"), std::string::npos);
 }
 
-struct BinCase {
-    const char* name;
-    size_t size;
-    uint32_t firstWord;
-    LoadError error;
-    int32_t imageLen;
-    uint32_t flashBase;
-    uint32_t infoOffset;
-};
-void PrintTo(const BinCase& c, std::ostream* os) {
-    *os << c.name; // test listings show the case, not its bytes
-}
-
-class BinCases : public ::testing::TestWithParam<BinCase> {};
-
-TEST_P(BinCases, RawFilesGoBehindTheBootArea) {
-    const BinCase& c = GetParam();
-    CTempDir dir;
-    CFirmwareImage image;
-    image.m_FlashBase = 0x12345678; // kept by a failed load
-    const LoadResult r = image.Load(dir.Write("fw.bin", AppBytes(c.size, c.firstWord)));
-    EXPECT_EQ(r.error, c.error) << r.Describe();
-    EXPECT_EQ(image.m_ImageLen, c.imageLen);
-    EXPECT_EQ(image.m_FlashBase, c.flashBase);
-    EXPECT_EQ(image.m_InfoOffset, c.infoOffset);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Bin, BinCases,
-    ::testing::Values(BinCase{"empty", 0, kSam7Word, LoadError::UnknownFamily, 0, 0x12345678, 0},
-                      BinCase{"sam7", 0x1235, kSam7Word, LoadError::None, 0x5238, 0x100000, 0},
-                      BinCase{"cortex", 0x100, kCortexWord, LoadError::None, 0x4100, 0, 0x100},
-                      BinCase{"unknown", 0x100, 0x12345678, LoadError::UnknownFamily, 0, 0x12345678, 0},
-                      BinCase{"largest", 0x3C000, kSam7Word, LoadError::None, 0x40000, 0x100000, 0},
-                      BinCase{"one byte too many", 0x3C001, kSam7Word, LoadError::TooLarge, 0, 0x12345678,
-                              0}),
-    CaseName<BinCase>);
-
-TEST(Stamp, WritesTheLengthWordAndTheByteSumBehindTheData) {
-    CTempDir dir;
-    CFirmwareImage image;
-    ASSERT_TRUE(image.Load(dir.Write("fw.bin", AppBytes(0x1235, kSam7Word))).Ok());
-    ASSERT_EQ(image.m_ImageLen, 0x5238);
-    // The three fill bytes up to the rounded length are part of the sum.
-    EXPECT_EQ(image.m_Image[0x5235], 0xFF);
-    ASSERT_TRUE(image.Stamp(0x4000).Ok());
-    EXPECT_EQ(image.m_Image[0x403C], 0x38);
-    EXPECT_EQ(image.m_Image[0x403D], 0x52);
-    EXPECT_EQ(image.m_Image[0x403E], 0x00);
-    EXPECT_EQ(image.m_Image[0x403F], 0x00);
-    EXPECT_EQ(image.WordAt(0x5238), Sum(image.m_Image, 0x4000, 0x5238));
-    EXPECT_EQ(image.m_ImageLen, 0x5238); // the length itself does not change
-}
-
-TEST(Stamp, CortexImagesCarryTheLengthWordBehindTheirVectorTable) {
-    CTempDir dir;
-    CFirmwareImage image;
-    ASSERT_TRUE(image.Load(dir.Write("fw.bin", AppBytes(0x400, kCortexWord))).Ok());
-    ASSERT_TRUE(image.Stamp(0x4000).Ok());
-    EXPECT_EQ(image.WordAt(0x4000 + 0x13C), 0x4400u);
-    EXPECT_EQ(image.WordAt(0x4400), Sum(image.m_Image, 0x4000, 0x4400));
-    // Nothing at the SAM7 position was touched.
-    EXPECT_EQ(image.m_Image[0x403C], AppBytes(0x400, kCortexWord)[0x3C]);
-}
-
-struct RefusalCase {
-    const char* name;
-    size_t binSize;
-    uint32_t firstWord;
-    int32_t bootLength;
-    LoadError error;
-};
-void PrintTo(const RefusalCase& c, std::ostream* os) {
-    *os << c.name; // test listings show the case, not its bytes
-}
-
-class StampRefusals : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(StampRefusals, NeverWriteOutsideTheImage) {
-    const RefusalCase& c = GetParam();
-    CTempDir dir;
-    CFirmwareImage image;
-    ASSERT_TRUE(image.Load(dir.Write("fw.bin", AppBytes(c.binSize, c.firstWord))).Ok());
-    const std::vector<uint8_t> before = image.m_Image;
-    EXPECT_EQ(image.Stamp(c.bootLength).error, c.error);
-    if (c.error != LoadError::None) {
-        EXPECT_EQ(image.m_Image, before) << "a refused stamp changed the image";
+TEST(FirmwareImage, RawFilesGoBehindTheBootArea) {
+    const struct {
+        const char* name;
+        size_t size;
+        uint32_t firstWord;
+        LoadError error;
+        int32_t imageLen;
+        uint32_t flashBase; // 0x12345678: kept from before the load
+        uint32_t infoOffset;
+    } cases[] = {{"empty", 0, kSam7Word, UnknownFamily, 0, 0x12345678, 0},
+                 {"sam7", 0x1235, kSam7Word, None, 0x5238, 0x100000, 0},
+                 {"cortex", 0x100, kCortexWord, None, 0x4100, 0, 0x100},
+                 {"unknown", 0x100, 0x12345678, UnknownFamily, 0, 0x12345678, 0},
+                 {"largest", 0x3C000, kSam7Word, None, 0x40000, 0x100000, 0},
+                 {"one byte too many", 0x3C001, kSam7Word, TooLarge, 0, 0x12345678, 0}};
+    for (const bool stream : {false, true}) { // a pipe has no size: it is read to its end
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (stream ? " through a pipe" : ""));
+            CTempDir dir;
+            const auto bytes = AppBytes(c.size, c.firstWord);
+            int pipeFds[2] = {-1, -1};
+            if (stream) { // made large enough to take the whole file, so no writer needs to wait
+                ASSERT_EQ(::pipe(pipeFds), 0);
+                ASSERT_GT(::fcntl(pipeFds[1], F_SETPIPE_SZ, 0x40000), 0x3C000);
+                ASSERT_EQ(::write(pipeFds[1], bytes.data(), bytes.size()),
+                          static_cast<ssize_t>(bytes.size()));
+                ::close(pipeFds[1]);
+                fs::create_symlink("/proc/self/fd/" + std::to_string(pipeFds[0]), dir.Path("fw.bin"));
+            } else {
+                dir.Write("fw.bin", bytes);
+            }
+            CFirmwareImage image;
+            image.m_FlashBase = 0x12345678;
+            const LoadResult r = image.Load(dir.Path("fw.bin"));
+            ::close(pipeFds[0]);
+            EXPECT_EQ(r.error, c.error) << r.Describe();
+            EXPECT_EQ(image.m_ImageLen, c.imageLen);
+            EXPECT_EQ(image.m_FlashBase, c.flashBase);
+            EXPECT_EQ(image.m_InfoOffset, c.infoOffset);
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stamp, StampRefusals,
-    ::testing::Values(
-        RefusalCase{"fits", 0x3BFFC, kSam7Word, 0x4000, LoadError::None},
-        RefusalCase{"sum past the end", 0x3C000, kSam7Word, 0x4000, LoadError::TooLarge},
-        RefusalCase{"boot length equal to the image", 0x100, kSam7Word, 0x4100, LoadError::BootAreaTooLarge},
-        RefusalCase{"boot length above the image", 0x100, kSam7Word, 0x8000, LoadError::BootAreaTooLarge},
-        RefusalCase{"negative boot length", 0x100, kSam7Word, -4, LoadError::BootAreaTooLarge},
-        RefusalCase{"information block past the end", 0x3BFF0, kCortexWord, 0x3FF00, LoadError::TooLarge}),
-    CaseName<RefusalCase>);
+// A stamped image must equal the one the shared firmware rules work out (length word in the information
+// block, byte sum of the rounded length behind the data); a refused stamp changes no byte and unloads the
+// image.
+TEST(FirmwareImage, StampWritesLengthAndSumOrRefusesWithoutWriting) {
+    const struct {
+        const char* name;
+        size_t size;
+        uint32_t firstWord;
+        int32_t bootLength;
+        LoadError error;
+    } cases[] = {{"sam7", 0x1235, kSam7Word, 0x4000, None},
+                 {"cortex", 0x400, kCortexWord, 0x4000, None},
+                 {"largest that fits", 0x3BFFC, kSam7Word, 0x4000, None},
+                 {"sum past the end", 0x3C000, kSam7Word, 0x4000, TooLarge},
+                 {"boot length equal to the image", 0x100, kSam7Word, 0x4100, BootAreaTooLarge},
+                 {"boot length above the image", 0x100, kSam7Word, 0x8000, BootAreaTooLarge},
+                 {"negative boot length", 0x100, kSam7Word, -4, BootAreaTooLarge},
+                 {"information block past the end", 0x3BFF0, kCortexWord, 0x3FF00, TooLarge}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTempDir dir;
+        CFirmwareImage image;
+        image.m_FlashBase = 0x12345678; // what a refusal must bring back
+        const auto app = AppBytes(c.size, c.firstWord);
+        ASSERT_TRUE(image.Load(dir.Write("fw.bin", app)).Ok());
+        const int32_t length = image.m_ImageLen;
+        const uint32_t infoOffset = image.m_InfoOffset;
+        const std::vector<uint8_t> before = image.m_Image;
+        EXPECT_EQ(image.Stamp(c.bootLength).error, c.error);
+        const auto expected = c.error != None
+                                  ? before
+                                  : firmware::ExpectedFlash(app, firmware::InfoOffsetFor(c.firstWord),
+                                                            firmware::kImageSize, firmware::kImageSize);
+        EXPECT_TRUE(image.m_Image == expected) << "the image differs from the one expected";
+        EXPECT_EQ(image.m_ImageLen, c.error != None ? 0 : length);
+        EXPECT_EQ(image.m_InfoOffset, c.error != None ? 0 : infoOffset);
+        EXPECT_EQ(image.m_FlashBase,
+                  c.error != None ? 0x12345678 : (c.firstWord == kSam7Word ? 0x100000u : 0u));
+    }
+}
 
-TEST(FirmwareImage, ProductIdOutsideTheImageReadsAsErasedFlash) {
+TEST(FirmwareImage, ProductIdIsReadBehindTheInformationBlockAndAsErasedFlashPastTheImage) {
     CTempDir dir;
     CFirmwareImage image;
-    ASSERT_TRUE(image.Load(dir.Write("fw.bin", AppBytes(0x200, kCortexWord))).Ok());
-    const auto inside = image.ProductId(0x4000);
-    EXPECT_EQ(inside[0], image.m_Image[0x4150]);
-    EXPECT_EQ(inside[3], image.m_Image[0x4153]);
-    const auto beyond = image.ProductId(0x3FFFE); // 0x3FFFE + 0x100 + 0x50 is past the buffer
-    EXPECT_EQ(beyond, (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
+    const auto app = firmware::Application(0x200, kCortexWord, 0x100, {0x5A, 0xFF, 0xA5, 0x00});
+    ASSERT_TRUE(image.Load(dir.Write("fw.bin", app)).Ok());
+    EXPECT_EQ(image.ProductId(0x4000), (std::array<uint8_t, 4>{0x5A, 0xFF, 0xA5, 0x00}));
+    // 0x3FFFE + 0x100 + 0x50 is past the buffer.
+    EXPECT_EQ(image.ProductId(0x3FFFE), (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 // A FIFO input held open by a writer: what the writer does decides how the load ends, and no case may wait
 // longer than its limits allow.
-struct StreamCase {
-    const char* name;
-    std::string written; // by the writer, after a pause; it then closes
-    bool writerStays;    // the writer never closes (a stalled input)
-    bool stop;           // the stop hook asks to end
-    LoadError error;
-};
-void PrintTo(const StreamCase& c, std::ostream* os) {
-    *os << c.name; // test listings show the case, not its bytes
-}
-
-class StreamInputs : public ::testing::TestWithParam<StreamCase> {};
-
-TEST_P(StreamInputs, EndAsTheWriterOrTheLimitsDecide) {
-    const StreamCase& c = GetParam();
-    CTempDir dir;
-    const std::string fifo = dir.Path("in.hex");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::thread writer([&] {
-        const int fd = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC); // a FIFO opened so never waits
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (fd >= 0 &&
-            ::write(fd, c.written.data(), c.written.size()) != static_cast<ssize_t>(c.written.size())) {
-            ADD_FAILURE() << "short write";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(c.writerStays ? 800 : 0));
-        ::close(fd);
-    });
-    CFirmwareImage image;
-    const ReadLimits limits{[&] { return c.stop; }, std::chrono::milliseconds(300)};
-    EXPECT_EQ(image.Load(fifo, limits).error, c.error);
-    writer.join();
-}
-
-const std::string kSam7Hex = hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word));
-
-INSTANTIATE_TEST_SUITE_P(Load, StreamInputs,
-                         ::testing::Values(StreamCase{"whole_file", kSam7Hex, false, false, LoadError::None},
-                                           StreamCase{"writer_stalls", "", true, false, LoadError::NoData},
-                                           StreamCase{"writer_stalls_mid_file", hex_text::Sam7Start(), true,
-                                                      false, LoadError::NoData},
-                                           StreamCase{"stopped", "", true, true, LoadError::Interrupted},
-                                           StreamCase{"writer_leaves_early", hex_text::Sam7Start(), false,
-                                                      false, LoadError::NoEndRecord}),
-                         CaseName<StreamCase>);
-
-TEST(FirmwareImage, TextWithoutRecordsIsRefusedAfterABoundedAmount) {
-    CTempDir dir;
-    const std::string junk(kMaxBytesWithoutRecord + 16, ' ');
-    CFirmwareImage image;
-    EXPECT_EQ(image.Load(dir.Write("junk.hex", junk + kSam7Hex)).error, LoadError::NoHexRecords);
+TEST(FirmwareImage, StreamInputsEndAsTheWriterOrTheLimitsDecide) {
+    const struct {
+        const char* name;
+        std::string written; // by the writer, after a pause; it then closes
+        bool writerStays;    // the writer never closes (a stalled input)
+        bool stop;           // the stop hook asks to end
+        LoadError error;
+    } cases[] = {{"whole file", hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word)), false, false, None},
+                 {"writer stalls", "", true, false, NoData},
+                 {"writer stalls mid-file", hex_text::Sam7Start(), true, false, NoData},
+                 {"stopped", "", true, true, Interrupted},
+                 {"writer leaves early", hex_text::Sam7Start(), false, false, NoEndRecord}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTempDir dir;
+        const std::string fifo = dir.Path("in.hex");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        std::thread writer([&] {
+            const int fd = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC); // a FIFO opened so never waits
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (fd >= 0 &&
+                ::write(fd, c.written.data(), c.written.size()) != static_cast<ssize_t>(c.written.size())) {
+                ADD_FAILURE() << "short write";
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.writerStays ? 800 : 0));
+            ::close(fd);
+        });
+        CFirmwareImage image;
+        const ReadLimits limits{[&] { return c.stop; }, std::chrono::milliseconds(300)};
+        EXPECT_EQ(image.Load(fifo, limits).error, c.error);
+        writer.join();
+    }
 }
 
 } // namespace

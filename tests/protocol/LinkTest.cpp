@@ -101,20 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenFailureCase{"negative_baud_index", "", -1, E_INVALIDARG}),
     [](const ::testing::TestParamInfo<OpenFailureCase>& p) { return std::string(p.param.name); });
 
-TEST(Link, ABusyPortFailsToOpen) {
-    CLinkRig first;
-    ASSERT_TRUE(first.GoOnLine());
-    CHeadlessLink link;
-    CBrenwickDoc& second = link.Doc();
-    second.SetPortSettings(first.m_Device.PortPath(), 10);
-    second.StartWorker();
-    second.PostCommand(WorkerCommand::Connect);
-    EXPECT_TRUE(WaitUntil([&] { return second.m_LinkState == LinkState::PortOpenFailed; }, 2000));
-    EXPECT_NE(second.LastOpenError(), 0);
-    second.StopWorker();
-    EXPECT_EQ(first.m_Doc.m_LinkState, LinkState::Connected);
-}
-
 TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
     DeviceSimOptions options;
     options.silent = true;

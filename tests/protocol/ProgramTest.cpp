@@ -1,4 +1,6 @@
-// Programming runs against the simulated device: the device's flash must end up equal to the stamped image.
+// Programming runs against the simulated device: what the sequence sends, how it ends, and what it refuses.
+// Whole runs of both families, compared byte for byte, and runs a device refuses or hangs up in the middle of
+// are the command line's end-to-end tests.
 #include "protocol/MessageFrame.h"
 #include "support/DocAccess.h"
 #include "support/Firmware.h"
@@ -60,49 +62,6 @@ class Programming : public ::testing::Test {
     CTempDir m_Dir;
 };
 
-struct FamilyCase {
-    const char* name;
-    bool hex;
-    uint32_t firstWord;
-    size_t size;
-};
-void PrintTo(const FamilyCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ProgrammingFamilies : public Programming, public ::testing::WithParamInterface<FamilyCase> {};
-
-TEST_P(ProgrammingFamilies, TheDevicesFlashEqualsTheStampedImage) {
-    const FamilyCase& c = GetParam();
-    const uint32_t infoOffset = firmware::InfoOffsetFor(c.firstWord);
-    const Bytes app = Application(c.size, c.firstWord, infoOffset);
-    CLinkRig rig;
-    Start(rig, firmware::Write(m_Dir, c.hex ? "fw.hex" : "fw.bin", app, c.hex));
-    ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
-    // The device's verdict arrives with the next poll: 14, shown as Connected.
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
-    EXPECT_EQ(rig.m_Device.Status(), 14);
-    EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::Succeeded);
-    ExpectFlash(rig, app, infoOffset);
-    // Pages go out in ascending order from the end of the boot area, the first with the family's flash base.
-    const auto messages = rig.m_Device.ReceivedMessages();
-    uint32_t expectedAddress = rig.m_Doc.m_Firmware.m_FlashBase + 0x4000;
-    for (const auto& m : messages) {
-        if (frame::TypeOf(m.data()) == MessageType::DataItem) {
-            ASSERT_EQ(frame::GetU32(&m[2]), expectedAddress);
-            expectedAddress += 256;
-        }
-    }
-    for (const auto phase : {ProgramPhase::Prepare, ProgramPhase::Begin, ProgramPhase::End}) {
-        EXPECT_EQ(CountPhase(messages, phase), 1) << static_cast<int>(phase);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Families, ProgrammingFamilies,
-                         ::testing::Values(FamilyCase{"sam7_bin", false, kSam7Word, 0x2345},
-                                           FamilyCase{"cortex_hex", true, 0x20001000, 0x3001}),
-                         [](const auto& p) { return std::string(p.param.name); });
-
 TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
     // 1000 bytes behind the boot area with 256-byte pages: four pages, 25, 51, 76 and 102 percent.
     DeviceSimOptions options;
@@ -120,46 +79,6 @@ TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
     // The next idle step drops the progress back to 0.
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.GetProgress() == 0; }, 5000));
 }
-
-struct FaultCase {
-    const char* name;
-    DeviceSimOptions options;
-    SequenceResult result;
-    int pages; // pages the device took before the run ended
-};
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
-DeviceSimOptions With(void (*set)(DeviceSimOptions&)) {
-    DeviceSimOptions o;
-    set(o);
-    return o;
-}
-
-class FaultsMidRun : public Programming, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(FaultsMidRun, EndTheRunWithoutEnd) {
-    const FaultCase& c = GetParam();
-    CLinkRig rig(c.options);
-    Start(rig, WriteBin(0x3000));
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.LastSequenceResult() == c.result; }, 10000));
-    EXPECT_EQ(rig.m_Doc.m_LinkState, LinkState::ProgrammingError);
-    const auto messages = rig.m_Device.ReceivedMessages();
-    EXPECT_EQ(CountPages(messages), c.pages);
-    EXPECT_EQ(CountPhase(messages, ProgramPhase::End), 0);
-    // Nothing hangs on the way off line.
-    rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 5000));
-}
-
-INSTANTIATE_TEST_SUITE_P(Programming, FaultsMidRun,
-                         ::testing::Values(FaultCase{"third_page_refused",
-                                                     With([](DeviceSimOptions& o) { o.nakPage = 3; }),
-                                                     SequenceResult::NoRelease, 3},
-                                           FaultCase{"hang_up_at_the_fifth_page",
-                                                     With([](DeviceSimOptions& o) { o.hangUpPage = 5; }),
-                                                     SequenceResult::DeviceGone, 5}),
-                         [](const auto& p) { return std::string(p.param.name); });
 
 struct RefusalCase {
     const char* name;

@@ -8,8 +8,6 @@
 
 using namespace brenwick::serial;
 
-using namespace brenwick;
-
 namespace {
 
 using serial_detail::LineState;
@@ -20,13 +18,11 @@ struct ParityCase {
     bool checking;   // INPCK
 };
 
-constexpr ParityCase kParityCases[] = {
-    {ParityNone, 0, false},
-    {ParityOdd, PARENB | PARODD, true},
-    {ParityEven, PARENB, true},
-    {ParityMark, PARENB | PARODD | CMSPAR, true},
-    {ParitySpace, PARENB | CMSPAR, true},
-};
+constexpr ParityCase kParityCases[] = {{ParityNone, 0, false},
+                                       {ParityOdd, PARENB | PARODD, true},
+                                       {ParityEven, PARENB, true},
+                                       {ParityMark, PARENB | PARODD | CMSPAR, true},
+                                       {ParitySpace, PARENB | CMSPAR, true}};
 
 struct FrameCase {
     int32_t dataBits;
@@ -63,12 +59,9 @@ TEST(SerialLineCodes, EveryParityAndFrameCodeGivesItsFlagsAndReadsBack) {
             EXPECT_EQ(serial_detail::DecodeStopBits(state), f.stopBits);
         }
     }
-}
-
-TEST(SerialLineCodes, ParityWithoutCheckingReadsAsNone) {
-    LineState state;
-    state.cflag = PARENB | PARODD | CS8;
-    EXPECT_EQ(serial_detail::DecodeParity(state), ParityNone);
+    LineState unchecked; // parity generated but not checked reads as none
+    unchecked.cflag = PARENB | PARODD | CS8;
+    EXPECT_EQ(serial_detail::DecodeParity(unchecked), ParityNone);
 }
 
 TEST(SerialLineCodes, HandshakingModesSetFlowControlAndLines) {
@@ -77,11 +70,9 @@ TEST(SerialLineCodes, HandshakingModesSetFlowControlAndLines) {
         bool crtscts;
         bool xonXoff;
         bool raiseLines;
-    } cases[] = {
-        {HandshakeOff, false, false, false},
-        {HandshakeHardware, true, false, true},
-        {HandshakeSoftware, false, true, false},
-    };
+    } cases[] = {{HandshakeOff, false, false, false},
+                 {HandshakeHardware, true, false, true},
+                 {HandshakeSoftware, false, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         LineState state;

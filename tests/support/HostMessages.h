@@ -20,17 +20,17 @@ inline constexpr uint8_t kEnd = 2;
 inline const std::vector<uint8_t> kEmptyAck = {0x02, 0x00};
 inline const std::vector<uint8_t> kPageAccepted = {0x03, 0x60, 0x00};
 
+// A 256 KiB flash picture, 0xFF where nothing was loaded, with the application behind a boot area of 0x4000.
 struct StampedImage {
-    std::vector<uint8_t> bytes; // the whole flash picture, 0xFF where nothing was loaded
-    uint32_t flashBase = 0;     // target address of offset 0
-    uint32_t bootLength = 0;
-    uint32_t imageLen = 0; // end of the data; the sum follows at imageLen .. imageLen + 3
+    std::vector<uint8_t> bytes;
+    uint32_t flashBase = 0; // target address of offset 0
+    uint32_t imageLen = 0;  // end of the data; the sum follows at imageLen .. imageLen + 3
 };
 
 // family: 0xE5 (flash at 0x100000, information block at 0) or 0x20 (flash at 0, block at 0x100).
-StampedImage MakeStampedImage(uint8_t family, size_t flashSize, uint32_t bootLength, size_t appBytes);
+StampedImage MakeStampedImage(uint8_t family, size_t appBytes);
 
-// The DataItems that send [bootLength, imageLen + 4) page by page, whole pages, 0xFF beyond the picture.
+// The DataItems that send [0x4000, imageLen + 4) page by page, whole pages, 0xFF beyond the picture.
 std::vector<std::vector<uint8_t>> Pages(const StampedImage& image, size_t pageSize);
 
 } // namespace hostmsg

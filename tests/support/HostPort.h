@@ -10,7 +10,7 @@
 class CHostPort {
   public:
     explicit CHostPort(const std::string& path);
-    ~CHostPort();
+    ~CHostPort() { Close(); }
     CHostPort(const CHostPort&) = delete;
     CHostPort& operator=(const CHostPort&) = delete;
 
@@ -19,19 +19,14 @@ class CHostPort {
     void Close();
 
     void Write(const std::vector<uint8_t>& bytes);
-
     // Reads exactly `count` bytes, or fewer when timeoutMs passes without them (or the line hangs up).
     std::vector<uint8_t> Read(size_t count, int timeoutMs);
-
     // Reads one whole message by its header (a length field of 0 counts as 8194 bytes).
     std::vector<uint8_t> ReadMessage(int timeoutMs);
-
     // Writes a request and reads the one message that answers it.
     std::vector<uint8_t> Exchange(const std::vector<uint8_t>& request, int timeoutMs = 2000);
-
     // True when nothing at all arrives within quietMs.
-    bool StaysQuiet(int quietMs);
-
+    bool StaysQuiet(int quietMs) { return Read(1, quietMs).empty(); }
     // True when the line reports a hang-up (EOF, EIO or POLLHUP) within timeoutMs.
     bool SeesHangUp(int timeoutMs);
 
@@ -39,5 +34,6 @@ class CHostPort {
 
   private:
     int m_Fd = -1;
+    bool m_HungUp = false;
     std::chrono::steady_clock::time_point m_LastByte{};
 };

@@ -1,93 +1,96 @@
 #include "support/Processes.h"
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
 
 extern char** environ;
 
 namespace {
 
-pid_t Spawn(const std::string& program, std::vector<std::string> args, int outFd,
-            const std::string& errPath) {
+// Asks `done` every 10 ms until it holds or timeoutMs passed.
+template <class Done>
+bool PollFor(Done done, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+} // namespace
+
+CProcess::CProcess(const std::string& program, std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    for (const auto& [fd, name] : {std::pair{STDOUT_FILENO, "out"}, std::pair{STDERR_FILENO, "err"}}) {
+        posix_spawn_file_actions_addopen(&actions, fd, m_Dir.Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = ::posix_spawn(&m_Pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(rc, 0) << "cannot start " << program;
-    return rc == 0 ? pid : -1;
+    m_Pid = rc == 0 ? m_Pid : -1;
 }
 
-// Waits for the process with a deadline; kills it when the deadline passes. Returns the exit status,
-// 128 + signal, or -1 after a kill.
-int Reap(pid_t pid, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+CProcess::~CProcess() {
+    Signal(SIGKILL);
+    Wait(10000);
+}
+
+std::string CProcess::Read(const std::string& name) const {
+    const auto bytes = ReadFileBytes(m_Dir.Path(name));
+    return {bytes.begin(), bytes.end()};
+}
+
+bool CProcess::WaitForOutput(const std::string& text, int timeoutMs) const {
+    return PollFor([&] { return Out().find(text) != std::string::npos; }, timeoutMs);
+}
+
+void CProcess::Signal(int sig) {
+    if (m_Pid > 0) {
+        ::kill(m_Pid, sig);
+    }
+}
+
+int CProcess::Wait(int timeoutMs) {
+    if (m_Pid <= 0) {
+        return -1;
+    }
     int status = 0;
-    for (;;) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            break;
-        }
-        if (done < 0 && errno != EINTR) {
-            return -1;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            ADD_FAILURE() << "process " << pid << " did not end and was killed";
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    pid_t done = 0;
+    if (!PollFor([&] { return (done = ::waitpid(m_Pid, &status, WNOHANG)) != 0; }, timeoutMs)) {
+        ADD_FAILURE() << "the program did not end and was killed";
+        ::kill(m_Pid, SIGKILL);
+        ::waitpid(m_Pid, &status, 0);
     }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
+    m_Pid = -1;
+    if (done <= 0) {
+        return -1;
     }
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-std::string TempName(const std::string& what) {
-    static int runs = 0;
-    return (std::filesystem::temp_directory_path() /
-            ("brenwick-cli-test-" + std::to_string(::getpid()) + "-" + what + "-" + std::to_string(++runs)))
-        .string();
-}
+CCliProcess::CCliProcess(std::vector<std::string> args) : CProcess(BRENWICK_CLI_PATH, std::move(args)) {}
 
-} // namespace
-
-CDevsimProcess::CDevsimProcess(std::vector<std::string> args) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe";
-        return;
-    }
-    m_Pid = Spawn(BRENWICK_DEVSIM_EXE, std::move(args), fds[1], "/dev/null");
-    ::close(fds[1]);
-    std::string line;
-    char c = 0;
-    pollfd p{fds[0], POLLIN, 0};
-    while (m_Pid > 0 && ::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    ::close(fds[0]);
+CDevsimProcess::CDevsimProcess(std::vector<std::string> args)
+    : CProcess(BRENWICK_DEVSIM_EXE, std::move(args)) {
+    WaitForOutput("\n", 10000);
+    const std::string line = Out().substr(0, Out().find('\n'));
     if (line.rfind("PORT ", 0) == 0) {
         m_Port = line.substr(5);
     }
@@ -95,98 +98,12 @@ CDevsimProcess::CDevsimProcess(std::vector<std::string> args) {
 }
 
 CDevsimProcess::~CDevsimProcess() {
-    if (m_Pid > 0) {
-        ::kill(m_Pid, SIGTERM);
-        Reap(m_Pid, 10000);
-    }
-}
-
-CCliProcess::CCliProcess(std::vector<std::string> args) : m_ErrPath(TempName("err")) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe";
-        return;
-    }
-    m_Pid = Spawn(BRENWICK_CLI_PATH, std::move(args), fds[1], m_ErrPath);
-    ::close(fds[1]);
-    m_OutFd = fds[0];
-    m_Reader = std::thread([this] {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(m_OutFd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            std::lock_guard lock(m_Lock);
-            m_Out.append(buffer, static_cast<size_t>(n));
-        }
-    });
-}
-
-CCliProcess::~CCliProcess() {
-    if (m_Pid > 0) {
-        ::kill(m_Pid, SIGKILL);
-        Reap(m_Pid, 10000);
-    }
-    if (m_Reader.joinable()) {
-        m_Reader.join();
-    }
-    if (m_OutFd >= 0) {
-        ::close(m_OutFd);
-    }
-    std::filesystem::remove(m_ErrPath);
-}
-
-bool CCliProcess::WaitForOutput(const std::string& text, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::lock_guard lock(m_Lock);
-            if (m_Out.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-void CCliProcess::Signal(int sig) {
-    if (m_Pid > 0) {
-        ::kill(m_Pid, sig);
-    }
-}
-
-int CCliProcess::Wait(int timeoutMs) {
-    if (m_Pid <= 0) {
-        return -1;
-    }
-    const int status = Reap(m_Pid, timeoutMs);
-    m_Pid = -1;
-    if (m_Reader.joinable()) {
-        m_Reader.join(); // the pipe ends with the program
-    }
-    return status;
-}
-
-std::string CCliProcess::Out() {
-    std::lock_guard lock(m_Lock);
-    return m_Out;
-}
-
-std::string CCliProcess::Err() const {
-    std::ifstream in(m_ErrPath, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Signal(SIGTERM);
+    Wait(10000);
 }
 
 CliResult RunCli(std::vector<std::string> args) {
     CCliProcess run(std::move(args));
-    CliResult result;
-    result.status = run.Wait();
-    result.out = run.Out();
-    result.err = run.Err();
-    return result;
+    const int status = run.Wait();
+    return {status, run.Out(), run.Err()};
 }

@@ -15,18 +15,14 @@ struct CommandResult {
 
 inline CommandResult RunCommand(const std::string& commandLine) {
     CTempDir dir;
-    const std::string out = dir.Path("out"), err = dir.Path("err");
-    const int raw = std::system((commandLine + " > " + out + " 2> " + err + " < /dev/null").c_str());
-    CommandResult r;
-    if (WIFEXITED(raw)) {
-        r.status = WEXITSTATUS(raw);
-    } else if (WIFSIGNALED(raw)) {
-        r.status = 128 + WTERMSIG(raw);
-    }
-    const auto o = ReadFileBytes(out), e = ReadFileBytes(err);
-    r.out.assign(o.begin(), o.end());
-    r.err.assign(e.begin(), e.end());
-    return r;
+    const int raw = std::system(
+        (commandLine + " > " + dir.Path("out") + " 2> " + dir.Path("err") + " < /dev/null").c_str());
+    const auto out = ReadFileBytes(dir.Path("out")), err = ReadFileBytes(dir.Path("err"));
+    return {WIFEXITED(raw)     ? WEXITSTATUS(raw)
+            : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw)
+                               : -1,
+            {out.begin(), out.end()},
+            {err.begin(), err.end()}};
 }
 
 // Quotes a word for the shell.
