@@ -191,9 +191,10 @@ void CBrenwickView::OnTimer() {
         m_OnlineCheck = onLine;
     }
     const int state = static_cast<int>(doc.linkState);
-    if (state != m_ShownState) {
+    if (state != m_ShownState || doc.fileLoaded != m_ShownFileLoaded) {
         m_StatusText.clear();
         m_ShownState = state;
+        m_ShownFileLoaded = doc.fileLoaded;
         m_StartButton.setEnabled(doc.linkState == LinkState::Connected);
 
         const StatePaint paint = PaintFor(state, doc.fileLoaded);

@@ -78,6 +78,7 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     int m_InitDone = 0;
     QTimer m_Timer;
     int m_ShownState = -1;
+    bool m_ShownFileLoaded = false; // a file opened while connected changes what Connected looks like
     QString m_StatusText;
     bool m_ShutDown = false;
     QPointer<QMessageBox> m_MessageBox;
