@@ -53,13 +53,16 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
     QWidget* form = Form();
     form->setFont(CDialogUnits::DialogFont());
     form->installEventFilter(this); // the panel's first paint, for the start-up benchmark
-    for (QLabel* line : {&m_IdentityLine, &m_GeometryLine}) {
+    for (panel::CTextLine* line : {&m_IdentityLine, &m_GeometryLine}) {
         line->setAlignment(Qt::AlignCenter);
         line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
     m_OnlineButton.setText(QStringLiteral("Online"));
     m_StartButton.setText(QStringLiteral("Start"));
     m_MakeBinButton.setText(QStringLiteral("Make Bin"));
+    // Enter presses a focused button, as Space does; a form outside a dialog does not do that by itself.
+    m_StartButton.setAutoDefault(true);
+    m_MakeBinButton.setAutoDefault(true);
 
     // Template order, which is also the tab order.
     Place(m_Clock, form, m_Units, {4, 62, 150, 11});
@@ -188,27 +191,24 @@ void CBrenwickView::OnTimer() {
         m_OnlineCheck = onLine;
     }
     const int state = static_cast<int>(doc.linkState);
-    if (state != m_ShownState) {
+    if (state != m_ShownState || doc.fileLoaded != m_ShownFileLoaded) {
         m_StatusText.clear();
         m_ShownState = state;
+        m_ShownFileLoaded = doc.fileLoaded;
         m_StartButton.setEnabled(doc.linkState == LinkState::Connected);
 
         const StatePaint paint = PaintFor(state, doc.fileLoaded);
         switch (paint.lines) {
         case StatePaint::Lines::Device:
-            m_IdentityLine.setText(
-                QString::fromLatin1(IdentityText(doc.targetName, doc.flashRev, doc.bootRev)));
-            m_GeometryLine.setText(QString::fromLatin1(
-                GeometryText(doc.serialNumber, doc.flashSize, doc.pageSize, doc.bootLength)));
             // A long device name does not fit the form's width; the whole line stays readable on hover.
-            m_IdentityLine.setToolTip(m_IdentityLine.text());
-            m_GeometryLine.setToolTip(m_GeometryLine.text());
+            m_IdentityLine.SetLine(
+                QString::fromLatin1(IdentityText(doc.targetName, doc.flashRev, doc.bootRev)));
+            m_GeometryLine.SetLine(QString::fromLatin1(
+                GeometryText(doc.serialNumber, doc.flashSize, doc.pageSize, doc.bootLength)));
             break;
         case StatePaint::Lines::Cleared:
-            m_IdentityLine.clear();
-            m_GeometryLine.clear();
-            m_IdentityLine.setToolTip({});
-            m_GeometryLine.setToolTip({});
+            m_IdentityLine.SetLine({});
+            m_GeometryLine.SetLine({});
             m_OnlineButton.setChecked(onLine != 0);
             m_OnlineCheck = onLine;
             break;
@@ -216,6 +216,8 @@ void CBrenwickView::OnTimer() {
             break;
         }
         m_Status.SetLampColor(paint.lamp);
+        m_Status.SetLampMeaning(QString::fromLatin1(paint.lampMeaning));
+        m_Status.SetProgressShown(paint.showsProgress);
         m_Status.SetPos(paint.showsProgress ? static_cast<uint32_t>(std::max(doc.progress, 0)) : 0U);
         m_StatusText = QString::fromLatin1(paint.text);
         if (paint.repaintsEveryTick) {

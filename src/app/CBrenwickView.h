@@ -4,12 +4,12 @@
 #include "panel/CClockCtrl.h"
 #include "panel/CResizableFormView.h"
 #include "panel/CStatusCtrl.h"
+#include "panel/CTextLine.h"
 #include "panel/DialogUnits.h"
 #include "protocol/BrenwickDoc.h"
 #include "serial/NotifyTarget.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -46,8 +46,8 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     std::function<void()> m_OnEveryInitialUpdate; // the frame applies Stay On Top here
 
     // The controls, for the frame and the tests.
-    QLabel& IdentityLine() { return m_IdentityLine; }
-    QLabel& GeometryLine() { return m_GeometryLine; }
+    panel::CTextLine& IdentityLine() { return m_IdentityLine; }
+    panel::CTextLine& GeometryLine() { return m_GeometryLine; }
     QCheckBox& OnlineButton() { return m_OnlineButton; }
     QPushButton& StartButton() { return m_StartButton; }
     QPushButton& MakeBinButton() { return m_MakeBinButton; }
@@ -67,9 +67,9 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     CBrenwickDoc& m_Doc;
     ISettingsStore& m_Store;
     panel::CDialogUnits m_Units;
-    QLabel m_GeometryLine;
+    panel::CTextLine m_GeometryLine;
     QCheckBox m_OnlineButton;
-    QLabel m_IdentityLine;
+    panel::CTextLine m_IdentityLine;
     int m_OnlineCheck = 0;
     panel::CClockCtrl m_Clock;
     panel::CStatusCtrl m_Status;
@@ -78,6 +78,7 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     int m_InitDone = 0;
     QTimer m_Timer;
     int m_ShownState = -1;
+    bool m_ShownFileLoaded = false; // a file opened while connected changes what Connected looks like
     QString m_StatusText;
     bool m_ShutDown = false;
     QPointer<QMessageBox> m_MessageBox;

@@ -67,7 +67,7 @@ void CMainFrame::BuildMenus() {
     addAction(m_FileNew);
     m_FileOpen = m_FileMenu->addAction(QStringLiteral("&Open..."));
     m_FileOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    m_StayOnTopAction = m_FileMenu->addAction(QStringLiteral("Stay On Top"));
+    m_StayOnTopAction = m_FileMenu->addAction(QStringLiteral("Stay On &Top"));
     m_StayOnTopAction->setCheckable(true);
     connect(m_StayOnTopAction, &QAction::triggered, this, [this] { OnStayOnTop(); });
     m_FileMenu->addSeparator();

@@ -60,8 +60,11 @@ void CPortSetupDlg::Build() {
     m_Ok.setText(QStringLiteral("OK"));
     m_Ok.setDefault(true);
     m_Cancel.setText(QStringLiteral("Cancel"));
-    m_PortCaption.setText(QStringLiteral("Port"));
-    m_BaudCaption.setText(QStringLiteral("BaudRate"));
+    // Alt+P and Alt+B reach the lists; the captions also name the lists for a screen reader.
+    m_PortCaption.setText(QStringLiteral("&Port"));
+    m_BaudCaption.setText(QStringLiteral("&BaudRate"));
+    m_PortCaption.setBuddy(&m_PortList);
+    m_BaudCaption.setBuddy(&m_BaudList);
     for (QLabel* caption : {&m_PortCaption, &m_BaudCaption}) {
         caption->setAlignment(Qt::AlignCenter);
     }

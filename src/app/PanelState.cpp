@@ -16,14 +16,15 @@ using Lines = StatePaint::Lines;
 
 // Indexed by the link state's number.
 constexpr std::array<StatePaint, 6> kPaint = {{
-    {"Connected", kLampGreen, Lines::Device, false, false},
-    {"COM Port Failed To Open", kLampRed, Lines::Unchanged, false, false},
-    {"Not Connected", kLampRed, Lines::Unchanged, false, false},
-    {"Off Line", kLampGrey, Lines::Cleared, false, false},
-    {"Programming", kLampYellow, Lines::Unchanged, true, true},
-    {"Programming Error", kLampYellow, Lines::Unchanged, false, true},
+    {"Connected", kLampGreen, "connected", Lines::Device, false, false},
+    {"COM Port Failed To Open", kLampRed, "port failed to open", Lines::Unchanged, false, false},
+    {"Not Connected", kLampRed, "not connected", Lines::Unchanged, false, false},
+    {"Off Line", kLampGrey, "off line", Lines::Cleared, false, false},
+    {"Programming", kLampYellow, "programming", Lines::Unchanged, true, true},
+    {"Programming Error", kLampYellow, "programming failed", Lines::Unchanged, false, true},
 }};
-constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, Lines::Device, false, false};
+constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, "no firmware file loaded",
+                                       Lines::Device,     false,    false};
 
 template <class... Args>
 std::string Format(const char* format, Args... args) {

@@ -13,6 +13,7 @@ namespace brenwick::app {
 struct StatePaint {
     const char* text;
     panel::COLORREF lamp;
+    const char* lampMeaning; // what the lamp says, for those who do not see its colour
     enum class Lines { Unchanged, Device, Cleared } lines;
     bool showsProgress;
     bool repaintsEveryTick; // shown as its complement, so that every tick paints it again

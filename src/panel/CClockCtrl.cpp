@@ -1,9 +1,11 @@
 #include "panel/CClockCtrl.h"
 
 #include "panel/ClockFormat.h"
+#include "panel/PanelAccessible.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 namespace brenwick::panel {
@@ -18,6 +20,8 @@ CClockCtrl::CClockCtrl(QWidget* parent)
     : QWidget(parent), m_TextColor(ButtonTextColor()), m_BackColor(ButtonFaceColor()),
       m_Now([] { return std::time(nullptr); }) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::TabFocus); // a tab stop of the form, where a screen reader reads the time
+    RegisterPanelAccessibility();
     m_Timer.setInterval(kTickMilliseconds);
     connect(&m_Timer, &QTimer::timeout, this, [this] { OnTimer(); });
     m_Timer.start();
@@ -37,6 +41,7 @@ void CClockCtrl::OnTimer() {
     }
     m_LastTime = now;
     m_Text = QString::fromStdString(FormatClockText(now, m_bLocalTime != 0));
+    setToolTip(m_Text.trimmed());
     update();
 }
 
@@ -71,12 +76,18 @@ void CClockCtrl::paintEvent(QPaintEvent* /*event*/) {
     const int cell = metrics.height();
     const int textWidth = metrics.horizontalAdvance(m_Text);
     // Centred on the middle, the bottom of the text cell one cell height below the top; the cell is opaque.
+    // A text wider than the control starts at its left edge, so that the date stays in view.
     const int centre = width() / 2;
-    const int left = centre - textWidth / 2;
+    const int left = std::max(centre - textWidth / 2, 0);
     p.fillRect(QRect(left, 0, textWidth, cell), ToQColor(m_BackColor));
     p.setFont(font);
     p.setPen(ToQColor(m_TextColor));
     p.drawText(QPoint(left, cell - metrics.descent()), m_Text);
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+    }
 }
 
 } // namespace brenwick::panel

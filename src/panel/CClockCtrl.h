@@ -13,7 +13,8 @@
 namespace brenwick::panel {
 
 // The date-and-time line: one line of centred text scaled to the control's height, updated from its own
-// 900 ms timer. The text changes, and the control repaints, only when the second changes.
+// 900 ms timer. The text changes, and the control repaints, only when the second changes. Assistive
+// technology reads the time shown as the control's name; the tooltip holds it too.
 class CClockCtrl : public QWidget {
     Q_OBJECT
 

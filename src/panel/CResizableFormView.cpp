@@ -14,6 +14,8 @@ CResizableFormView::CResizableFormView(QSize designSize, QWidget* parent)
     m_Form = form.get();
     setWidgetResizable(false);
     setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control; the view scrolls to the focused one and is no stop of its own.
+    setFocusPolicy(Qt::NoFocus);
     setWidget(form.release()); // the scroll area takes ownership
 }
 

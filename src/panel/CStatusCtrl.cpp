@@ -1,36 +1,91 @@
 #include "panel/CStatusCtrl.h"
 
+#include "panel/PanelAccessible.h"
 #include "panel/StatusGeometry.h"
 
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 namespace brenwick::panel {
 
+namespace {
+
+constexpr int kFrameWidth = 2;           // the etched frame covers the outer two pixels
+constexpr int kProgressAnnounceMs = 500; // a screen reader need not hear every step of the bar
+
+} // namespace
+
 CStatusCtrl::CStatusCtrl(QWidget* parent)
-    : QWidget(parent), m_BackColor(ButtonFaceColor()), m_TextColor(ButtonTextColor()) {
+    : QWidget(parent), m_BackColor(ButtonFaceColor()), m_TextColor(ButtonTextColor()),
+      m_ProgressAnnouncer(kProgressAnnounceMs, [this] { AnnounceProgress(); }) {
     // The whole area is painted every time from the composed image.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A tab stop of the form, so that a keyboard user can land on the status and have it read out.
+    setFocusPolicy(Qt::TabFocus);
+    RegisterPanelAccessibility();
 }
 
 std::uint32_t CStatusCtrl::SetPos(std::uint32_t pos) {
     const std::uint32_t previous = m_Pos;
     m_Pos = std::clamp(pos, m_Min, m_Max);
     update();
+    if (m_Pos != previous && m_ProgressShown) {
+        m_ProgressAnnouncer.Request();
+    }
     return previous;
 }
 
 void CStatusCtrl::SetText(const QString& text) {
+    // The panel hands the text over on every tick; only a new text is news.
+    const bool changed = text != m_Text;
     m_Text = text;
     update();
+    if (changed) {
+        setToolTip(m_Text);
+        Announce(QAccessible::NameChanged);
+    }
 }
 
 void CStatusCtrl::SetLampColor(COLORREF color) {
+    const bool changed = color != m_LampColor;
     m_LampColor = color;
     update();
+    if (changed) {
+        Announce(QAccessible::DescriptionChanged);
+    }
+}
+
+void CStatusCtrl::SetLampMeaning(const QString& meaning) {
+    if (meaning != m_LampMeaning) {
+        m_LampMeaning = meaning;
+        Announce(QAccessible::DescriptionChanged);
+    }
+}
+
+void CStatusCtrl::SetProgressShown(bool shown) {
+    m_ProgressShown = shown;
+}
+
+QString CStatusCtrl::LampDescription() const {
+    const QString colour = LampColorName(m_LampColor);
+    return m_LampMeaning.isEmpty() ? colour : colour + QStringLiteral(": ") + m_LampMeaning;
+}
+
+void CStatusCtrl::Announce(QAccessible::Event type) {
+    QAccessibleEvent event(this, type);
+    QAccessible::updateAccessibility(&event);
+}
+
+void CStatusCtrl::AnnounceProgress() {
+    if (!m_ProgressShown) {
+        return; // the run ended meanwhile, and its end was told by the new text
+    }
+    QAccessibleValueChangeEvent event(this, static_cast<int>(m_Pos));
+    QAccessible::updateAccessibility(&event);
 }
 
 QSize CStatusCtrl::sizeHint() const {
@@ -41,40 +96,54 @@ void CStatusCtrl::Compose() {
     const int w = width();
     const int h = height();
     const qreal ratio = devicePixelRatioF();
-    const QSize pixels(static_cast<int>(w * ratio), static_cast<int>(h * ratio));
+    const QSize pixels(qRound(w * ratio), qRound(h * ratio));
     if (m_Bitmap.size() != pixels) {
         m_Bitmap = QImage(pixels, QImage::Format_RGB32);
     }
     m_Bitmap.setDevicePixelRatio(ratio);
+    // At one device pixel per pixel the lamp and the text keep hard edges in exactly their colours; on a
+    // denser screen smoothing gives round edges without blurring anything.
+    const bool smooth = ratio > 1.0;
 
     const StatusGeometry g = ComputeStatusGeometry(w, h, m_Min, m_Max, m_Pos);
     QPainter p(&m_Bitmap);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::Antialiasing, smooth);
 
     p.fillRect(g.filled, ToQColor(m_BarColor));
     p.fillRect(g.unfilled, ToQColor(m_BackColor));
     // The lamp square always takes the button face, whatever the bar's back colour.
     p.fillRect(g.lamp, ToQColor(ButtonFaceColor()));
 
-    p.setClipRegion(QRegion(g.ellipse, QRegion::Ellipse));
-    p.fillRect(g.ellipse, ToQColor(m_LampColor));
+    if (smooth) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(ToQColor(m_LampColor));
+        p.drawEllipse(QRectF(g.ellipse));
+    } else {
+        p.setClipRegion(QRegion(g.ellipse, QRegion::Ellipse));
+        p.fillRect(g.ellipse, ToQColor(m_LampColor));
+    }
 
     if (!m_Text.isEmpty()) {
-        // A plain, unsmoothed font, so that every text pixel has exactly one of the two text colours.
-        QFont plain = QApplication::font(this); // the system font, not the form's
-        plain.setStyleStrategy(QFont::NoAntialias);
-        p.setFont(plain);
+        QFont font = QApplication::font(this); // the system font, not the form's
+        if (!smooth) {
+            // Unsmoothed, so that every text pixel has exactly one of the two text colours.
+            font.setStyleStrategy(QFont::NoAntialias);
+        }
+        p.setFont(font);
         const int flags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip;
+        // Too long for the bar: the beginning stays readable, the rest is in the tooltip.
+        const QString shown = QFontMetrics(font).elidedText(m_Text, Qt::ElideRight,
+                                                            std::max(g.bar.width() - 2 * kFrameWidth, 0));
 
         // Over the unfilled part the text colour, over the fill the desktop colour: a text that straddles
         // the boundary changes colour exactly there.
         p.setClipRect(g.unfilled);
         p.setPen(ToQColor(m_TextColor));
-        p.drawText(g.bar, flags, m_Text);
+        p.drawText(g.bar, flags, shown);
 
         p.setClipRect(g.filled);
         p.setPen(ToQColor(kDesktopColor));
-        p.drawText(g.bar, flags, m_Text);
+        p.drawText(g.bar, flags, shown);
     }
 }
 
@@ -106,6 +175,12 @@ void CStatusCtrl::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_Bitmap);
     DrawEtchedFrame(painter);
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }
 
 } // namespace brenwick::panel

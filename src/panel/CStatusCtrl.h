@@ -1,7 +1,9 @@
 #pragma once
 
+#include "panel/AnnounceThrottle.h"
 #include "panel/Colors.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -12,6 +14,11 @@ namespace brenwick::panel {
 // The panel's status bar: one line of text centred over a progress fill, with a round lamp at the right end.
 // The owner sets the text, the lamp colour and the progress; every setter schedules a repaint, and several
 // setters before the next paint give one paint showing the last values.
+//
+// Assistive technology reads the text as the control's name, the lamp in words as its description and,
+// while the bar follows a run, the progress as its value. A changed text or lamp is announced at once;
+// progress at most twice a second. A text wider than the bar shows its beginning, cut short with an
+// ellipsis; the tooltip holds it whole.
 class CStatusCtrl : public QWidget {
     Q_OBJECT
 
@@ -22,6 +29,10 @@ class CStatusCtrl : public QWidget {
     std::uint32_t SetPos(std::uint32_t pos);
     void SetText(const QString& text);
     void SetLampColor(COLORREF color);
+    // What the lamp's colour means now, in a few words ("connected"); part of the description.
+    void SetLampMeaning(const QString& meaning);
+    // Whether the bar follows a run, so that its position is a progress worth reading out.
+    void SetProgressShown(bool shown);
 
     std::uint32_t GetPos() const { return m_Pos; }
     std::uint32_t GetMin() const { return m_Min; }
@@ -31,6 +42,9 @@ class CStatusCtrl : public QWidget {
     COLORREF GetBackColor() const { return m_BackColor; }
     COLORREF GetTextColor() const { return m_TextColor; }
     COLORREF GetBarColor() const { return m_BarColor; }
+    bool IsProgressShown() const { return m_ProgressShown; }
+    // The lamp in words: "green: connected", or only the colour while no meaning is set.
+    QString LampDescription() const;
 
     QSize sizeHint() const override;
 
@@ -40,6 +54,8 @@ class CStatusCtrl : public QWidget {
   private:
     void Compose();
     void DrawEtchedFrame(QPainter& painter) const;
+    void Announce(QAccessible::Event event);
+    void AnnounceProgress();
 
     std::uint32_t m_Min = 0;
     std::uint32_t m_Max = 100;
@@ -50,6 +66,9 @@ class CStatusCtrl : public QWidget {
     COLORREF m_BackColor;
     COLORREF m_TextColor;
     COLORREF m_BarColor = kBarCyan;
+    QString m_LampMeaning;
+    bool m_ProgressShown = false;
+    CAnnounceThrottle m_ProgressAnnouncer;
 };
 
 } // namespace brenwick::panel

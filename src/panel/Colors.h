@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <cstdint>
 
 namespace brenwick::panel {
@@ -21,6 +22,9 @@ inline constexpr COLORREF kLampRed = 0x000000FF;
 inline constexpr COLORREF kLampGreen = 0x0000FF00;
 inline constexpr COLORREF kLampYellow = 0x0000FFFF;
 inline constexpr COLORREF kLampGrey = 0x00808080;
+
+// The lamp colour in a word ("red", "green", "yellow", "grey"); another colour as "#rrggbb".
+QString LampColorName(COLORREF color);
 
 // The progress fill: red 0, green 255, blue 255.
 inline constexpr COLORREF kBarCyan = 0x00FFFF00;

@@ -40,16 +40,17 @@ TEST(PanelStateTable, GivesTextLampLinesAndRepaint) {
     using L = StatePaint::Lines;
     using namespace brenwick::panel;
     const std::pair<int32_t, StatePaint> cases[] = {
-        {1, {"COM Port Failed To Open", kLampRed, L::Unchanged, false, false}},
-        {2, {"Not Connected", kLampRed, L::Unchanged, false, false}},
-        {5, {"Programming Error", kLampYellow, L::Unchanged, false, true}},
-        {~4, {"Not Connected", kLampRed, L::Unchanged, false, false}},
-        {6, {"Not Connected", kLampRed, L::Unchanged, false, false}},
+        {1, {"COM Port Failed To Open", kLampRed, "port failed to open", L::Unchanged, false, false}},
+        {2, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
+        {5, {"Programming Error", kLampYellow, "programming failed", L::Unchanged, false, true}},
+        {~4, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
+        {6, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
     };
     for (const auto& [state, want] : cases) {
         const StatePaint paint = PaintFor(state, true);
         EXPECT_STREQ(paint.text, want.text) << state;
         EXPECT_EQ(paint.lamp, want.lamp) << state;
+        EXPECT_STREQ(paint.lampMeaning, want.lampMeaning) << state;
         EXPECT_EQ(paint.lines, want.lines) << state;
         EXPECT_EQ(paint.showsProgress, want.showsProgress) << state;
         EXPECT_EQ(paint.repaintsEveryTick, want.repaintsEveryTick) << state;

@@ -89,7 +89,7 @@ TEST(Panel, OnlineStartPortSetupAndCloseDuringARun) {
 // Online without a file: the device answers, but the panel shows File Not Loaded and Start, though enabled,
 // does nothing. (A missing port, a silent or unplugged board are the link's tests; their rows, the state
 // table's.)
-TEST(Panel, OnlineWithoutAFile) {
+TEST(Panel, OnlineWithoutAFileThenOpeningOne) {
     CAppRig rig;
     rig.Open();
     ASSERT_TRUE(rig.GoOnline()) << rig.StatusText().toStdString();
@@ -98,6 +98,10 @@ TEST(Panel, OnlineWithoutAFile) {
     Pump(800);
     EXPECT_EQ(rig.StatusText(), "File Not Loaded");
     EXPECT_EQ(rig.m_Device->PagesReceived(), 0);
+    // A file opened while on line is shown at the next tick, though the link state stays the same.
+    ASSERT_TRUE(rig.LoadFirmware());
+    ASSERT_TRUE(rig.WaitForStatus("Connected"));
+    rig.ExpectShows("Connected", kLampGreen, true, true);
 }
 
 // The worker asks the GUI thread to show the product message and waits for it; answered, the run ends in
