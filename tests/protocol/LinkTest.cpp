@@ -118,20 +118,6 @@ TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
 }
 
-TEST(Link, StatusRepliesMoveTheLinkState) {
-    // Driven through the receiver directly: header, item code, status byte.
-    const std::pair<uint8_t, LinkState> cases[] = {
-        {16, LinkState::Programming}, {15, LinkState::Programming}, {128, LinkState::ProgrammingError},
-        {14, LinkState::Connected},   {0, LinkState::Connected},    {255, LinkState::Connected}};
-    for (const auto& [status, state] : cases) {
-        CBrenwickDoc doc;
-        for (uint8_t b : Bytes{0x05, 0x00, 0x05, 0x00, status}) {
-            CDocAccess::FeedByte(doc, b);
-        }
-        EXPECT_EQ(doc.m_LinkState, state) << "status " << int(status);
-    }
-}
-
 TEST(Link, StoppingTheWorkerEndsTheKeepAlive) {
     CLinkRig rig;
     ASSERT_TRUE(rig.GoOnLine());
