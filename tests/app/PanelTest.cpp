@@ -7,14 +7,13 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <set>
 
 using namespace brenwick;
 using namespace brenwick::panel;
 
 namespace {
 
-// The one programming run through the window, ending in the stamped image byte for byte; the port setup,
+// A programming run through the window, ending in the stamped image byte for byte; the port setup,
 // off line and back; then a second run that the window's close stops, saving the window's placement (the
 // program saves the rest, tested across its starts).
 TEST(Panel, OnlineStartPortSetupAndCloseDuringARun) {
@@ -39,16 +38,9 @@ TEST(Panel, OnlineStartPortSetupAndCloseDuringARun) {
     view.StartButton().click();
     ASSERT_TRUE(rig.WaitForStatus("Programming", 2000));
     rig.ExpectShows("Programming", kLampYellow, false, true);
-    // The bar moves in steps while programming (how the run counts is the programming tests'), then clears.
-    std::set<uint32_t> seen;
-    const auto record = [&] {
-        if (rig.StatusText() == "Programming") {
-            seen.insert(view.Status().GetPos());
-        }
-        return rig.StatusText() == "Connected";
-    };
-    ASSERT_TRUE(PumpUntil(record, 20000)) << rig.StatusText().toStdString();
-    EXPECT_GE(seen.size(), 3u);
+    // How the bar follows the run is read through the accessibility test's run; here it must clear at the
+    // end.
+    ASSERT_TRUE(rig.WaitForStatus("Connected", 20000)) << rig.StatusText().toStdString();
     rig.ExpectShows("Connected", kLampGreen, true, true);
     EXPECT_EQ(view.Status().GetPos(), 0u);
     EXPECT_EQ(view.IdentityLine().text(), identity);

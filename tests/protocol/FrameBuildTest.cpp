@@ -61,13 +61,6 @@ INSTANTIATE_TEST_SUITE_P(
                   }}),
     CaseName<BuildCase>);
 
-TEST(FrameLength, ZeroStandsForTheLargestMessageOnReceipt) {
-    EXPECT_EQ(frame::ReceiveLength(0x0000), 8194);
-    EXPECT_EQ(frame::ReceiveLength(0x2000), 8194); // any type
-    EXPECT_EQ(frame::ReceiveLength(0x0002), 2);
-    EXPECT_EQ(frame::ReceiveLength(0x9FFF), 0x1FFF);
-}
-
 TEST(BaudTable, IndexSelectsTheNextEntry) {
     EXPECT_EQ(protocol::BaudRateForIndex(0), 1200);
     EXPECT_EQ(protocol::BaudRateForIndex(9), 115200);
