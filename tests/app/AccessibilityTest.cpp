@@ -122,6 +122,7 @@ TEST(Accessibility, KeysAloneAndAScreenReaderThroughAProgrammingRun) {
     for (const QString& r : readings) {
         EXPECT_TRUE(r.startsWith("Programming / yellow: programming / ")) << r.toStdString();
     }
+    EXPECT_EQ(view.Status().GetPos(), 0u);
     EXPECT_EQ(rig.m_Device->Flash(), rig.ExpectedFlash());
     // Each new text is told once, though the panel hands the text over on every tick.
     const QStringList names = Heard(&view.Status(), QAccessible::NameChanged);
