@@ -70,6 +70,7 @@ TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
     DeviceSimOptions options;
     options.replyDelayMs = 300;
     CLinkRig rig(options);
+    Start(rig, WriteBin(1000)); // the file is loaded here, before the reader looks at it
     std::set<int32_t> seen;
     std::atomic<bool> done{false};
     std::thread reader([&] {
@@ -78,7 +79,6 @@ TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    Start(rig, WriteBin(1000));
     EXPECT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 10000));
     // The next idle step drops the progress back to 0.
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.GetProgress() == 0; }, 5000));
