@@ -2,25 +2,13 @@
 
 #include "devsim/SimulatedDevice.h"
 #include "protocol/HeadlessLink.h"
+#include "support/WaitUntil.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace brenwick {
-
-// True when done() holds within timeoutMs; checks every few milliseconds.
-template <class Predicate>
-bool WaitUntil(Predicate done, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 // A document wired the way a front end wires it: port notifications go through an event loop of their own
 // to OnPortEvent, and the port names a simulated device.

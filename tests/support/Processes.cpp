@@ -1,5 +1,7 @@
 #include "support/Processes.h"
 
+#include "support/WaitUntil.h"
+
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -9,23 +11,6 @@
 #include <thread>
 
 extern char** environ;
-
-namespace {
-
-// Asks `done` every 10 ms until it holds or timeoutMs passed.
-template <class Done>
-bool PollFor(Done done, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-} // namespace
 
 CProcess::CProcess(const std::string& program, std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
@@ -58,7 +43,7 @@ std::string CProcess::Read(const std::string& name) const {
 }
 
 bool CProcess::WaitForOutput(const std::string& text, int timeoutMs) const {
-    return PollFor([&] { return Out().find(text) != std::string::npos; }, timeoutMs);
+    return brenwick::WaitUntil([&] { return Out().find(text) != std::string::npos; }, timeoutMs);
 }
 
 void CProcess::Signal(int sig) {
@@ -73,7 +58,7 @@ int CProcess::Wait(int timeoutMs) {
     }
     int status = 0;
     pid_t done = 0;
-    if (!PollFor([&] { return (done = ::waitpid(m_Pid, &status, WNOHANG)) != 0; }, timeoutMs)) {
+    if (!brenwick::WaitUntil([&] { return (done = ::waitpid(m_Pid, &status, WNOHANG)) != 0; }, timeoutMs)) {
         ADD_FAILURE() << "the program did not end and was killed";
         ::kill(m_Pid, SIGKILL);
         ::waitpid(m_Pid, &status, 0);
