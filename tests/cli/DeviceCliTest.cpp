@@ -4,6 +4,7 @@
 // signals, are in ExitStatusCliTest.cpp.
 #include "cli/CliText.h"
 #include "support/CaseName.h"
+#include "support/CliProgram.h"
 #include "support/Firmware.h"
 #include "support/Processes.h"
 #include "support/RunCommand.h"
@@ -19,7 +20,7 @@ using cli_text::Lines;
 
 namespace {
 
-const std::string kCli = ShellQuote(BRENWICK_CLI_PATH);
+const std::string kCli = ShellQuote(CliProgram());
 
 // The "NN%" lines of one device, in the order printed, without the prefix, each followed by a space.
 std::string Steps(const std::string& out, const std::string& prefix) {
@@ -173,8 +174,8 @@ TEST(FlashCli, ATerminalShowsOneRedrawnBarPerDevice) {
     CDevsimProcess second({"--baud", "230400", "--serial", "SECOND"});
     ASSERT_FALSE(first.Port().empty());
     ASSERT_FALSE(second.Port().empty());
-    const std::string command = std::string(BRENWICK_CLI_PATH) + " flash --baud 230400 --port " +
-                                first.Port() + " --port " + second.Port() + " " + file;
+    const std::string command =
+        kCli + " flash --baud 230400 --port " + first.Port() + " --port " + second.Port() + " " + file;
     // script(1) runs the program on a pseudo-terminal of its own and copies what it wrote.
     const CommandResult r = RunCommand("script -qec " + ShellQuote(command) + " /dev/null");
     ASSERT_EQ(r.status, 0) << r.out << r.err;

@@ -4,16 +4,19 @@
 // of a flash run or while its firmware input stalls; and started with its standard streams closed.
 #include "cli/CliText.h"
 #include "support/CaseName.h"
+#include "support/CliProgram.h"
 #include "support/Firmware.h"
 #include "support/Processes.h"
 #include "support/PtyPair.h"
 #include "support/RunCommand.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
 #include <regex>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -62,13 +65,23 @@ TEST_P(ExitStatus, AndMessage) {
     const auto device = StartDevice(c.device, " --flash-out @flash.bin", dir);
     ASSERT_TRUE(!device || !device->Port().empty());
     const std::string port = device ? device->Port() : "/dev/brenwick-no-such-port";
-    // For LOCKED, this test process stands for another program that holds the port.
+    // For LOCKED, another program holds the port: the one the environment's BRENWICK_PORT_HOLDER names when
+    // set (for the Windows build under Wine, a Windows program that has the port open), started with the
+    // port and printing a line once it has it, or else this test process.
+    const bool locked = Contains(c.args, "LOCKED");
+    const char* holderProgram = std::getenv("BRENWICK_PORT_HOLDER");
+    std::unique_ptr<CProcess> otherProgram;
+    if (locked && holderProgram != nullptr && *holderProgram != '\0') {
+        otherProgram = std::make_unique<CProcess>(holderProgram, std::vector<std::string>{port});
+        ASSERT_TRUE(otherProgram->WaitForOutput("\n", 30000)) << otherProgram->Err();
+    }
     const int holder =
-        Contains(c.args, "LOCKED") ? ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+        locked && !otherProgram ? ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
     ASSERT_TRUE(holder < 0 || ::flock(holder, LOCK_EX | LOCK_NB) == 0);
     const auto args = cli_text::Words(std::regex_replace(c.args, std::regex("LOCKED"), "PORT"), port, dir);
     const CliResult r = RunCli(args);
     ::close(holder);
+    otherProgram.reset();
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
     EXPECT_TRUE(Contains(r.err, c.errPart)) << r.err;
     EXPECT_TRUE(Contains(r.out, c.outPart)) << r.out;
@@ -229,7 +242,7 @@ TEST(ClosedStreams, NoTextReachesTheSerialLine) {
     PtyPair pty;
     // The parentheses keep the closing redirections in force over the ones RunCommand adds.
     auto run = std::async(std::launch::async, [&] {
-        return RunCommand("(" + ShellQuote(BRENWICK_CLI_PATH) + " info --port " + pty.path +
+        return RunCommand("(" + ShellQuote(CliProgram()) + " info --port " + pty.path +
                           " --timeout 0.5 >&- 2>&-)");
     });
     std::string line;

@@ -2,6 +2,7 @@
 // devices, FIFOs and links, the modes of what they create, and inputs that are not plain files. Device nodes
 // are made inside the test's folder (root only), never the system's.
 #include "support/CaseName.h"
+#include "support/CliProgram.h"
 #include "support/Firmware.h"
 #include "support/RunCommand.h"
 
@@ -35,7 +36,7 @@ TEST_P(FileCommands, StatusOutputAndWhatIsLeft) {
     // A hang is caught without timing anything: a run that should take milliseconds is killed after a minute.
     std::string command = c.command;
     for (auto at = command.find("CLI"); at != std::string::npos; at = command.find("CLI")) {
-        command.replace(at, 3, "timeout -s KILL 60 " + ShellQuote(BRENWICK_CLI_PATH));
+        command.replace(at, 3, "timeout -s KILL 60 " + ShellQuote(CliProgram()));
     }
     const CommandResult r = RunCommand("cd " + ShellQuote(dir.Root().string()) + " && bash -c " +
                                        ShellQuote(command + "\ns=$?; " + c.check + " || exit 99; exit $s"));

@@ -1,5 +1,6 @@
 #include "support/Processes.h"
 
+#include "support/CliProgram.h"
 #include "support/WaitUntil.h"
 
 #include <chrono>
@@ -70,7 +71,7 @@ int CProcess::Wait(int timeoutMs) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-CCliProcess::CCliProcess(std::vector<std::string> args) : CProcess(BRENWICK_CLI_PATH, std::move(args)) {}
+CCliProcess::CCliProcess(std::vector<std::string> args) : CProcess(CliProgram(), std::move(args)) {}
 
 CDevsimProcess::CDevsimProcess(std::vector<std::string> args)
     : CProcess(BRENWICK_DEVSIM_EXE, std::move(args)) {

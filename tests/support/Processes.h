@@ -29,7 +29,7 @@ class CProcess {
     pid_t m_Pid = -1;
 };
 
-// The real brenwick-cli.
+// The real brenwick-cli (CliProgram()).
 class CCliProcess : public CProcess {
   public:
     explicit CCliProcess(std::vector<std::string> args);
