@@ -1,7 +1,7 @@
 // The serial layer's parts that need no device: line codes as termios flags, port discovery on a prepared
 // /sys and /dev tree, error texts, line-error bits and the event class.
-#include "serial/LineCodes.h"
-#include "serial/LineErrors.h"
+#include "serial/posix/LineCodes.h"
+#include "serial/posix/LineErrors.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortErrors.h"
 #include "serial/SerialTypes.h"
