@@ -282,7 +282,9 @@ int32_t CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeout) {
         if (rc != 0 || (reported == 0 && m_MaskSerial.load() != maskSerial)) {
             return rc; // closed, timed out, device gone, or the mask changed (no events)
         }
-        uint32_t events = CollectDeviceEvents(device) | (reported & ~EV_RXCHAR);
+        // Arrivals and a drained output queue are judged from the driver's counts, so that a driver that
+        // reports them again for the same bytes posts nothing new.
+        uint32_t events = CollectDeviceEvents(device) | (reported & ~(EV_RXCHAR | EV_TXEMPTY));
         if (m_HungUp.load()) {
             return static_cast<int32_t>(ERROR_GEN_FAILURE);
         }
