@@ -130,28 +130,6 @@ TEST(SerialPortDiscovery, ListsRealDevicesUsbFirstWithTheirDetails) {
     EXPECT_TRUE(ListSerialPorts("/nonexistent/brenwick/sys", "/nonexistent/brenwick/dev").empty());
 }
 
-TEST(SerialPortErrors, EveryCodeAUserMeetsHasItsOwnSentence) {
-    const std::pair<int32_t, const char*> cases[] = {
-        {EACCES, "dialout"},
-        {EBUSY, "another program"},
-        {EWOULDBLOCK, "another program"},
-        {ENOENT, "no such device"},
-        {EIO, "removed"},
-        {ENODEV, "removed"},
-        {ENOTTY, "not a serial port"},
-        {ERROR_TIMEOUT, "in time"},
-        {ERROR_INVALID_HANDLE, "not open"},
-        {ERROR_ALREADY_INITIALIZED, "already open"},
-        {ERROR_INVALID_FUNCTION, "plain I/O"},
-        {E_INVALIDARG, "invalid setting"},
-        {ENOMEM, "serial port error: "},
-        {-5, "-5"},
-    };
-    for (const auto& [code, part] : cases) {
-        EXPECT_NE(DescribePortError(code).find(part), std::string::npos) << DescribePortError(code);
-    }
-}
-
 TEST(SerialLineErrors, CounterChangesBecomeEventsAndErrorBits) {
     using serial_detail::ErrorCounters;
     const std::tuple<const char*, ErrorCounters, uint32_t, uint32_t> cases[] = {
