@@ -1,10 +1,10 @@
 // Sending one message and waiting for its release; reading the port and putting replies back together.
 #include "protocol/BrenwickDoc.h"
 #include "protocol/MessageFrame.h"
+#include "serial/PortErrors.h"
 #include "serial/SerialTypes.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace brenwick {
 
@@ -19,9 +19,10 @@ uint32_t WriteTimeoutMs(uint32_t length, int32_t baud) {
     return static_cast<uint32_t>(protocol::kWriteTimeoutFloorMs + 2 * wireMs);
 }
 
-// Codes with which a write finds the device gone: the line was hung up or the device node removed.
+// Codes with which a write finds the device gone: the line was hung up, the device removed, or the port
+// closed under it.
 bool LineGone(int32_t code) {
-    return code == EIO || code == ENXIO || code == ENODEV;
+    return code == serial::ERROR_INVALID_HANDLE || serial::DeviceGone(code);
 }
 
 } // namespace

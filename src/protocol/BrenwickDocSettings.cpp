@@ -32,7 +32,7 @@ std::optional<int> ParseInt(const std::string& text) {
 // With no stored port, the first serial device present; else the first on-board UART.
 std::string DefaultPortName() {
     const auto ports = serial::ListSerialPorts();
-    return ports.empty() ? std::string("/dev/ttyS0") : ports.front().path;
+    return ports.empty() ? serial::FallbackPortName() : ports.front().path;
 }
 
 } // namespace

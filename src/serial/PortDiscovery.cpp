@@ -2,51 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
-namespace brenwick::serial {
-
-namespace fs = std::filesystem;
+namespace brenwick::serial::serial_detail {
 
 namespace {
-
-std::string FirstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())) != 0) {
-        line.pop_back();
-    }
-    return line;
-}
-
-// A UART slot that the kernel lists although no hardware answers reports type 0 (unknown).
-bool IsEmptyUartSlot(const fs::path& ttyDir) {
-    std::error_code ec;
-    return fs::exists(ttyDir / "type", ec) && FirstLine(ttyDir / "type") == "0";
-}
-
-// Walks up from the tty's device towards the USB device that carries vendor and product ids.
-void FillUsbDetails(const fs::path& device, const fs::path& devicesRoot, SerialPortInfo& info) {
-    for (fs::path dir = device; !dir.empty() && dir != devicesRoot && dir != dir.root_path();
-         dir = dir.parent_path()) {
-        std::error_code ec;
-        if (fs::exists(dir / "idVendor", ec) && fs::exists(dir / "idProduct", ec)) {
-            info.usb = true;
-            info.usbId = FirstLine(dir / "idVendor") + ":" + FirstLine(dir / "idProduct");
-            info.product = FirstLine(dir / "product");
-            return;
-        }
-    }
-}
-
-fs::path Resolved(const fs::path& path) {
-    std::error_code ec;
-    fs::path real = fs::canonical(path, ec);
-    return ec ? fs::path() : real;
-}
 
 // Natural order: runs of digits compare by value.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -91,45 +50,13 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 } // namespace
 
-std::vector<SerialPortInfo> ListSerialPorts() {
-    return ListSerialPorts("/sys", "/dev");
-}
-
-std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot) {
-    std::vector<SerialPortInfo> ports;
-    const fs::path ttyClass = fs::path(sysRoot) / "class" / "tty";
-    const fs::path devicesRoot = Resolved(fs::path(sysRoot) / "devices");
-    std::error_code ec;
-    for (fs::directory_iterator it(ttyClass, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::path ttyDir = it->path();
-        const fs::path device = Resolved(ttyDir / "device");
-        if (device.empty() || IsEmptyUartSlot(ttyDir)) {
-            continue; // virtual terminals and ptys have no device behind them
-        }
-        SerialPortInfo info;
-        info.path = (fs::path(devRoot) / ttyDir.filename()).string();
-        FillUsbDetails(device, devicesRoot, info);
-        ports.push_back(std::move(info));
-    }
-
-    // Stable names: /dev/serial/by-id links resolve to the device nodes.
-    const fs::path byIdDir = fs::path(devRoot) / "serial" / "by-id";
-    for (fs::directory_iterator it(byIdDir, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::path target = Resolved(it->path());
-        for (SerialPortInfo& info : ports) {
-            if (!target.empty() && Resolved(info.path) == target && info.byId.empty()) {
-                info.byId = it->path().string();
-            }
-        }
-    }
-
+void SortPorts(std::vector<SerialPortInfo>& ports) {
     std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
         if (a.usb != b.usb) {
             return a.usb;
         }
         return NaturalLess(a.path, b.path);
     });
-    return ports;
 }
 
-} // namespace brenwick::serial
+} // namespace brenwick::serial::serial_detail

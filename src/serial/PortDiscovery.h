@@ -14,10 +14,21 @@ struct SerialPortInfo {
     bool usb = false;
 };
 
-// Serial devices present: ttys with a real device behind them (UARTs without hardware left out), USB devices
-// first, each group in natural name order (ttyUSB2 before ttyUSB10).
+// Serial devices present, USB devices first, each group in natural name order (ttyUSB2 before ttyUSB10,
+// COM2 before COM10). On POSIX: ttys with a real device behind them (UARTs without hardware left out); on
+// Windows: the ports the drivers registered.
 std::vector<SerialPortInfo> ListSerialPorts();
+// The port to use when none is chosen and none is present: the first UART.
+std::string FallbackPortName();
+
+#if !defined(_WIN32)
 // The same over other roots in place of "/sys" and "/dev" (a prepared tree, for tests).
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot);
+#endif
+
+namespace serial_detail {
+// USB devices first, then natural order of the names.
+void SortPorts(std::vector<SerialPortInfo>& ports);
+} // namespace serial_detail
 
 } // namespace brenwick::serial

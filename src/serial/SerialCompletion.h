@@ -16,4 +16,13 @@ struct SerialCompletion {
     std::atomic<uint32_t> transferred{0}; // bytes written or read (0 for WaitEvent)
 };
 
+// Records an operation's outcome in a caller's completion object (none: nothing to do) and signals it.
+inline void CompleteWith(SerialCompletion* completion, int32_t result, uint32_t transferred) {
+    if (completion != nullptr) {
+        completion->result.store(result);
+        completion->transferred.store(transferred);
+        completion->done.Set();
+    }
+}
+
 } // namespace brenwick::serial

@@ -1,8 +1,15 @@
 #pragma once
 
-#include "serial/LineErrors.h"
 #include "serial/SerialCompletion.h"
 #include "serial/SerialTypes.h"
+
+#if defined(_WIN32)
+#include "serial/win32/SystemHandle.h"
+
+#include <vector>
+#else
+#include "serial/posix/LineErrors.h"
+#endif
 
 #include <atomic>
 #include <cstdint>
@@ -47,7 +54,7 @@ class CSerialPort {
     virtual int32_t ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
                               uint32_t timeout);
 
-    bool IsOpen() const { return m_Handle.load() >= 0; }
+    bool IsOpen() const { return m_Handle.load() != kNoDevice; }
     // Ends the reads and writes that wait for the line at this moment with ERROR_OPERATION_ABORTED; later
     // ones are not affected. Any thread.
     int32_t CancelIo();
@@ -70,16 +77,25 @@ class CSerialPort {
     }
 
   private:
+    // The device as the system names it: a file descriptor on POSIX, a HANDLE on Windows.
+#if defined(_WIN32)
+    using DeviceHandle = void*;
+    static constexpr DeviceHandle kNoDevice = nullptr;
+#else
+    using DeviceHandle = int;
+    static constexpr DeviceHandle kNoDevice = -1;
+#endif
+
     // Keeps the device from being closed while one call uses it.
     class DeviceUse {
       public:
-        explicit DeviceUse(CSerialPort& port) : m_Lock(port.m_IoLock), m_Fd(port.m_Handle.load()) {}
-        bool Open() const { return m_Fd >= 0; }
-        int Fd() const { return m_Fd; }
+        explicit DeviceUse(CSerialPort& port) : m_Lock(port.m_IoLock), m_Device(port.m_Handle.load()) {}
+        bool Open() const { return m_Device != kNoDevice; }
+        DeviceHandle Device() const { return m_Device; }
 
       private:
         std::shared_lock<std::shared_mutex> m_Lock;
-        int m_Fd;
+        DeviceHandle m_Device;
     };
 
     // Reads the line state afresh and extracts one setting: -1 when the port is closed or the read failed.
@@ -96,29 +112,26 @@ class CSerialPort {
     int32_t CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
                           const SerialCompletion* completion, uint32_t timeout) const;
     void CloseDevice();
-    int32_t InstallDevice(int fd, bool overlapped);
-    int32_t WaitLineEvents(int fd, uint32_t timeout);
-    uint32_t CollectDeviceEvents(int fd);
-    int DrainWaitMs(int fd);
+    int32_t InstallDevice(DeviceHandle device, bool overlapped);
+    int32_t WaitLineEvents(DeviceHandle device, uint32_t timeout);
+    uint32_t CollectDeviceEvents(DeviceHandle device);
+    // Counts bytes that reached the driver: EV_RXCHAR when more arrived than the last look saw. The caller
+    // holds m_RxMutex from reading the driver's count of waiting bytes to this call, so that no read takes
+    // bytes in between.
+    uint32_t CountArrivals(uint64_t waiting);
     void Wake() const;
 
     std::atomic<int32_t> m_LastError{0};
-    std::atomic<int> m_Handle{-1}; // device descriptor; -1 while closed
+    std::atomic<DeviceHandle> m_Handle{kNoDevice};
     std::atomic<uint32_t> m_Events{0};
     std::atomic<uint32_t> m_EventMask{0};
     std::atomic<bool> m_Overlapped{false};
 
-    // Stand-ins for the device state that a tty does not keep.
+    // Settings the program reads back without asking the device.
     std::atomic<char> m_EventChar{0};
     std::atomic<int32_t> m_ReadMode{ReadTimeoutNonblocking};
     std::atomic<uint32_t> m_Baud{9600};
 
-    // Waiting for line events: an epoll set over the device, a wake-up counter (mask change, finished
-    // write) and a close signal that also ends blocked reads and writes.
-    int m_EpollFd = -1;
-    int m_WakeFd = -1;
-    int m_CloseFd = -1;
-    int m_CancelFd = -1;                     // signalled by CancelIo
     std::atomic<uint64_t> m_CancelSerial{0}; // counts CancelIo calls: a transfer compares it with its start
     std::atomic<uint64_t> m_MaskSerial{0};
     static constexpr uint64_t kNotArmed = ~uint64_t{0};
@@ -133,9 +146,30 @@ class CSerialPort {
     uint64_t m_ArrivalsSeen = 0;
 
     std::mutex m_ErrorMutex;
+    uint32_t m_PendingErrors = 0;
+
+#if defined(_WIN32)
+    int32_t RunTransfer(DeviceHandle device, bool write, void* buffer, uint32_t length, uint32_t timeout,
+                        uint64_t startSerial, uint32_t& moved);
+    int32_t WaitForDeviceEvents(DeviceHandle device, uint32_t timeoutMs, uint32_t& events);
+    bool PauseForWake(uint32_t ms, uint64_t maskSerial, int32_t& rc);
+
+    serial_detail::SystemHandle m_CloseEvent; // set while the port closes: every wait ends
+    serial_detail::SystemHandle m_WakeEvent;  // auto-reset: a mask change or a finished write
+    std::mutex m_TransferMutex;               // reads and writes in flight, for CancelIo
+    std::vector<void*> m_Transfers;           // their OVERLAPPED structures
+#else
+    int DrainWaitMs(int fd);
+
+    // Waiting for line events: an epoll set over the device, a wake-up counter (mask change, finished
+    // write) and a close signal that also ends blocked reads and writes.
+    int m_EpollFd = -1;
+    int m_WakeFd = -1;
+    int m_CloseFd = -1;
+    int m_CancelFd = -1; // signalled by CancelIo
     serial_detail::ErrorCounters m_Counters;
     bool m_HasCounters = false;
-    uint32_t m_PendingErrors = 0;
+#endif
 
     std::mutex m_OpenCloseMutex; // one open or close at a time
     std::shared_mutex m_IoLock;  // held shared by every device call, exclusively while closing

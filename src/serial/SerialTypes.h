@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#if defined(_WIN32)
+#include "serial/win32/UndefWindowsNames.h"
+#endif
+
 namespace brenwick::serial {
 
 // Numbers shared by the serial layer and its callers. The error codes and event bits keep the values the

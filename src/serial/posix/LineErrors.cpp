@@ -1,4 +1,4 @@
-#include "serial/LineErrors.h"
+#include "serial/posix/LineErrors.h"
 
 #include "serial/SerialTypes.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/LineState.h"
+#include "serial/posix/LineState.h"
 
 #include <cstdint>
 

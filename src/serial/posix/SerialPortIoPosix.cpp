@@ -1,6 +1,6 @@
 // Reads, writes and waits for line events.
-#include "serial/SerialErrno.h"
 #include "serial/SerialPort.h"
+#include "serial/posix/SerialErrno.h"
 
 #include <algorithm>
 #include <chrono>
@@ -85,14 +85,6 @@ int32_t WaitReady(int fd, const TransferSignals& signals, short events, const De
     }
 }
 
-void Complete(SerialCompletion* completion, int32_t result, uint32_t transferred) {
-    if (completion != nullptr) {
-        completion->result.store(result);
-        completion->transferred.store(transferred);
-        completion->done.Set();
-    }
-}
-
 } // namespace
 
 int32_t CSerialPort::CancelIo() {
@@ -105,26 +97,6 @@ int32_t CSerialPort::CancelIo() {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t signalled = write(m_CancelFd, &one, sizeof one);
     return Finish(0);
-}
-
-int32_t CSerialPort::WriteString(const char* text, uint32_t* written, SerialCompletion* completion,
-                                 uint32_t timeout) {
-    uint32_t length = 0;
-    while (text != nullptr && text[length] != '\0') {
-        ++length;
-    }
-    return WriteBytes(text, length, written, completion, timeout);
-}
-
-int32_t CSerialPort::CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
-                                   const SerialCompletion* completion, uint32_t timeout) const {
-    if (!use.Open()) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if (RefusesCall(completion, timeout)) {
-        return ERROR_INVALID_FUNCTION;
-    }
-    return buffer == nullptr && size != 0 ? EINVAL : 0;
 }
 
 int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
@@ -143,7 +115,7 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
     uint32_t done = 0;
     int32_t rc = 0;
     do {
-        const ssize_t n = write(use.Fd(), bytes + done, length - done);
+        const ssize_t n = write(use.Device(), bytes + done, length - done);
         if (n >= 0) {
             done += static_cast<uint32_t>(n);
             if (n > 0) {
@@ -159,14 +131,14 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
             rc = LastSerialError();
             break;
         }
-        rc = WaitReady(use.Fd(), signals, POLLOUT, deadline);
+        rc = WaitReady(use.Device(), signals, POLLOUT, deadline);
     } while (done < length && rc == 0);
     // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
     if (done > 0) {
         rc = 0;
     }
     count = done;
-    Complete(completion, rc, done);
+    CompleteWith(completion, rc, done);
     return Finish(rc);
 }
 
@@ -190,7 +162,7 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
         ssize_t n = 0;
         {
             std::lock_guard rx(m_RxMutex);
-            n = ::read(use.Fd(), bytes + done, capacity - done);
+            n = ::read(use.Device(), bytes + done, capacity - done);
             if (n > 0) {
                 m_BytesTaken += static_cast<uint64_t>(n);
             }
@@ -213,14 +185,14 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
         if (!blocking) {
             break;
         }
-        rc = WaitReady(use.Fd(), signals, POLLIN, deadline);
+        rc = WaitReady(use.Device(), signals, POLLIN, deadline);
     }
     // Bytes already taken from the driver are handed over even when the wait for the rest failed.
     if (done > 0) {
         rc = 0;
     }
     count = done;
-    Complete(completion, rc, done);
+    CompleteWith(completion, rc, done);
     return Finish(rc);
 }
 
@@ -233,8 +205,8 @@ int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {
     if (RefusesCall(completion, timeout)) {
         return Finish(ERROR_INVALID_FUNCTION);
     }
-    const int32_t rc = WaitLineEvents(use.Fd(), timeout);
-    Complete(completion, rc, 0);
+    const int32_t rc = WaitLineEvents(use.Device(), timeout);
+    CompleteWith(completion, rc, 0);
     return Finish(rc);
 }
 
@@ -317,11 +289,7 @@ uint32_t CSerialPort::CollectDeviceEvents(int fd) {
         std::lock_guard rx(m_RxMutex);
         int waiting = 0;
         if (ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0) {
-            const uint64_t arrivals = m_BytesTaken + static_cast<uint64_t>(waiting);
-            if (arrivals > m_ArrivalsSeen) {
-                m_ArrivalsSeen = arrivals;
-                events |= EV_RXCHAR;
-            }
+            events |= CountArrivals(static_cast<uint64_t>(waiting));
         }
     }
     std::lock_guard errors(m_ErrorMutex);

@@ -1,4 +1,4 @@
-#include "serial/LineCodes.h"
+#include "serial/posix/LineCodes.h"
 
 #include "serial/SerialTypes.h"
 

@@ -1,7 +1,7 @@
 // The kernel's termios2 interface; this file must not include <termios.h>, whose struct termios differs.
-#include "serial/LineState.h"
+#include "serial/posix/LineState.h"
 
-#include "serial/SerialErrno.h"
+#include "serial/posix/SerialErrno.h"
 
 #include <asm/termbits.h>
 #include <cstring>

@@ -1,0 +1,383 @@
+// Reads, writes and waits for line events with overlapped Win32 I/O.
+#include "base/win32/UniqueHandle.h"
+#include "serial/PortErrors.h"
+#include "serial/SerialPort.h"
+#include "serial/win32/WindowsApi.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace brenwick::serial {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int32_t LastCode() {
+    const DWORD code = ::GetLastError();
+    return code == 0 ? static_cast<int32_t>(ERROR_GEN_FAILURE) : static_cast<int32_t>(code);
+}
+
+// Milliseconds left until the end of a call's time-out; INFINITE stays INFINITE.
+class Deadline {
+  public:
+    explicit Deadline(uint32_t timeout)
+        : m_Unlimited(timeout == INFINITE), m_End(Clock::now() + std::chrono::milliseconds(timeout)) {}
+    DWORD RemainingMs() const {
+        if (m_Unlimited) {
+            return INFINITE;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - Clock::now()).count();
+        return static_cast<DWORD>(std::clamp<decltype(left)>(left, 0, 1 << 30));
+    }
+
+  private:
+    bool m_Unlimited;
+    Clock::time_point m_End;
+};
+
+// An overlapped operation in flight: its own event, and the structure the driver writes into until the
+// operation has ended. Ending it early (time-out, cancel, close) cancels it and waits for the driver to let
+// go of the structure, so nothing outlives the call.
+class Operation {
+  public:
+    Operation() : m_Event(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        m_Overlapped.hEvent = m_Event.Get();
+    }
+    bool Valid() const { return m_Event.Valid(); }
+    OVERLAPPED* Overlapped() { return &m_Overlapped; }
+    HANDLE Event() const { return m_Event.Get(); }
+    // Cancels it and waits until the driver is done; false with the code when it failed.
+    bool CancelAndCollect(HANDLE device, DWORD& count) {
+        ::CancelIoEx(device, &m_Overlapped);
+        return Collect(device, count);
+    }
+    bool Collect(HANDLE device, DWORD& count) {
+        return ::GetOverlappedResult(device, &m_Overlapped, &count, TRUE) != 0;
+    }
+
+  private:
+    UniqueHandle m_Event;
+    OVERLAPPED m_Overlapped{};
+};
+
+// What the driver reports about the line: bytes waiting, bytes not yet sent, and the error bits (CE_),
+// which this call clears.
+struct LineStatus {
+    uint32_t errors = 0;
+    uint64_t waiting = 0;
+    uint64_t queuedOut = 0;
+};
+
+int32_t ReadLineStatus(HANDLE device, LineStatus& status) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (::ClearCommError(device, &errors, &stat) == 0) {
+        return LastCode();
+    }
+    status.errors = static_cast<uint32_t>(errors);
+    status.waiting = stat.cbInQue;
+    status.queuedOut = stat.cbOutQue;
+    return 0;
+}
+
+// The line events that go with error bits.
+uint32_t EventsOfErrors(uint32_t errors) {
+    uint32_t events = 0;
+    if ((errors & (CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_RXOVER)) != 0) {
+        events |= EV_ERR;
+    }
+    if ((errors & CE_BREAK) != 0) {
+        events |= EV_BREAK;
+    }
+    return events;
+}
+
+// A driver may end an event wait early without events (Wine does so on a line without modem signals); the
+// port then looks at the line itself after pauses that grow to this.
+constexpr DWORD kRecheckMaxMs = 4;
+
+} // namespace
+
+int32_t CSerialPort::CancelIo() {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    std::lock_guard transfers(m_TransferMutex);
+    m_CancelSerial.fetch_add(1);
+    for (void* overlapped : m_Transfers) {
+        ::CancelIoEx(use.Device(), static_cast<OVERLAPPED*>(overlapped));
+    }
+    return Finish(0);
+}
+
+int32_t CSerialPort::RunTransfer(DeviceHandle device, bool write, void* buffer, uint32_t length,
+                                 uint32_t timeout, uint64_t startSerial, uint32_t& moved) {
+    moved = 0;
+    Operation op;
+    if (!op.Valid()) {
+        return LastCode();
+    }
+    DWORD count = 0;
+    {
+        // Started under the lock that CancelIo takes: a cancel either comes before (and is seen here) or
+        // finds the transfer in the list.
+        std::lock_guard transfers(m_TransferMutex);
+        if (m_CancelSerial.load() != startSerial) {
+            return ERROR_OPERATION_ABORTED;
+        }
+        const BOOL done = write ? ::WriteFile(device, buffer, length, nullptr, op.Overlapped())
+                                : ::ReadFile(device, buffer, length, nullptr, op.Overlapped());
+        if (done == 0 && ::GetLastError() != ERROR_IO_PENDING) {
+            return LastCode();
+        }
+        m_Transfers.push_back(op.Overlapped());
+    }
+    const HANDLE waits[2] = {op.Event(), m_CloseEvent.Get()};
+    const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, timeout);
+    int32_t rc = 0;
+    bool collected = false;
+    if (woke == WAIT_OBJECT_0) {
+        collected = op.Collect(device, count);
+    } else {
+        rc = woke == WAIT_OBJECT_0 + 1 ? ERROR_INVALID_HANDLE
+             : woke == WAIT_TIMEOUT    ? ERROR_TIMEOUT
+                                       : LastCode();
+        collected = op.CancelAndCollect(device, count);
+    }
+    if (!collected && rc == 0) {
+        rc = LastCode(); // ERROR_OPERATION_ABORTED when CancelIo ended it
+    }
+    {
+        std::lock_guard transfers(m_TransferMutex);
+        std::erase(m_Transfers, static_cast<void*>(op.Overlapped()));
+    }
+    moved = count;
+    if (rc != 0 && DeviceGone(rc)) {
+        m_HungUp.store(true);
+    }
+    return rc;
+}
+
+int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
+                                SerialCompletion* completion, uint32_t timeout) {
+    uint32_t unused = 0;
+    uint32_t& count = written != nullptr ? *written : unused;
+    count = 0;
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (const int32_t refused = CheckTransfer(use, buffer, length, completion, timeout); refused != 0) {
+        return Finish(refused);
+    }
+    const uint64_t startSerial = m_CancelSerial.load();
+    uint32_t done = 0;
+    int32_t rc = 0;
+    if (length > 0) {
+        rc = RunTransfer(use.Device(), true, const_cast<void*>(buffer), length, timeout, startSerial, done);
+    }
+    if (done > 0) {
+        m_TxPending.store(true);
+        Wake(); // the event wait watches the output queue drain
+        rc = 0; // bytes the driver took are reported: the caller must not send them twice
+    }
+    count = done;
+    CompleteWith(completion, rc, done);
+    return Finish(rc);
+}
+
+int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
+                               uint32_t timeout) {
+    uint32_t unused = 0;
+    uint32_t& count = read != nullptr ? *read : unused;
+    count = 0;
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (const int32_t refused = CheckTransfer(use, buffer, capacity, completion, timeout); refused != 0) {
+        return Finish(refused);
+    }
+    const uint64_t startSerial = m_CancelSerial.load();
+    uint32_t done = 0;
+    int32_t rc = 0;
+    if (m_ReadMode.load() == ReadTimeoutNonblocking) {
+        // Only what has arrived is asked for, so the read returns at once on every driver. The count of
+        // waiting bytes and the read that takes them stay together for the arrival accounting.
+        std::lock_guard rx(m_RxMutex);
+        LineStatus status;
+        rc = ReadLineStatus(use.Device(), status);
+        if (rc == 0) {
+            {
+                std::lock_guard errors(m_ErrorMutex);
+                m_PendingErrors |= status.errors;
+            }
+            const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(capacity, status.waiting));
+            if (wanted > 0) {
+                rc = RunTransfer(use.Device(), false, buffer, wanted, timeout, startSerial, done);
+            }
+            m_BytesTaken += done;
+        } else if (DeviceGone(rc)) {
+            m_HungUp.store(true);
+        }
+    } else if (capacity > 0) {
+        rc = RunTransfer(use.Device(), false, buffer, capacity, timeout, startSerial, done);
+        std::lock_guard rx(m_RxMutex);
+        m_BytesTaken += done;
+    }
+    if (done > 0) {
+        rc = 0; // bytes already taken from the driver are handed over even when the rest failed
+    }
+    count = done;
+    CompleteWith(completion, rc, done);
+    return Finish(rc);
+}
+
+int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (RefusesCall(completion, timeout)) {
+        return Finish(ERROR_INVALID_FUNCTION);
+    }
+    const int32_t rc = WaitLineEvents(use.Device(), timeout);
+    CompleteWith(completion, rc, 0);
+    return Finish(rc);
+}
+
+// Pauses up to `ms` for a close or a wake-up: false, with the code to return in `rc`, when the wait must end
+// (the port closes, or the mask changed: rc 0 without events).
+bool CSerialPort::PauseForWake(uint32_t ms, uint64_t maskSerial, int32_t& rc) {
+    const HANDLE waits[2] = {m_CloseEvent.Get(), m_WakeEvent.Get()};
+    const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, ms);
+    if (woke == WAIT_OBJECT_0) {
+        rc = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (woke == WAIT_OBJECT_0 + 1 && m_MaskSerial.load() != maskSerial) {
+        rc = 0;
+        return false;
+    }
+    return true;
+}
+
+int32_t CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeout) {
+    const Deadline deadline(timeout);
+    // Wake-ups from before this wait are stale; the mask read after clearing is the one in force.
+    ::ResetEvent(m_WakeEvent.Get());
+    const uint64_t armed = m_ArmedSerial.exchange(kNotArmed);
+    const uint64_t maskSerial = armed != kNotArmed ? armed : m_MaskSerial.load();
+    m_Events.store(0);
+    if (m_MaskSerial.load() != maskSerial) {
+        return 0; // the mask changed after the caller armed this wait
+    }
+    DWORD pauseMs = 1;
+    for (;;) {
+        if (m_HungUp.load()) {
+            return static_cast<int32_t>(ERROR_GEN_FAILURE);
+        }
+        uint32_t reported = 0;
+        const int32_t rc = WaitForDeviceEvents(device, deadline.RemainingMs(), reported);
+        if (rc != 0 || (reported == 0 && m_MaskSerial.load() != maskSerial)) {
+            return rc; // closed, timed out, device gone, or the mask changed (no events)
+        }
+        // Arrivals and a drained output queue are judged from the driver's counts, so that a driver that
+        // reports them again for the same bytes posts nothing new.
+        uint32_t events = CollectDeviceEvents(device) | (reported & ~(EV_RXCHAR | EV_TXEMPTY));
+        if (m_HungUp.load()) {
+            return static_cast<int32_t>(ERROR_GEN_FAILURE);
+        }
+        events &= m_EventMask.load();
+        if (events != 0) {
+            m_Events.store(events);
+            return 0;
+        }
+        // Nothing new: the driver ended the wait early. Look again after a short pause that a close or a
+        // mask change cuts short.
+        const DWORD left = deadline.RemainingMs();
+        if (left == 0) {
+            return ERROR_TIMEOUT;
+        }
+        int32_t ended = 0;
+        if (!PauseForWake(std::min(pauseMs, left), maskSerial, ended)) {
+            return ended;
+        }
+        pauseMs = std::min<DWORD>(pauseMs * 2, kRecheckMaxMs);
+    }
+}
+
+// One WaitCommEvent: the events it reported in `events`, 0 without events when a wake-up (mask change,
+// finished write) ended it, or the code of a close, a time-out or a failure.
+int32_t CSerialPort::WaitForDeviceEvents(DeviceHandle device, uint32_t timeoutMs, uint32_t& events) {
+    events = 0;
+    Operation op;
+    if (!op.Valid()) {
+        return LastCode();
+    }
+    DWORD reported = 0;
+    DWORD count = 0;
+    if (::WaitCommEvent(device, &reported, op.Overlapped()) != 0) {
+        events = static_cast<uint32_t>(reported);
+        return 0;
+    }
+    if (::GetLastError() != ERROR_IO_PENDING) {
+        const int32_t code = LastCode();
+        if (DeviceGone(code)) {
+            m_HungUp.store(true);
+        }
+        return code;
+    }
+    const HANDLE waits[3] = {op.Event(), m_CloseEvent.Get(), m_WakeEvent.Get()};
+    const DWORD woke = ::WaitForMultipleObjects(3, waits, FALSE, timeoutMs);
+    if (woke == WAIT_OBJECT_0) {
+        if (op.Collect(device, count)) {
+            events = static_cast<uint32_t>(reported);
+            return 0;
+        }
+        const int32_t code = LastCode();
+        if (code == ERROR_OPERATION_ABORTED) {
+            return 0; // a mask change, or a driver that ends waits early: the caller looks at the line
+        }
+        if (DeviceGone(code)) {
+            m_HungUp.store(true);
+        }
+        return code;
+    }
+    op.CancelAndCollect(device, count);
+    if (woke == WAIT_OBJECT_0 + 1) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (woke == WAIT_OBJECT_0 + 2) {
+        return 0; // woken: the caller tells a mask change from a finished write
+    }
+    return woke == WAIT_TIMEOUT ? ERROR_TIMEOUT : LastCode();
+}
+
+uint32_t CSerialPort::CollectDeviceEvents(DeviceHandle device) {
+    uint32_t events = 0;
+    LineStatus status;
+    int32_t rc = 0;
+    {
+        std::lock_guard rx(m_RxMutex);
+        rc = ReadLineStatus(device, status);
+        if (rc == 0) {
+            events |= CountArrivals(status.waiting);
+        }
+    }
+    if (rc != 0) {
+        if (DeviceGone(rc)) {
+            m_HungUp.store(true);
+        }
+        return 0;
+    }
+    if (m_TxPending.load() && status.queuedOut == 0) {
+        m_TxPending.store(false);
+        events |= EV_TXEMPTY;
+    }
+    std::lock_guard errors(m_ErrorMutex);
+    m_PendingErrors |= status.errors;
+    return events | EventsOfErrors(status.errors);
+}
+
+} // namespace brenwick::serial

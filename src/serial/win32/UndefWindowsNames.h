@@ -1,0 +1,28 @@
+// No include guard: this runs each time it is included.
+// <windows.h> defines as macros names that the serial layer declares as constants of the same values
+// (SerialTypes.h). Undefining them lets the layer's own constants be declared and named, in whichever order
+// the headers come.
+#undef INFINITE
+#undef ERROR_SUCCESS
+#undef ERROR_INVALID_FUNCTION
+#undef ERROR_INVALID_HANDLE
+#undef ERROR_OPERATION_ABORTED
+#undef ERROR_ALREADY_INITIALIZED
+#undef ERROR_TIMEOUT
+#undef E_INVALIDARG
+#undef EV_RXCHAR
+#undef EV_RXFLAG
+#undef EV_TXEMPTY
+#undef EV_CTS
+#undef EV_DSR
+#undef EV_RLSD
+#undef EV_BREAK
+#undef EV_ERR
+#undef EV_RING
+#undef CE_RXOVER
+#undef CE_OVERRUN
+#undef CE_RXPARITY
+#undef CE_FRAME
+#undef CE_BREAK
+#undef CE_TXFULL
+#undef CE_MODE
