@@ -9,7 +9,8 @@ namespace brenwick::cli {
 // before any thread, as the signals are blocked in every thread that starts later and are read from a
 // signalfd, so no other thread's system calls are interrupted. On Windows they are the console's Ctrl+C,
 // Ctrl+Break, close, log-off and shut-down events, which a handler thread of the system's turns into the
-// same state.
+// same state; it cancels a read the creating thread is stuck in, and leaves a request that is not taken
+// within a few seconds to the system's default, which ends the process.
 class CStopSignals {
   public:
     CStopSignals();

@@ -22,7 +22,8 @@ struct CFileReader::SystemFile {
         Pipe,    // read only what PeekNamedPipe says is there; gone writers read as the end
         Console, // read once the console has input; Ctrl+C cuts the read short
         Port,    // a serial port, given a read time-out of one slice
-        Device,  // NUL and the like: a plain read
+        Device,  // NUL and the like, or a pipe that cannot be peeked at: a plain read, which a stop
+                 // request can cancel (see StopSignalsWin32.cpp)
     };
     UniqueHandle handle;
     Kind kind = Kind::Disk;
@@ -70,11 +71,10 @@ int CFileReader::OpenFile(const std::string& path) {
     COMMTIMEOUTS timeouts{};
     switch (::GetFileType(handle)) {
     case FILE_TYPE_DISK: {
+        // A handle that does not say what it is (Wine's standard input from a file) is read as a file.
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!::GetFileInformationByHandle(handle, &info)) {
-            return LastErrno();
-        }
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (::GetFileInformationByHandle(handle, &info) &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             return EISDIR;
         }
         file->kind = Kind::Disk;
@@ -124,8 +124,8 @@ CFileReader::ReadOutcome CFileReader::ReadSome(size_t& got) {
             if (error == ERROR_BROKEN_PIPE) {
                 return ReadOutcome::End; // every writer has closed its end
             }
-            m_Errno = ErrnoFromWin32(error);
-            return ReadOutcome::Failed;
+            m_File->kind = Kind::Device; // a pipe that cannot be peeked at (Wine's): plain reads from now on
+            return ReadOutcome::Waiting;
         }
         if (available == 0) {
             ::Sleep(kPipePollMs);
@@ -152,7 +152,7 @@ CFileReader::ReadOutcome CFileReader::ReadSome(size_t& got) {
             return ReadOutcome::End;
         }
         if (error == ERROR_OPERATION_ABORTED) {
-            return ReadOutcome::Waiting; // Ctrl+C cut a console read short: the stop hook decides
+            return ReadOutcome::Waiting; // a stop request cut the read short: the stop hook decides
         }
         m_Errno = ErrnoFromWin32(error);
         return ReadOutcome::Failed;
