@@ -25,11 +25,12 @@ constexpr const char* kUsage =
     "  flash --port PATH [--port PATH ...] FILE\n"
     "                                  flash FILE into one device, or into several at once\n"
     "Options of info and flash: --baud RATE (default 115200), --timeout S (default 5), --json.\n"
-    "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe such as <(...);\n"
 #ifdef _WIN32
+    "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe;\n"
     "flash reads FILE again for each device and needs a regular file. Ctrl+C, Ctrl+Break and closing the\n"
     "console end a run with status 130.\n"
 #else
+    "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe such as <(...);\n"
     "flash reads FILE again for each device and needs a regular file. Ctrl+C, SIGTERM and SIGHUP end a\n"
     "run with status 130.\n"
 #endif
