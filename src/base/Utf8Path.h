@@ -6,9 +6,9 @@
 
 namespace brenwick {
 
-// The program keeps paths as UTF-8 text. std::filesystem reads a plain string in the system's narrow
-// encoding, which on Windows is an ANSI code page: these go through char8_t so that the text is read as
-// UTF-8 on every system.
+// The program keeps paths as UTF-8 text. Which encoding std::filesystem takes a plain string in is the
+// library's choice (on Windows, some take the ANSI code page): these go through char8_t, so that the text
+// is UTF-8 with every system and library.
 inline std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
