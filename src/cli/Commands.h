@@ -14,4 +14,8 @@ int RunPorts(const CommandArgs& args);
 int RunInfo(const CommandArgs& args);
 int RunFlash(const CommandArgs& args);
 
+// The program itself, started by each system's entry point (posix/MainPosix.cpp, win32/MainWin32.cpp) with
+// the arguments in UTF-8.
+int RunProgram(int argc, char** argv);
+
 } // namespace brenwick::cli

@@ -5,16 +5,15 @@
 #include "cli/FlashReport.h"
 #include "cli/LinkOptions.h"
 #include "cli/Output.h"
+#include "cli/PathKind.h"
 #include "cli/ProgressView.h"
 #include "cli/SessionRunner.h"
 #include "cli/StopSignals.h"
+#include "cli/Terminal.h"
 
 #include <algorithm>
 #include <iostream>
 #include <set>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace brenwick::cli {
 
@@ -45,14 +44,6 @@ std::string Usage() {
            "cannot be written, 7 the firmware is for another product, 130 interrupted (Ctrl+C). With "
            "several\n"
            "devices the highest-priority failure decides, in this order: 130, 4, 5, 3, 7, 1, then 0.\n";
-}
-
-int TerminalColumns() {
-    winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        return size.ws_col;
-    }
-    return 80;
 }
 
 std::string StatusFor(const CDeviceSession& s) {
@@ -140,8 +131,8 @@ int RunFlash(const CommandArgs& args) {
 
     // Each device reads the file again once its geometry is known: a pipe would be empty by then, and a
     // device or a FIFO without a writer could keep the run waiting. Only a regular file will do.
-    if (struct stat st{};
-        parsed.file == "-" || (::stat(parsed.file.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
+    if (const PathKind kind = KindOfPath(parsed.file);
+        parsed.file == "-" || (kind != PathKind::Unknown && kind != PathKind::Regular)) {
         std::cerr << "brenwick-cli flash: " << parsed.file
                   << ": not a regular file; flash reads the file once per device (make-bin writes one)\n";
         return kExitLoadFailed;
@@ -162,7 +153,7 @@ int RunFlash(const CommandArgs& args) {
     }
 
     const bool json = parsed.link.json;
-    const bool terminal = !json && ::isatty(STDOUT_FILENO) == 1;
+    const bool terminal = !json && OutputIsTerminal();
     std::vector<std::string> labels;
     for (const auto& port : parsed.ports) {
         labels.push_back(Printable(port));

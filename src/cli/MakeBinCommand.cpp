@@ -1,6 +1,7 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/PathKind.h"
 #include "cli/StopSignals.h"
 #include "protocol/BrenwickDoc.h"
 
@@ -8,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace brenwick::cli {
 
@@ -19,25 +18,22 @@ constexpr const char* kUsage =
     "usage: brenwick-cli make-bin FILE [--output PATH]\n"
     "\n"
     "Writes the application area of FILE (Intel HEX or .bin), stamped with its length word and byte sum\n"
+#ifdef _WIN32
+    "for a 0x4000-byte boot area, as a flat binary file. Default output: %USERPROFILE%\\Firm_xxx.bin.\n"
+    "An existing output file is replaced only when the new one was written completely; a symbolic link\n"
+    "is followed and the file it names replaced. A device or pipe (NUL, CON, \\\\.\\pipe\\NAME) is\n"
+    "written into as it is. FILE - reads Intel HEX from standard input, as does a pipe.\n"
+#else
     "for a 0x4000-byte boot area, as a flat binary file. Default output: ~/Firm_xxx.bin.\n"
     "An existing output file is replaced only when the new one was written completely; a symbolic link\n"
     "is followed and the file it names replaced. A device or FIFO (/dev/null, /dev/stdout) is written\n"
     "into as it is. FILE - reads Intel HEX from standard input, as does a pipe such as <(...).\n"
+#endif
     "The output must not be FILE itself (usage error, status 2). An input that delivers no HEX records\n"
     "(an endless device, a pipe that stays silent) fails with status 3; Ctrl+C ends with status 130.\n";
 
-// The same file under any name (a link, a path with other folders): the export would destroy its source.
-bool SameFile(const std::string& input, const std::string& output) {
-    struct stat in {};
-    struct stat out {};
-    const bool haveInput = input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.c_str(), &in) == 0;
-    return haveInput && ::stat(output.c_str(), &out) == 0 && S_ISREG(in.st_mode) && in.st_dev == out.st_dev &&
-           in.st_ino == out.st_ino;
-}
-
 std::string WriteError(const std::string& output, int errnoValue) {
-    struct stat st {};
-    if (errnoValue == ENXIO && ::stat(output.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+    if (errnoValue == ENXIO && KindOfPath(output) == PathKind::Fifo) {
         return "no program is reading the FIFO";
     }
     return std::strerror(errnoValue);
@@ -71,7 +67,8 @@ int RunMakeBin(const CommandArgs& args) {
         return kExitUsage;
     }
 
-    if (SameFile(file, output)) {
+    // The same file under any name: the export would destroy its source.
+    if (SameRegularFile(file, output)) {
         std::cerr << "brenwick-cli make-bin: the output " << output << " is the firmware file " << file
                   << " itself; choose another --output\n";
         return kExitUsage;

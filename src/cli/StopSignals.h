@@ -1,13 +1,16 @@
 #pragma once
 
-#include <csignal>
+#include <memory>
 
 namespace brenwick::cli {
 
-// Turns SIGINT, SIGTERM and SIGHUP into something the command's wait loop looks at, instead of killing the
-// process in the middle of a run with a port open. Create it before any thread: the signals are blocked in
-// every thread that starts later and are read from a signalfd, so no other thread's system calls are
-// interrupted.
+// Turns a request to stop into something the command's wait loop looks at, instead of killing the process
+// in the middle of a run with a port open. On POSIX those are SIGINT, SIGTERM and SIGHUP: create this
+// before any thread, as the signals are blocked in every thread that starts later and are read from a
+// signalfd, so no other thread's system calls are interrupted. On Windows they are the console's Ctrl+C,
+// Ctrl+Break, close, log-off and shut-down events, which a handler thread of the system's turns into the
+// same state; it cancels a read the creating thread is stuck in, and leaves a request that is not taken
+// within a few seconds to the system's default, which ends the process.
 class CStopSignals {
   public:
     CStopSignals();
@@ -15,15 +18,20 @@ class CStopSignals {
     CStopSignals(const CStopSignals&) = delete;
     CStopSignals& operator=(const CStopSignals&) = delete;
 
-    // Waits up to timeoutMs for a stop signal; true once one has arrived (and from then on).
+    // Waits up to timeoutMs for a stop request; true once one has arrived (and from then on).
     bool WaitFor(int timeoutMs);
     bool Stopped() const { return m_Stopped; }
+    // The signal that asked (on Windows: SIGINT for Ctrl+C, SIGBREAK for Ctrl+Break, SIGTERM for the rest).
     int Signal() const { return m_Signal; }
 
   private:
-    sigset_t m_Signals{};
-    sigset_t m_Previous{};
-    int m_Fd = -1;
+    // What the system needs to catch the requests: posix/StopSignalsPosix.cpp, win32/StopSignalsWin32.cpp.
+    struct SystemPart;
+    struct SystemPartDelete {
+        void operator()(SystemPart* part) const;
+    };
+
+    std::unique_ptr<SystemPart, SystemPartDelete> m_System;
     bool m_Stopped = false;
     int m_Signal = 0;
 };

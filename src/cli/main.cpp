@@ -3,7 +3,6 @@
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
 
-#include <csignal>
 #include <iostream>
 #include <map>
 
@@ -26,9 +25,15 @@ constexpr const char* kUsage =
     "  flash --port PATH [--port PATH ...] FILE\n"
     "                                  flash FILE into one device, or into several at once\n"
     "Options of info and flash: --baud RATE (default 115200), --timeout S (default 5), --json.\n"
+#ifdef _WIN32
+    "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe;\n"
+    "flash reads FILE again for each device and needs a regular file. Ctrl+C, Ctrl+Break and closing the\n"
+    "console end a run with status 130.\n"
+#else
     "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe such as <(...);\n"
     "flash reads FILE again for each device and needs a regular file. Ctrl+C, SIGTERM and SIGHUP end a\n"
     "run with status 130.\n"
+#endif
     "\n"
     "brenwick-cli COMMAND --help shows a command's options; --version shows the version.\n"
     "Exit status: 0 success, 1 device error, 2 usage, 3 firmware file cannot be loaded,\n"
@@ -38,15 +43,11 @@ constexpr const char* kUsage =
 
 } // namespace
 
-int main(int argc, char** argv) {
+int brenwick::cli::RunProgram(int argc, char** argv) {
     // Before anything is opened: a closed standard stream must not lend its number to the port.
     if (!EnsureStandardStreams()) {
         return kExitWriteFailed;
     }
-    // A full disk or a file-size limit must end a write with an error, not kill the process.
-    std::signal(SIGXFSZ, SIG_IGN);
-    // A closed pipe on standard output must end the run with the output error, not kill it mid-flash.
-    std::signal(SIGPIPE, SIG_IGN);
 
     const std::map<std::string, int (*)(const CommandArgs&)> commands = {
         {"make-bin", RunMakeBin}, {"inspect", RunInspect}, {"ports", RunPorts},

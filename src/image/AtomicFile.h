@@ -16,7 +16,11 @@ namespace brenwick {
 // - anything else that exists (a character or block device, a FIFO) is written into as it is: it is never
 //   created, truncated, replaced or deleted. A FIFO without a reader fails at once with ENXIO, and a write
 //   that makes no progress for a long time fails with ETIMEDOUT rather than waiting for ever.
-// Returns 0 or the errno value of the step that failed.
+// On Windows the temporary file is flushed and moved over the target with MoveFileEx; the replaced file's
+// attributes are not carried over (a read-only target is refused with EACCES). A device or pipe (NUL, COM1,
+// \\.\pipe\name) is written into as it is, and a pipe or port that takes nothing for a long time fails with
+// ETIMEDOUT.
+// Returns 0 or the errno value of the step that failed (Win32 errors as the nearest errno value).
 int WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);
 
 } // namespace brenwick

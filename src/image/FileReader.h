@@ -18,7 +18,8 @@ struct ReadLimits {
 
 // A read-only file with a buffer, read byte by byte the way stdio's getc does, but without its locking.
 // Tracks the end-of-file indicator and line numbers for error reports. Besides plain files it reads pipes,
-// FIFOs and devices without ever blocking for good; "-" names standard input.
+// FIFOs and devices without ever blocking for good (a Windows console waits for its line, which Ctrl+C
+// ends); "-" names standard input.
 class CFileReader {
   public:
     static constexpr int kEof = -1;
@@ -72,18 +73,29 @@ class CFileReader {
     size_t ReadBlock(uint8_t* dest, size_t length);
 
   private:
+    // How one read of the system's part went.
+    enum class ReadOutcome { Data, End, Waiting, Failed };
+    // The open file as the system holds it: posix/FileReaderPosix.cpp, win32/FileReaderWin32.cpp.
+    struct SystemFile;
+    struct SystemFileClose {
+        void operator()(SystemFile* file) const;
+    };
+
     bool Fill();
     bool StopRequested();
-    void WaitSlice();
+    // The system's part. OpenFile opens path ("-": standard input) into m_File and sets m_Stream and m_Fifo;
+    // returns 0 or the errno value. ReadSome reads into m_Buffer, waiting at most a short slice when nothing
+    // is there yet, and sets got (Data) or m_Errno (Failed). FileSize is -1 with m_Errno set on failure.
+    int OpenFile(const std::string& path);
+    ReadOutcome ReadSome(size_t& got);
+    long long FileSize();
 
     static constexpr size_t kBufferSize = size_t{64} * 1024;
-    int m_Fd = -1;
+    std::unique_ptr<SystemFile, SystemFileClose> m_File;
     ReadLimits m_Limits;
     bool m_Stream = false;
     bool m_Fifo = false;
-    bool m_NonBlocking = false;
     bool m_DataSeen = false;
-    bool m_HangUp = false;
     bool m_Stopped = false;
     bool m_TimedOut = false;
     uint64_t m_BytesRead = 0;

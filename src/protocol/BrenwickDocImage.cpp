@@ -1,11 +1,8 @@
+#include "base/HomeFolder.h"
+#include "base/Utf8Path.h"
 #include "image/AtomicFile.h"
 #include "image/ImageLayout.h"
 #include "protocol/BrenwickDoc.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace brenwick {
 
@@ -103,13 +100,7 @@ MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) {
 }
 
 std::string CBrenwickDoc::DefaultMakeBinPath() {
-    std::filesystem::path folder(".");
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        folder = home;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        folder = pw->pw_dir;
-    }
-    return (folder / "Firm_xxx.bin").string();
+    return Utf8FromPath(PathFromUtf8(HomeFolder()) / "Firm_xxx.bin");
 }
 
 } // namespace brenwick

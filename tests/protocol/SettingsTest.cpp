@@ -39,7 +39,12 @@ TEST(Settings, WithoutAStoredPortADevicePathIsChosen) {
     CMemorySettingsStore store;
     CBrenwickDoc doc;
     doc.LoadSettings(store);
-    EXPECT_EQ(doc.ActivePortName().rfind("/dev/", 0), 0u) << doc.ActivePortName();
+#ifdef _WIN32
+    const std::string devicePrefix = "COM"; // a port the drivers registered, or the first UART
+#else
+    const std::string devicePrefix = "/dev/";
+#endif
+    EXPECT_EQ(doc.ActivePortName().rfind(devicePrefix, 0), 0u) << doc.ActivePortName();
 }
 
 TEST(Settings, SaveWritesBothValuesAsText) {

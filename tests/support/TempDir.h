@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,9 +11,21 @@
 class CTempDir {
   public:
     CTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "brenwick-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            m_Path = pattern;
+        static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+        std::random_device random;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        // A name that is taken (create_directory gives false) is met by drawing another.
+        for (int attempt = 0; attempt < 100 && m_Path.empty(); ++attempt) {
+            std::string name = "brenwick-test-";
+            for (int i = 0; i < 10; ++i) {
+                name += kDigits[random() % (sizeof kDigits - 1)];
+            }
+            std::error_code ec;
+            if (std::filesystem::create_directory(base / name, ec)) {
+                m_Path = base / name;
+            } else if (ec) {
+                break;
+            }
         }
     }
     ~CTempDir() {

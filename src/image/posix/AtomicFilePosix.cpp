@@ -1,13 +1,12 @@
-#include "image/AtomicFile.h"
-
 #include "base/UniqueFd.h"
+#include "image/AtomicFile.h"
+#include "image/TempFileName.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,23 +18,13 @@ constexpr int kMaxLinkHops = 40;                     // as the kernel's own limi
 constexpr std::chrono::seconds kNoProgressLimit{30}; // a device or FIFO reader that takes nothing
 constexpr int kPollSliceMs = 200;
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // A new file next to the target, created with mode 0666 so that the kernel applies the umask, as it would
 // for any file the user creates; removed again unless it was renamed into place.
 class CTempFile {
   public:
     explicit CTempFile(const std::string& target) {
-        std::random_device random;
-        static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
         for (int attempt = 0; attempt < 100 && m_Fd < 0; ++attempt) {
-            std::string name = FolderOf(target) + ".brenwick-";
-            for (int i = 0; i < 8; ++i) {
-                name += kDigits[random() % (sizeof kDigits - 1)];
-            }
+            const std::string name = TempFileNameIn(FolderOf(target));
             m_Fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_Fd >= 0) {
                 m_Path = name;
