@@ -11,12 +11,10 @@
 #include "support/RunCommand.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
-#include <memory>
 #include <regex>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -65,23 +63,13 @@ TEST_P(ExitStatus, AndMessage) {
     const auto device = StartDevice(c.device, " --flash-out @flash.bin", dir);
     ASSERT_TRUE(!device || !device->Port().empty());
     const std::string port = device ? device->Port() : "/dev/brenwick-no-such-port";
-    // For LOCKED, another program holds the port: the one the environment's BRENWICK_PORT_HOLDER names when
-    // set (for the Windows build under Wine, a Windows program that has the port open), started with the
-    // port and printing a line once it has it, or else this test process.
-    const bool locked = Contains(c.args, "LOCKED");
-    const char* holderProgram = std::getenv("BRENWICK_PORT_HOLDER");
-    std::unique_ptr<CProcess> otherProgram;
-    if (locked && holderProgram != nullptr && *holderProgram != '\0') {
-        otherProgram = std::make_unique<CProcess>(holderProgram, std::vector<std::string>{port});
-        ASSERT_TRUE(otherProgram->WaitForOutput("\n", 30000)) << otherProgram->Err();
-    }
+    // For LOCKED, this test process stands for another program that holds the port.
     const int holder =
-        locked && !otherProgram ? ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+        Contains(c.args, "LOCKED") ? ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
     ASSERT_TRUE(holder < 0 || ::flock(holder, LOCK_EX | LOCK_NB) == 0);
     const auto args = cli_text::Words(std::regex_replace(c.args, std::regex("LOCKED"), "PORT"), port, dir);
     const CliResult r = RunCli(args);
     ::close(holder);
-    otherProgram.reset();
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
     EXPECT_TRUE(Contains(r.err, c.errPart)) << r.err;
     EXPECT_TRUE(Contains(r.out, c.outPart)) << r.out;

@@ -37,11 +37,13 @@ TEST(SerialPortErrors, EveryCodeAUserMeetsHasItsOwnSentence) {
         // Windows answers "access denied" when another program has the port open.
         {static_cast<int32_t>(ERROR_ACCESS_DENIED), "in use by another program", false},
         {static_cast<int32_t>(ERROR_SHARING_VIOLATION), "in use by another program", false},
+        {static_cast<int32_t>(ERROR_BUSY), "in use by another program", false},
         {static_cast<int32_t>(ERROR_FILE_NOT_FOUND), "no such device", false},
         {static_cast<int32_t>(ERROR_PATH_NOT_FOUND), "no such device", false},
         {static_cast<int32_t>(ERROR_GEN_FAILURE), "removed", true},
         {static_cast<int32_t>(ERROR_BAD_COMMAND), "removed", true},
         {static_cast<int32_t>(ERROR_DEVICE_NOT_CONNECTED), "removed", true},
+        {static_cast<int32_t>(ERROR_NOT_READY), "removed", true},
         {static_cast<int32_t>(ERROR_NOT_SUPPORTED), "not a serial port", false},
         {static_cast<int32_t>(ERROR_INVALID_PARAMETER), "does not support this setting", false},
         {static_cast<int32_t>(ERROR_NOT_ENOUGH_MEMORY), "serial port error: ", false},

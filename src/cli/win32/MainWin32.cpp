@@ -18,7 +18,12 @@ class CConsoleOutput {
         if (m_CodePage != 0 && m_CodePage != CP_UTF8) { // 0: there is no console
             m_CodePageSet = ::SetConsoleOutputCP(CP_UTF8) != FALSE;
         }
-        if (::GetConsoleMode(m_Output, &m_Mode) && (m_Mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0) {
+        if (::GetConsoleMode(m_Output, &m_Mode) == 0) {
+            // Not a console: the C runtime counts every character device as a terminal and writes to it
+            // unbuffered, so a full device would fail in the middle of the output and its reason be lost by
+            // the time the program checks. Buffered in full, as for a file, the final flush reports it.
+            std::setvbuf(stdout, nullptr, _IOFBF, kOutputBuffer);
+        } else if ((m_Mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0) {
             m_ModeSet = ::SetConsoleMode(m_Output, m_Mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != FALSE;
         }
     }
@@ -36,6 +41,7 @@ class CConsoleOutput {
     CConsoleOutput& operator=(const CConsoleOutput&) = delete;
 
   private:
+    static constexpr size_t kOutputBuffer = size_t{64} * 1024;
     UINT m_CodePage;
     HANDLE m_Output; // the process's standard output: not this object's to close
     DWORD m_Mode = 0;

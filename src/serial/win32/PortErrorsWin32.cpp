@@ -43,6 +43,7 @@ PortProblem ClassifySystemError(int32_t code, std::string& text) {
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED:
     case ERROR_BROKEN_PIPE:
+    case ERROR_NOT_READY: // Wine, once the line was hung up
         return PortProblem::DeviceGone;
     case ERROR_NOT_SUPPORTED:
         return PortProblem::NotASerialPort;
