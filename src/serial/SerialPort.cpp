@@ -4,6 +4,74 @@
 
 namespace brenwick::serial {
 
+CSerialPort::CSerialPort() = default;
+
+CSerialPort::~CSerialPort() {
+    CloseDevice();
+}
+
+int32_t CSerialPort::ClosePort() {
+    m_LastError.store(0);
+    CloseDevice();
+    return 0;
+}
+
+void CSerialPort::PublishDevice(DeviceHandle device, bool overlapped) {
+    {
+        std::lock_guard errors(m_ErrorMutex);
+        m_PendingErrors = 0;
+    }
+    {
+        std::lock_guard rx(m_RxMutex);
+        m_BytesTaken = 0;
+        m_ArrivalsSeen = 0;
+    }
+    m_Events.store(0);
+    m_EventMask.store(0);
+    m_EventChar.store(0);
+    m_ReadMode.store(ReadTimeoutNonblocking);
+    m_TxPending.store(false);
+    m_HungUp.store(false);
+    m_Overlapped.store(overlapped);
+    m_Handle.store(device); // last: from here on other threads use the device
+}
+
+int32_t CSerialPort::SetEventChar(char eventChar, bool adjustMask) {
+    m_LastError.store(0);
+    if (!IsOpen()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    int32_t maskResult = 0;
+    if (adjustMask) {
+        maskResult = SetEventMask(GetEventMask() | EV_RXFLAG);
+    }
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (const int32_t rc = WriteEventChar(use.Device(), eventChar); rc != 0) {
+        return Finish(rc);
+    }
+    m_EventChar.store(eventChar);
+    return Finish(maskResult);
+}
+
+int32_t CSerialPort::SetReadTimeoutMode(int32_t mode) {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (mode != ReadTimeoutNonblocking && mode != ReadTimeoutBlocking) {
+        return Finish(E_INVALIDARG);
+    }
+    if (const int32_t rc = ApplyReadMode(use.Device(), mode); rc != 0) {
+        return Finish(rc);
+    }
+    m_ReadMode.store(mode);
+    return 0;
+}
+
 template <typename Value>
 Value CSerialPort::GetStoredSetting(const std::atomic<Value>& setting) {
     if (!IsOpen()) {
@@ -51,6 +119,20 @@ int32_t CSerialPort::CheckTransfer(const DeviceUse& use, const void* buffer, uin
         return ERROR_INVALID_FUNCTION;
     }
     return buffer == nullptr && size != 0 ? EINVAL : 0;
+}
+
+int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (RefusesCall(completion, timeout)) {
+        return Finish(ERROR_INVALID_FUNCTION);
+    }
+    const int32_t rc = WaitLineEvents(use.Device(), timeout);
+    CompleteWith(completion, rc, 0);
+    return Finish(rc);
 }
 
 uint32_t CSerialPort::CountArrivals(uint64_t waiting) {

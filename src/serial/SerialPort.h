@@ -113,6 +113,11 @@ class CSerialPort {
                           const SerialCompletion* completion, uint32_t timeout) const;
     void CloseDevice();
     int32_t InstallDevice(DeviceHandle device, bool overlapped);
+    // Resets what an open starts afresh and makes the device the port's, last of all.
+    void PublishDevice(DeviceHandle device, bool overlapped);
+    // The system's part of SetEventChar and SetReadTimeoutMode: 0 or the code of the failed call.
+    int32_t WriteEventChar(DeviceHandle device, char eventChar);
+    int32_t ApplyReadMode(DeviceHandle device, int32_t mode);
     int32_t WaitLineEvents(DeviceHandle device, uint32_t timeout);
     uint32_t CollectDeviceEvents(DeviceHandle device);
     // Counts bytes that reached the driver: EV_RXCHAR when more arrived than the last look saw. The caller

@@ -196,20 +196,6 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
     return Finish(rc);
 }
 
-int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (RefusesCall(completion, timeout)) {
-        return Finish(ERROR_INVALID_FUNCTION);
-    }
-    const int32_t rc = WaitLineEvents(use.Device(), timeout);
-    CompleteWith(completion, rc, 0);
-    return Finish(rc);
-}
-
 int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
     const Deadline deadline(timeout);
     // Wake-ups from before this wait are stale; the mask read after draining is the one in force.

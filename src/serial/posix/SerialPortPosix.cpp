@@ -32,12 +32,6 @@ void RequestLowLatency(int fd) {
 
 } // namespace
 
-CSerialPort::CSerialPort() = default;
-
-CSerialPort::~CSerialPort() {
-    CloseDevice();
-}
-
 int32_t CSerialPort::OpenPort(const char* name, uint32_t /*inQueue*/, uint32_t /*outQueue*/,
                               bool overlapped) {
     m_LastError.store(0);
@@ -123,31 +117,12 @@ int32_t CSerialPort::InstallDevice(int fd, bool overlapped) {
     {
         std::lock_guard errors(m_ErrorMutex);
         m_HasCounters = serial_detail::ReadErrorCounters(fd, m_Counters);
-        m_PendingErrors = 0;
-    }
-    {
-        std::lock_guard rx(m_RxMutex);
-        m_BytesTaken = 0;
-        m_ArrivalsSeen = 0;
     }
     m_EpollFd = epoll.Release();
     m_WakeFd = wake.Release();
     m_CloseFd = closing.Release();
     m_CancelFd = cancel.Release();
-    m_Events.store(0);
-    m_EventMask.store(0);
-    m_EventChar.store(0);
-    m_ReadMode.store(ReadTimeoutNonblocking);
-    m_TxPending.store(false);
-    m_HungUp.store(false);
-    m_Overlapped.store(overlapped);
-    m_Handle.store(fd);
-    return 0;
-}
-
-int32_t CSerialPort::ClosePort() {
-    m_LastError.store(0);
-    CloseDevice();
+    PublishDevice(fd, overlapped);
     return 0;
 }
 
@@ -195,21 +170,14 @@ int32_t CSerialPort::SetupLine(int32_t baud, int32_t dataBits, int32_t parity, i
     return 0;
 }
 
-int32_t CSerialPort::SetEventChar(char eventChar, bool adjustMask) {
-    m_LastError.store(0);
-    if (!IsOpen()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    int32_t maskResult = 0;
-    if (adjustMask) {
-        maskResult = SetEventMask(GetEventMask() | EV_RXFLAG);
-    }
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    m_EventChar.store(eventChar);
-    return Finish(maskResult);
+// A tty has no event character: the object keeps it.
+int32_t CSerialPort::WriteEventChar(DeviceHandle /*device*/, char /*eventChar*/) {
+    return 0;
+}
+
+// Reads never block in the driver here: the read itself waits when the mode asks for it.
+int32_t CSerialPort::ApplyReadMode(DeviceHandle /*device*/, int32_t /*mode*/) {
+    return 0;
 }
 
 int32_t CSerialPort::SetEventMask(uint32_t mask) {
@@ -245,19 +213,6 @@ int32_t CSerialPort::SetHandshaking(int32_t mode) {
     // A pseudo-terminal has no modem lines and refuses this; that changes nothing for the line.
     const int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(use.Device(), raiseLines ? TIOCMBIS : TIOCMBIC, &lines);
-    return 0;
-}
-
-int32_t CSerialPort::SetReadTimeoutMode(int32_t mode) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (mode != ReadTimeoutNonblocking && mode != ReadTimeoutBlocking) {
-        return Finish(E_INVALIDARG);
-    }
-    m_ReadMode.store(mode);
     return 0;
 }
 

@@ -232,20 +232,6 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
     return Finish(rc);
 }
 
-int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (RefusesCall(completion, timeout)) {
-        return Finish(ERROR_INVALID_FUNCTION);
-    }
-    const int32_t rc = WaitLineEvents(use.Device(), timeout);
-    CompleteWith(completion, rc, 0);
-    return Finish(rc);
-}
-
 // Pauses up to `ms` for a close or a wake-up: false, with the code to return in `rc`, when the wait must end
 // (the port closes, or the mask changed: rc 0 without events).
 bool CSerialPort::PauseForWake(uint32_t ms, uint64_t maskSerial, int32_t& rc) {

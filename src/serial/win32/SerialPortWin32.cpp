@@ -58,17 +58,18 @@ void MakeRaw(DCB& dcb) {
     dcb.fAbortOnError = FALSE;
 }
 
+// The device's line state, read afresh: 0 or the code of the failed read.
+int32_t ReadState(HANDLE device, DCB& dcb) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    return ::GetCommState(device, &dcb) != 0 ? 0 : LastCode();
+}
+
 HANDLE NewEvent(bool manualReset) {
     return ::CreateEventW(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr);
 }
 
 } // namespace
-
-CSerialPort::CSerialPort() = default;
-
-CSerialPort::~CSerialPort() {
-    CloseDevice();
-}
 
 int32_t CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool overlapped) {
     m_LastError.store(0);
@@ -127,31 +128,9 @@ int32_t CSerialPort::InstallDevice(DeviceHandle device, bool overlapped) {
     if (m_Handle.load() != kNoDevice) {
         return ERROR_ALREADY_INITIALIZED; // another thread opened the object meanwhile
     }
-    {
-        std::lock_guard errors(m_ErrorMutex);
-        m_PendingErrors = 0;
-    }
-    {
-        std::lock_guard rx(m_RxMutex);
-        m_BytesTaken = 0;
-        m_ArrivalsSeen = 0;
-    }
     m_CloseEvent = std::move(closing);
     m_WakeEvent = std::move(wake);
-    m_Events.store(0);
-    m_EventMask.store(0);
-    m_EventChar.store(0);
-    m_ReadMode.store(ReadTimeoutNonblocking);
-    m_TxPending.store(false);
-    m_HungUp.store(false);
-    m_Overlapped.store(overlapped);
-    m_Handle.store(device);
-    return 0;
-}
-
-int32_t CSerialPort::ClosePort() {
-    m_LastError.store(0);
-    CloseDevice();
+    PublishDevice(device, overlapped);
     return 0;
 }
 
@@ -179,9 +158,8 @@ int32_t CSerialPort::SetupLine(int32_t baud, int32_t dataBits, int32_t parity, i
         return Finish(ERROR_INVALID_HANDLE);
     }
     DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (::GetCommState(use.Device(), &dcb) == 0) {
-        return Finish(LastCode());
+    if (const int32_t rc = ReadState(use.Device(), dcb); rc != 0) {
+        return Finish(rc);
     }
     dcb.BaudRate = static_cast<DWORD>(baud);
     dcb.ByteSize = static_cast<BYTE>(dataBits);
@@ -195,30 +173,25 @@ int32_t CSerialPort::SetupLine(int32_t baud, int32_t dataBits, int32_t parity, i
     return 0;
 }
 
-int32_t CSerialPort::SetEventChar(char eventChar, bool adjustMask) {
-    m_LastError.store(0);
-    if (!IsOpen()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    int32_t maskResult = 0;
-    if (adjustMask) {
-        maskResult = SetEventMask(GetEventMask() | EV_RXFLAG);
-    }
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
+int32_t CSerialPort::WriteEventChar(DeviceHandle device, char eventChar) {
     DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (::GetCommState(use.Device(), &dcb) == 0) {
-        return Finish(LastCode());
+    if (const int32_t rc = ReadState(device, dcb); rc != 0) {
+        return rc;
     }
     dcb.EvtChar = eventChar;
-    if (::SetCommState(use.Device(), &dcb) == 0) {
-        return Finish(LastCode());
+    return ::SetCommState(device, &dcb) != 0 ? 0 : LastCode();
+}
+
+int32_t CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
+    COMMTIMEOUTS timeouts{};
+    if (::GetCommTimeouts(device, &timeouts) == 0) {
+        return LastCode();
     }
-    m_EventChar.store(eventChar);
-    return Finish(maskResult);
+    // Non-blocking: return at once with what has arrived. Blocking: wait for the whole count.
+    timeouts.ReadIntervalTimeout = mode == ReadTimeoutNonblocking ? MAXDWORD : 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    return ::SetCommTimeouts(device, &timeouts) != 0 ? 0 : LastCode();
 }
 
 int32_t CSerialPort::SetEventMask(uint32_t mask) {
@@ -244,9 +217,8 @@ int32_t CSerialPort::SetHandshaking(int32_t mode) {
         return Finish(ERROR_INVALID_HANDLE);
     }
     DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (::GetCommState(use.Device(), &dcb) == 0) {
-        return Finish(LastCode());
+    if (const int32_t rc = ReadState(use.Device(), dcb); rc != 0) {
+        return Finish(rc);
     }
     if (mode < HandshakeOff || mode > HandshakeSoftware) {
         return Finish(E_INVALIDARG);
@@ -265,30 +237,6 @@ int32_t CSerialPort::SetHandshaking(int32_t mode) {
     return 0;
 }
 
-int32_t CSerialPort::SetReadTimeoutMode(int32_t mode) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (mode != ReadTimeoutNonblocking && mode != ReadTimeoutBlocking) {
-        return Finish(E_INVALIDARG);
-    }
-    COMMTIMEOUTS timeouts{};
-    if (::GetCommTimeouts(use.Device(), &timeouts) == 0) {
-        return Finish(LastCode());
-    }
-    // Non-blocking: return at once with what has arrived. Blocking: wait for the whole count.
-    timeouts.ReadIntervalTimeout = mode == ReadTimeoutNonblocking ? MAXDWORD : 0;
-    timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = 0;
-    if (::SetCommTimeouts(use.Device(), &timeouts) == 0) {
-        return Finish(LastCode());
-    }
-    m_ReadMode.store(mode);
-    return 0;
-}
-
 template <typename Extract>
 int32_t CSerialPort::GetLineSetting(Extract extract) {
     DeviceUse use(*this);
@@ -297,9 +245,8 @@ int32_t CSerialPort::GetLineSetting(Extract extract) {
         return -1;
     }
     DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (::GetCommState(use.Device(), &dcb) == 0) {
-        m_LastError.store(LastCode());
+    if (const int32_t rc = ReadState(use.Device(), dcb); rc != 0) {
+        m_LastError.store(rc);
         return -1;
     }
     m_LastError.store(0);
