@@ -15,15 +15,21 @@ namespace brenwick::cli {
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* kPortExample = "  --port PATH    the serial port, e.g. COM5\n";
+#else
+constexpr const char* kPortExample =
+    "  --port PATH    the serial device, e.g. /dev/ttyACM0 or a /dev/serial/by-id name\n";
+#endif
+
 std::string Usage() {
     return "usage: brenwick-cli info --port PATH [--baud RATE] [--timeout S] [--json]\n"
            "\n"
            "Goes on line with the device on PATH and shows what it reports: name, serial number, boot and "
            "flash\n"
            "revisions, product ID, flash size, page size, boot length and the link state (\"Connected\",\n"
-           "\"Programming\", \"Programming Error\").\n"
-           "  --port PATH    the serial device, e.g. /dev/ttyACM0 or a /dev/serial/by-id name\n" +
-           BaudUsage() +
+           "\"Programming\", \"Programming Error\").\n" +
+           std::string(kPortExample) + BaudUsage() +
            "  --timeout S    how long to wait for the device to answer, in seconds (default 5)\n"
            "  --json         one JSON object\n"
            "Exit status: 0 the device answered, 2 usage, 4 port cannot be opened, 5 no answer, 6 output\n"

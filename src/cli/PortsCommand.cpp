@@ -13,8 +13,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: brenwick-cli ports [--json]\n"
     "\n"
+#ifdef _WIN32
+    "Lists the serial ports present, one a line: port name (COM5), then the by-id name, USB\n"
+    "vendor:product id and product text, which Windows does not report ('-'). USB ports come first.\n"
+#else
     "Lists the serial devices present, one a line: device path, /dev/serial/by-id name, USB vendor:product\n"
     "id and the product text the device reports ('-' where unknown). USB devices come first.\n"
+#endif
     "  --json   a JSON array of objects with the fields path, by_id, usb_id, product and usb\n";
 
 } // namespace
