@@ -38,8 +38,12 @@ class CountingTarget : public ISerialNotifyTarget {
         if ((wParam & EV_RXCHAR) != 0) {
             arrivals.fetch_add(1);
         }
+        if ((wParam & EV_TXEMPTY) != 0) {
+            drained.fetch_add(1);
+        }
     }
     std::atomic<int> arrivals{0};
+    std::atomic<int> drained{0};
 };
 
 TEST(WindowsPort, LineSettingsReadBackAndRefusedModesChangeNothing) {
@@ -82,6 +86,14 @@ TEST(WindowsPort, LineSettingsReadBackAndRefusedModesChangeNothing) {
     EXPECT_FALSE(port.IsOpen());
 }
 
+// Waits up to five seconds for `counter` to pass `above`.
+bool Passes(const std::atomic<int>& counter, int above) {
+    for (int wait = 0; wait < 500 && counter.load() <= above; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return counter.load() > above;
+}
+
 TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     REQUIRE_LINE(pair);
     CountingTarget target;
@@ -102,10 +114,7 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     ASSERT_EQ(sender.WriteBytes(sent.data(), static_cast<uint32_t>(sent.size()), &written, nullptr, 5000), 0);
     EXPECT_EQ(written, sent.size());
     // The receiver reads when an arrival is announced, as the document does.
-    for (int wait = 0; wait < 500 && target.arrivals.load() == 0; ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_GE(target.arrivals.load(), 1);
+    EXPECT_TRUE(Passes(target.arrivals, 0));
     std::string received;
     char buffer[256];
     for (int wait = 0; wait < 500 && received.size() < sent.size(); ++wait) {
@@ -124,6 +133,20 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     EXPECT_EQ(read, 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(target.arrivals.load(), announced);
+
+    // A single byte is announced and read, and the sender's drained queue is announced on its side.
+    CountingTarget senderTarget;
+    CSerialWnd echo;
+    ASSERT_EQ(sender.ClosePort(), 0);
+    ASSERT_EQ(echo.OpenPort(pair[0].c_str(), &senderTarget, 0, 0, 0, 0), 0);
+    ASSERT_EQ(echo.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR), 0);
+    ASSERT_EQ(echo.WriteString("!", &written, nullptr, 5000), 0);
+    EXPECT_TRUE(Passes(target.arrivals, announced));
+    EXPECT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
+    EXPECT_EQ(std::string(buffer, read), "!");
+    EXPECT_TRUE(Passes(senderTarget.drained, 0));
+    ASSERT_EQ(echo.ClosePort(), 0);
+    ASSERT_EQ(sender.OpenPort(pair[0].c_str(), 0, 0, true), 0);
 
     // A blocking read takes exactly what it asks for.
     ASSERT_EQ(receiver.SetReadTimeoutMode(ReadTimeoutBlocking), 0);
