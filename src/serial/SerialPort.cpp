@@ -36,6 +36,22 @@ void CSerialPort::PublishDevice(DeviceHandle device, bool overlapped) {
     m_Handle.store(device); // last: from here on other threads use the device
 }
 
+int32_t CSerialPort::SetEventMask(uint32_t mask) {
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (!use.Open()) {
+        return Finish(ERROR_INVALID_HANDLE);
+    }
+    if (const int32_t rc = ApplyEventMask(use.Device(), mask); rc != 0) {
+        return Finish(rc);
+    }
+    m_EventMask.store(mask);
+    // A pending event wait ends without events and the next one uses the new mask.
+    m_MaskSerial.fetch_add(1);
+    Wake();
+    return 0;
+}
+
 int32_t CSerialPort::SetEventChar(char eventChar, bool adjustMask) {
     m_LastError.store(0);
     if (!IsOpen()) {
@@ -119,6 +135,48 @@ int32_t CSerialPort::CheckTransfer(const DeviceUse& use, const void* buffer, uin
         return ERROR_INVALID_FUNCTION;
     }
     return buffer == nullptr && size != 0 ? EINVAL : 0;
+}
+
+int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
+                                SerialCompletion* completion, uint32_t timeout) {
+    uint32_t unused = 0;
+    uint32_t& count = written != nullptr ? *written : unused;
+    count = 0;
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (const int32_t refused = CheckTransfer(use, buffer, length, completion, timeout); refused != 0) {
+        return Finish(refused);
+    }
+    uint32_t done = 0;
+    int32_t rc = WriteToDevice(use.Device(), static_cast<const char*>(buffer), length, timeout, done);
+    // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
+    if (done > 0) {
+        rc = 0;
+    }
+    count = done;
+    CompleteWith(completion, rc, done);
+    return Finish(rc);
+}
+
+int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
+                               uint32_t timeout) {
+    uint32_t unused = 0;
+    uint32_t& count = read != nullptr ? *read : unused;
+    count = 0;
+    m_LastError.store(0);
+    DeviceUse use(*this);
+    if (const int32_t refused = CheckTransfer(use, buffer, capacity, completion, timeout); refused != 0) {
+        return Finish(refused);
+    }
+    uint32_t done = 0;
+    int32_t rc = ReadFromDevice(use.Device(), static_cast<char*>(buffer), capacity, timeout, done);
+    // Bytes already taken from the driver are handed over even when the wait for the rest failed.
+    if (done > 0) {
+        rc = 0;
+    }
+    count = done;
+    CompleteWith(completion, rc, done);
+    return Finish(rc);
 }
 
 int32_t CSerialPort::WaitEvent(SerialCompletion* completion, uint32_t timeout) {

@@ -115,8 +115,16 @@ class CSerialPort {
     int32_t InstallDevice(DeviceHandle device, bool overlapped);
     // Resets what an open starts afresh and makes the device the port's, last of all.
     void PublishDevice(DeviceHandle device, bool overlapped);
-    // The system's part of SetEventChar and SetReadTimeoutMode: 0 or the code of the failed call.
+    // The system's part of SetEventChar, SetEventMask and SetReadTimeoutMode: 0 or the code of the failed
+    // call.
     int32_t WriteEventChar(DeviceHandle device, char eventChar);
+    int32_t ApplyEventMask(DeviceHandle device, uint32_t mask);
+    // The system's part of a write or read: moves bytes until done, the time-out, a cancel or the close;
+    // `done` counts what moved, also when the rest failed.
+    int32_t WriteToDevice(DeviceHandle device, const char* bytes, uint32_t length, uint32_t timeout,
+                          uint32_t& done);
+    int32_t ReadFromDevice(DeviceHandle device, char* bytes, uint32_t capacity, uint32_t timeout,
+                           uint32_t& done);
     int32_t ApplyReadMode(DeviceHandle device, int32_t mode);
     int32_t WaitLineEvents(DeviceHandle device, uint32_t timeout);
     uint32_t CollectDeviceEvents(DeviceHandle device);

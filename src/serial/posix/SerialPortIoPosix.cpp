@@ -99,23 +99,13 @@ int32_t CSerialPort::CancelIo() {
     return Finish(0);
 }
 
-int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
-                                SerialCompletion* completion, uint32_t timeout) {
-    uint32_t unused = 0;
-    uint32_t& count = written != nullptr ? *written : unused;
-    count = 0;
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (const int32_t refused = CheckTransfer(use, buffer, length, completion, timeout); refused != 0) {
-        return Finish(refused);
-    }
-    const auto* bytes = static_cast<const char*>(buffer);
+int32_t CSerialPort::WriteToDevice(DeviceHandle fd, const char* bytes, uint32_t length, uint32_t timeout,
+                                   uint32_t& done) {
     const Deadline deadline(timeout);
     const TransferSignals signals{m_CloseFd, m_CancelFd, m_CancelSerial, m_CancelSerial.load()};
-    uint32_t done = 0;
     int32_t rc = 0;
     do {
-        const ssize_t n = write(use.Device(), bytes + done, length - done);
+        const ssize_t n = write(fd, bytes + done, length - done);
         if (n >= 0) {
             done += static_cast<uint32_t>(n);
             if (n > 0) {
@@ -131,38 +121,22 @@ int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* w
             rc = LastSerialError();
             break;
         }
-        rc = WaitReady(use.Device(), signals, POLLOUT, deadline);
+        rc = WaitReady(fd, signals, POLLOUT, deadline);
     } while (done < length && rc == 0);
-    // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
-    if (done > 0) {
-        rc = 0;
-    }
-    count = done;
-    CompleteWith(completion, rc, done);
-    return Finish(rc);
+    return rc;
 }
 
-int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
-                               uint32_t timeout) {
-    uint32_t unused = 0;
-    uint32_t& count = read != nullptr ? *read : unused;
-    count = 0;
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (const int32_t refused = CheckTransfer(use, buffer, capacity, completion, timeout); refused != 0) {
-        return Finish(refused);
-    }
+int32_t CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32_t capacity, uint32_t timeout,
+                                    uint32_t& done) {
     const bool blocking = m_ReadMode.load() == ReadTimeoutBlocking;
-    auto* bytes = static_cast<char*>(buffer);
     const Deadline deadline(timeout);
     const TransferSignals signals{m_CloseFd, m_CancelFd, m_CancelSerial, m_CancelSerial.load()};
-    uint32_t done = 0;
     int32_t rc = 0;
     while (done < capacity && rc == 0) {
         ssize_t n = 0;
         {
             std::lock_guard rx(m_RxMutex);
-            n = ::read(use.Device(), bytes + done, capacity - done);
+            n = ::read(fd, bytes + done, capacity - done);
             if (n > 0) {
                 m_BytesTaken += static_cast<uint64_t>(n);
             }
@@ -185,15 +159,9 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
         if (!blocking) {
             break;
         }
-        rc = WaitReady(use.Device(), signals, POLLIN, deadline);
+        rc = WaitReady(fd, signals, POLLIN, deadline);
     }
-    // Bytes already taken from the driver are handed over even when the wait for the rest failed.
-    if (done > 0) {
-        rc = 0;
-    }
-    count = done;
-    CompleteWith(completion, rc, done);
-    return Finish(rc);
+    return rc;
 }
 
 int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {

@@ -175,21 +175,13 @@ int32_t CSerialPort::WriteEventChar(DeviceHandle /*device*/, char /*eventChar*/)
     return 0;
 }
 
-// Reads never block in the driver here: the read itself waits when the mode asks for it.
-int32_t CSerialPort::ApplyReadMode(DeviceHandle /*device*/, int32_t /*mode*/) {
+// The event mask is the object's own: event waits apply it.
+int32_t CSerialPort::ApplyEventMask(DeviceHandle /*device*/, uint32_t /*mask*/) {
     return 0;
 }
 
-int32_t CSerialPort::SetEventMask(uint32_t mask) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    m_EventMask.store(mask);
-    // A pending event wait ends without events and the next one uses the new mask.
-    m_MaskSerial.fetch_add(1);
-    Wake();
+// Reads never block in the driver here: the read itself waits when the mode asks for it.
+int32_t CSerialPort::ApplyReadMode(DeviceHandle /*device*/, int32_t /*mode*/) {
     return 0;
 }
 

@@ -161,51 +161,30 @@ int32_t CSerialPort::RunTransfer(DeviceHandle device, bool write, void* buffer, 
     return rc;
 }
 
-int32_t CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
-                                SerialCompletion* completion, uint32_t timeout) {
-    uint32_t unused = 0;
-    uint32_t& count = written != nullptr ? *written : unused;
-    count = 0;
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (const int32_t refused = CheckTransfer(use, buffer, length, completion, timeout); refused != 0) {
-        return Finish(refused);
+int32_t CSerialPort::WriteToDevice(DeviceHandle device, const char* bytes, uint32_t length, uint32_t timeout,
+                                   uint32_t& done) {
+    if (length == 0) {
+        return 0;
     }
-    const uint64_t startSerial = m_CancelSerial.load();
-    uint32_t done = 0;
-    int32_t rc = 0;
-    if (length > 0) {
-        rc = RunTransfer(use.Device(), true, const_cast<void*>(buffer), length, timeout, startSerial, done);
-    }
+    const int32_t rc =
+        RunTransfer(device, true, const_cast<char*>(bytes), length, timeout, m_CancelSerial.load(), done);
     if (done > 0) {
         m_TxPending.store(true);
         Wake(); // the event wait watches the output queue drain
-        rc = 0; // bytes the driver took are reported: the caller must not send them twice
     }
-    count = done;
-    CompleteWith(completion, rc, done);
-    return Finish(rc);
+    return rc;
 }
 
-int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
-                               uint32_t timeout) {
-    uint32_t unused = 0;
-    uint32_t& count = read != nullptr ? *read : unused;
-    count = 0;
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (const int32_t refused = CheckTransfer(use, buffer, capacity, completion, timeout); refused != 0) {
-        return Finish(refused);
-    }
+int32_t CSerialPort::ReadFromDevice(DeviceHandle device, char* bytes, uint32_t capacity, uint32_t timeout,
+                                    uint32_t& done) {
     const uint64_t startSerial = m_CancelSerial.load();
-    uint32_t done = 0;
     int32_t rc = 0;
     if (m_ReadMode.load() == ReadTimeoutNonblocking) {
         // Only what has arrived is asked for, so the read returns at once on every driver. The count of
         // waiting bytes and the read that takes them stay together for the arrival accounting.
         std::lock_guard rx(m_RxMutex);
         LineStatus status;
-        rc = ReadLineStatus(use.Device(), status);
+        rc = ReadLineStatus(device, status);
         if (rc == 0) {
             {
                 std::lock_guard errors(m_ErrorMutex);
@@ -213,23 +192,18 @@ int32_t CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, 
             }
             const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(capacity, status.waiting));
             if (wanted > 0) {
-                rc = RunTransfer(use.Device(), false, buffer, wanted, timeout, startSerial, done);
+                rc = RunTransfer(device, false, bytes, wanted, timeout, startSerial, done);
             }
             m_BytesTaken += done;
         } else if (DeviceGone(rc)) {
             m_HungUp.store(true);
         }
     } else if (capacity > 0) {
-        rc = RunTransfer(use.Device(), false, buffer, capacity, timeout, startSerial, done);
+        rc = RunTransfer(device, false, bytes, capacity, timeout, startSerial, done);
         std::lock_guard rx(m_RxMutex);
         m_BytesTaken += done;
     }
-    if (done > 0) {
-        rc = 0; // bytes already taken from the driver are handed over even when the rest failed
-    }
-    count = done;
-    CompleteWith(completion, rc, done);
-    return Finish(rc);
+    return rc;
 }
 
 // Pauses up to `ms` for a close or a wake-up: false, with the code to return in `rc`, when the wait must end

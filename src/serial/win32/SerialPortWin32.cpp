@@ -166,8 +166,11 @@ int32_t CSerialPort::SetupLine(int32_t baud, int32_t dataBits, int32_t parity, i
     dcb.Parity = static_cast<BYTE>(parity);
     dcb.StopBits = static_cast<BYTE>(stopBits);
     dcb.fParity = parity != ParityNone ? TRUE : FALSE;
-    if (baud <= 0 || ::SetCommState(use.Device(), &dcb) == 0) {
-        return Finish(baud <= 0 ? static_cast<int32_t>(ERROR_INVALID_PARAMETER) : LastCode());
+    if (baud <= 0) {
+        return Finish(static_cast<int32_t>(ERROR_INVALID_PARAMETER));
+    }
+    if (::SetCommState(use.Device(), &dcb) == 0) {
+        return Finish(LastCode());
     }
     m_Baud.store(static_cast<uint32_t>(baud));
     return 0;
@@ -182,6 +185,10 @@ int32_t CSerialPort::WriteEventChar(DeviceHandle device, char eventChar) {
     return ::SetCommState(device, &dcb) != 0 ? 0 : LastCode();
 }
 
+int32_t CSerialPort::ApplyEventMask(DeviceHandle device, uint32_t mask) {
+    return ::SetCommMask(device, mask) != 0 ? 0 : LastCode();
+}
+
 int32_t CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
     COMMTIMEOUTS timeouts{};
     if (::GetCommTimeouts(device, &timeouts) == 0) {
@@ -192,22 +199,6 @@ int32_t CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
     return ::SetCommTimeouts(device, &timeouts) != 0 ? 0 : LastCode();
-}
-
-int32_t CSerialPort::SetEventMask(uint32_t mask) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    if (::SetCommMask(use.Device(), mask) == 0) {
-        return Finish(LastCode());
-    }
-    m_EventMask.store(mask);
-    // A pending event wait ends without events and the next one uses the new mask.
-    m_MaskSerial.fetch_add(1);
-    Wake();
-    return 0;
 }
 
 int32_t CSerialPort::SetHandshaking(int32_t mode) {
