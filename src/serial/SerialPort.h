@@ -4,7 +4,7 @@
 #include "serial/SerialTypes.h"
 
 #if defined(_WIN32)
-#include "serial/win32/SystemHandle.h"
+#include "base/win32/UniqueHandle.h"
 
 #include <vector>
 #else
@@ -167,10 +167,10 @@ class CSerialPort {
     int32_t WaitForDeviceEvents(DeviceHandle device, uint32_t timeoutMs, uint32_t& events);
     bool PauseForWake(uint32_t ms, uint64_t maskSerial, int32_t& rc);
 
-    serial_detail::SystemHandle m_CloseEvent; // set while the port closes: every wait ends
-    serial_detail::SystemHandle m_WakeEvent;  // auto-reset: a mask change or a finished write
-    std::mutex m_TransferMutex;               // reads and writes in flight, for CancelIo
-    std::vector<void*> m_Transfers;           // their OVERLAPPED structures
+    UniqueHandle m_CloseEvent;      // set while the port closes: every wait ends
+    UniqueHandle m_WakeEvent;       // auto-reset: a mask change or a finished write
+    std::mutex m_TransferMutex;     // reads and writes in flight, for CancelIo
+    std::vector<void*> m_Transfers; // their OVERLAPPED structures
 #else
     int DrainWaitMs(int fd);
 

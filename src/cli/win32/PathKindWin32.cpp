@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <memory>
 #include <string_view>
+#include <windows.h>
 
 namespace brenwick::cli {
 

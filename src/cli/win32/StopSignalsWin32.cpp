@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csignal>
 #include <mutex>
+#include <windows.h>
 
 namespace brenwick::cli {
 

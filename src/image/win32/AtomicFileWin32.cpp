@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <utility>
+#include <windows.h>
 
 namespace brenwick {
 

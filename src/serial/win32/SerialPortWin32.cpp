@@ -8,17 +8,6 @@
 
 namespace brenwick::serial {
 
-namespace serial_detail {
-
-void SystemHandle::Reset(void* handle) {
-    if (m_Handle != nullptr && m_Handle != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(m_Handle);
-    }
-    m_Handle = handle;
-}
-
-} // namespace serial_detail
-
 namespace {
 
 int32_t LastCode() {
@@ -116,11 +105,9 @@ int32_t CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32_t outQu
 }
 
 int32_t CSerialPort::InstallDevice(DeviceHandle device, bool overlapped) {
-    serial_detail::SystemHandle closing;
-    closing.Reset(NewEvent(true));
-    serial_detail::SystemHandle wake;
-    wake.Reset(NewEvent(false));
-    if (closing.Get() == nullptr || wake.Get() == nullptr) {
+    UniqueHandle closing(NewEvent(true));
+    UniqueHandle wake(NewEvent(false));
+    if (!closing.Valid() || !wake.Valid()) {
         return LastCode();
     }
     std::lock_guard openClose(m_OpenCloseMutex);
