@@ -14,6 +14,9 @@ namespace brenwick {
 struct ReadLimits {
     std::function<bool()> stopRequested; // true ends the read at once
     std::chrono::milliseconds idleLimit{std::chrono::seconds(20)};
+    // Refuse pipes, FIFOs and devices at once: a reader that must never wait for a writer (a window) reads
+    // files on a disk only.
+    bool regularFilesOnly = false;
 };
 
 // A read-only file with a buffer, read byte by byte the way stdio's getc does, but without its locking.

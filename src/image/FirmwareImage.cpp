@@ -50,6 +50,9 @@ LoadResult CFirmwareImage::Load(const std::string& path, const ReadLimits& limit
     if (const int err = file.Open(path, limits); err != 0) {
         return LoadResult::Failure(LoadError::CannotOpen, 0, err); // the buffer keeps its previous contents
     }
+    if (limits.regularFilesOnly && file.IsStream()) {
+        return LoadResult::Failure(LoadError::NotRegularFile); // nothing read: the buffer stays as it was
+    }
     if (kind == FileKind::Other && file.IsFifo()) {
         kind = FileKind::Hex; // bash's <(...) names a pipe /dev/fd/N
     }

@@ -49,6 +49,8 @@ std::string LoadResult::Describe() const {
         return "not a firmware file: nothing arrived from it in time";
     case LoadError::Interrupted:
         return "interrupted";
+    case LoadError::NotRegularFile:
+        return "not a regular file (a FIFO, pipe or device): open a firmware file saved on disk";
     case LoadError::ImageInUse:
         return "the image is being programmed into a device; try again when programming has ended";
     }

@@ -23,6 +23,7 @@ enum class LoadError {
     NoHexRecords,     // HEX: megabytes of input without a record, or far more text than any image needs
     NoData,           // a pipe or device delivered nothing within the idle limit
     Interrupted,      // the caller's stop hook ended the read
+    NotRegularFile,   // a pipe, FIFO or device where only a file on a disk will do
 };
 
 struct LoadResult {

@@ -138,14 +138,16 @@ TEST(FirmwareImage, ProductIdIsReadBehindTheInformationBlockAndAsErasedFlashPast
 // longer than its limits allow.
 TEST(FirmwareImage, StreamInputsEndAsTheWriterOrTheLimitsDecide) {
     // What the writer writes after a pause (then it closes, unless it stays: a stalled input), whether the
-    // stop hook asks to end, and the result.
-    const std::tuple<const char*, std::string, bool, bool, LoadError> cases[] = {
-        {"whole file", hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word)), false, false, None},
-        {"writer stalls", "", true, false, NoData},
-        {"writer stalls mid-file", hex_text::Sam7Start(), true, false, NoData},
-        {"stopped", "", true, true, Interrupted},
-        {"writer leaves early", hex_text::Sam7Start(), false, false, NoEndRecord}};
-    for (const auto& [name, written, writerStays, stop, error] : cases) {
+    // stop hook asks to end, whether only regular files will do, and the result.
+    const std::string whole = hex_text::FileFor(0x104000, AppBytes(0x40, kSam7Word));
+    const std::tuple<const char*, std::string, bool, bool, bool, LoadError> cases[] = {
+        {"whole file", whole, false, false, false, None},
+        {"writer stalls", "", true, false, false, NoData},
+        {"writer stalls mid-file", hex_text::Sam7Start(), true, false, false, NoData},
+        {"stopped", "", true, true, false, Interrupted},
+        {"writer leaves early", hex_text::Sam7Start(), false, false, false, NoEndRecord},
+        {"regular files only", whole, true, false, true, NotRegularFile}};
+    for (const auto& [name, written, writerStays, stop, regularOnly, error] : cases) {
         SCOPED_TRACE(name);
         CTempDir dir;
         const std::string fifo = dir.Path("in.hex");
@@ -161,7 +163,7 @@ TEST(FirmwareImage, StreamInputsEndAsTheWriterOrTheLimitsDecide) {
             ::close(fd);
         });
         CFirmwareImage image;
-        const ReadLimits limits{[&] { return stop; }, std::chrono::milliseconds(300)};
+        const ReadLimits limits{[&] { return stop; }, std::chrono::milliseconds(300), regularOnly};
         EXPECT_EQ(image.Load(fifo, limits).error, error);
         writer.join();
     }
