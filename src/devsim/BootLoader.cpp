@@ -76,6 +76,9 @@ DeviceAnswer CBootLoader::OnRequest(std::span<const uint8_t> message) {
         return Answer({}, "request without an item code ignored");
     }
     const uint16_t code = GetU16(message, 2);
+    if (code == item::FlashGeometry && m_Options.noGeometry) {
+        return Answer({}, "flash geometry request left unanswered");
+    }
     const uint8_t param = message.size() > 4 ? message[4] : 0;
     std::vector<uint8_t> body;
     PutU16(body, code);

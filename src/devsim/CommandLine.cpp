@@ -152,6 +152,10 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
             parsed.options.stallAfterBegin = true;
             continue;
         }
+        if (arg == "--no-geometry") {
+            parsed.options.noGeometry = true;
+            continue;
+        }
         const std::string_view name = arg.substr(0, arg.find('='));
         const auto* option = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
                                           [name](const ValueOption& o) { return o.name == name; });
@@ -195,6 +199,7 @@ std::string UsageText() {
            "  --flash-out FILE       write the whole flash to FILE at End and at exit\n"
            "  --link PATH            also make PATH a symbolic link to the port\n"
            "  --silent               answer nothing\n"
+           "  --no-geometry          answer everything but the flash geometry request\n"
            "  --nak-page K           reject page K of each run (pages count from 1)\n"
            "  --hang-up-page K       close the line on receiving page K, then exit\n"
            "  --reply-delay MS       wait MS milliseconds before each reply\n"

@@ -18,6 +18,7 @@ struct DeviceSimOptions {
     int32_t pageSize = 256;
     int32_t bootLength = 0x4000;
     bool silent = false;          // answers nothing at all
+    bool noGeometry = false;      // answers everything but the flash geometry request
     int nakPage = 0;              // pages count from 1 after each Begin; 0 = off
     int hangUpPage = 0;           // closes the line on receiving that page; 0 = off
     int replyDelayMs = 0;         // extra delay before each reply

@@ -81,7 +81,7 @@ TEST(DevsimCommandLine, ReadsEveryOptionInEveryNotation) {
               "--flash-size 0x20000 --page-size 128 --boot-length 8192 --nak-page 3 --hang-up-page 4 "
               "--reply-delay 25 "
               "--baud 115200 --flash-out /tmp/f.bin --link /tmp/ttyDEV -v --silent --stall-after-begin "
-              "--quiet-after-end 900"));
+              "--quiet-after-end 900 --no-geometry"));
     ASSERT_EQ(parsed.action, CommandLineAction::Run) << parsed.error;
     const DeviceSimOptions& o = parsed.options;
     EXPECT_EQ(std::tie(o.name, o.serial, o.flashOut, o.linkPath),
@@ -91,7 +91,7 @@ TEST(DevsimCommandLine, ReadsEveryOptionInEveryNotation) {
     EXPECT_EQ((std::vector<int>{o.bootRev, o.flashRev, o.auxWord, o.flashSize, o.pageSize, o.bootLength,
                                 o.nakPage, o.hangUpPage, o.replyDelayMs, o.baud, o.quietAfterEndMs}),
               (std::vector<int>{300, 200, 7, 0x20000, 128, 8192, 3, 4, 25, 115200, 900}));
-    EXPECT_TRUE(o.verbose && o.silent && o.stallAfterBegin);
+    EXPECT_TRUE(o.verbose && o.silent && o.stallAfterBegin && o.noGeometry);
 }
 
 TEST(DevsimCommandLine, RefusesBadArguments) {
