@@ -153,12 +153,16 @@ void CDeviceSession::StepIdentifying() {
         return;
     }
     if (Clock::now() >= m_Deadline) {
-        const bool partial = state.linkState != LinkState::NotConnected && state.flashSize == 0 &&
-                             state.linkState != LinkState::OffLine;
+        // A device that answered part of the identification is told apart from one that is silent.
+        std::string why = "the device did not answer within " + Seconds(m_Timeout);
+        if (state.unansweredRequest && *state.unansweredRequest != ControlItemCode::TargetName) {
+            why = NoAnswerText(state) + " (waited " + Seconds(m_Timeout) + ")";
+        } else if (state.linkState != LinkState::NotConnected && state.linkState != LinkState::OffLine &&
+                   state.flashSize == 0) {
+            why = "the device did not report its flash geometry"; // it answered, but with a short reply
+        }
         Finish(SessionResult::NoAnswer,
-               std::string(protocol::LinkStateText(LinkState::NotConnected)) + ": " +
-                   (partial ? "the device did not report its flash geometry"
-                            : "the device did not answer within " + Seconds(m_Timeout)));
+               std::string(protocol::LinkStateText(LinkState::NotConnected)) + ": " + why);
     }
 }
 
@@ -179,29 +183,19 @@ void CDeviceSession::BeginProgramming() {
 }
 
 std::string CDeviceSession::SequenceFailure(const DocSnapshot& state, SequenceResult result) {
+    const std::string why = RunFailureText(state, m_File);
     switch (result) {
     case SequenceResult::ProductMismatch: {
         std::lock_guard lock(m_MessageLock);
         const std::string text =
             m_DeviceMessage.empty() ? ResultText(SessionResult::ProductMismatch) : m_DeviceMessage;
-        return text + " (the file is for product " +
-               ProductIdText(Doc().m_Firmware.ProductId(state.bootLength)) + ", the device is " +
-               ProductIdText(state.productId) + ")";
+        return text + " (" + why + ")";
     }
     case SequenceResult::BadPageSize:
-        return "Programming Error: the device reported a page size of " + std::to_string(state.pageSize) +
-               " bytes, which no message can carry";
     case SequenceResult::TooLarge:
-        return "Programming Error: " + m_File + " needs " +
-               std::to_string(int64_t{state.bootLength} + m_BytesToSend) +
-               " bytes of flash (boot area and image), but the device's flash holds " +
-               std::to_string(state.flashSize) + " bytes; nothing was sent";
-    case SequenceResult::DeviceGone:
-        return "Programming Error: the device went away (the line was hung up) after " +
-               std::to_string(m_BytesSeen) + " bytes";
+        return "Programming Error: " + why;
     default:
-        return "Programming Error: the device did not accept a message after " + std::to_string(m_BytesSeen) +
-               " bytes (refused, or no answer in time)";
+        return "Programming Error: " + why + " after " + std::to_string(m_BytesSeen) + " bytes";
     }
 }
 

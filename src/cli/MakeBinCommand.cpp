@@ -83,6 +83,9 @@ int RunMakeBin(const CommandArgs& args) {
     case MakeBinStatus::Written:
         std::cout << "Wrote " << output << " (" << outcome.bytes << " bytes)\n";
         return kExitOk;
+    case MakeBinStatus::NoFile:
+        std::cerr << "brenwick-cli make-bin: no firmware file given\n" << kUsage;
+        return kExitUsage;
     case MakeBinStatus::LoadFailed:
         if (outcome.load.error == LoadError::Interrupted) {
             return kExitInterrupted;

@@ -36,10 +36,4 @@ int FinishOutput(int status, const char* command) {
     return status;
 }
 
-std::string ProductIdText(const std::array<uint8_t, 4>& id) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X %02X %02X %02X", id[0], id[1], id[2], id[3]);
-    return text;
-}
-
 } // namespace brenwick::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/RunReport.h" // ProductIdText
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -10,9 +12,6 @@ namespace brenwick::cli {
 // Device texts may hold any bytes; control characters would move a terminal's cursor or break a line-based
 // log, so they are shown as '?'.
 std::string Printable(std::string_view text);
-
-// A product ID as the four bytes in the order the device sends them: "5A FF A5 00".
-std::string ProductIdText(const std::array<uint8_t, 4>& id);
 
 // Flushes standard output; when anything written to it was lost (a full disk, a closed pipe) the run ends
 // with the output error, unless it already has a worse status to report. The message is printed once.

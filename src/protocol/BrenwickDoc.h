@@ -24,7 +24,7 @@ namespace brenwick {
 // read again before every programming run.
 extern std::string g_ProjectFilePath;
 
-enum class MakeBinStatus { Written, LoadFailed, WriteFailed };
+enum class MakeBinStatus { Written, NoFile, LoadFailed, WriteFailed };
 
 struct MakeBinOutcome {
     MakeBinStatus status = MakeBinStatus::LoadFailed;
@@ -53,9 +53,10 @@ class CBrenwickDoc {
     int OnNewDocument();
     // File Open, a recent file, a dropped file or a file named on the command line.
     int OnOpenDocument(const std::string& path);
-    // Exports the stamped application area of the project file as a flat binary file.
-    MakeBinOutcome MakeBin(const std::string& outputPath);
-    MakeBinOutcome MakeBin() { return MakeBin(DefaultMakeBinPath()); }
+    // Exports the stamped application area of the project file as a flat binary file. It reads the file into
+    // an image of its own, so the document's image and the device's geometry stay as the next run needs them.
+    MakeBinOutcome MakeBin(const std::string& outputPath) const;
+    MakeBinOutcome MakeBin() const { return MakeBin(DefaultMakeBinPath()); }
     static std::string DefaultMakeBinPath();
     // True from the moment Program is posted until the worker has finished with it: the image must not
     // change.
@@ -80,6 +81,10 @@ class CBrenwickDoc {
     void StartWorker();
     void StopWorker();
     void PostCommand(WorkerCommand command);
+    // Ends a programming run between two messages, drops a Program that has not started, and waits (a short,
+    // bounded time) until the worker has left the run. The board stays where the run stopped: the next run
+    // starts again from Prepare. True when no run is left.
+    bool StopRun();
     // A port notification (message 1044), on the notification target's thread.
     void OnPortEvent(uint32_t eventCode, intptr_t lParam);
     int32_t GetProgress() const;
@@ -143,14 +148,19 @@ class CBrenwickDoc {
     // Receiver, on the notification target's thread.
     void FeedByte(uint8_t b);
     void HandleMessage(const uint8_t* message);
+    void Release();
 
     int StampImage();
     void WorkerLoop();
     void IdleWork();
     void RunCommand(WorkerCommand command);
     bool Stopping() const { return m_StopRequested; }
-    // Waits up to timeoutMs, ending early when the worker is told to stop; false when stopped.
+    bool RunStopping() const { return m_StopRequested || m_RunStopRequested; }
+    // Waits up to timeoutMs, ending early when the worker or the run is told to stop; false when stopped.
     bool PauseUnlessStopped(uint32_t timeoutMs);
+    // A run starts or ends: a stop asked of an earlier run no longer counts (the command lock is held).
+    void ClearRunStopLocked();
+    bool SendStep(RunStep step, int32_t page, bool sent);
     bool SendProgramControl(ProgramPhase phase);
     bool SendPage(int32_t offset, int32_t pageSize);
     bool SendPages(int32_t bootLength, int32_t pageSize);
@@ -167,9 +177,15 @@ class CBrenwickDoc {
     bool m_Modified = false;
     std::mutex m_CommandLock; // the command slot, the running command and the image-in-use flag move together
     std::atomic<bool> m_ImageInUse{false};
-    std::atomic<int32_t> m_LineBaud{0};       // the rate the port was set up with: it bounds every write
-    std::atomic<bool> m_LinkLost{false};      // a send found the line hung up: the device went away
-    std::atomic<bool> m_StopRequested{false}; // StopWorker ends handshakes and sequences between messages
+    std::atomic<int32_t> m_LineBaud{0};          // the rate the port was set up with: it bounds every write
+    std::atomic<bool> m_LinkLost{false};         // a send found the line hung up: the device went away
+    std::atomic<bool> m_StopRequested{false};    // StopWorker ends handshakes and sequences between messages
+    std::atomic<bool> m_RunStopRequested{false}; // StopRun ends the running sequence between messages
+    std::atomic<bool> m_RunActive{false};        // Prepare went out and the run has not ended
+    std::atomic<bool> m_Released{false};         // the message in flight was released by the device
+    std::atomic<SendFailure> m_LastSendFailure{SendFailure::None};
+    std::atomic<uint8_t> m_LastRefusal{0};        // the result of a refusal of the message in flight
+    std::atomic<uint16_t> m_UnansweredRequest{0}; // its item code, 0 for none
 
     mutable std::mutex m_SettingsLock; // the port settings, read by the worker at Connect
     std::string m_ActivePortName;
@@ -185,13 +201,16 @@ class CBrenwickDoc {
     std::function<void(const std::string&)> m_ShowMessage;
     std::atomic<int32_t> m_LastOpenError{0};
     std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
+    mutable std::mutex m_FailureLock;
+    RunFailure m_RunFailure;
 
     serial::CSyncEvent m_hCommandEvent{false};
     serial::CSyncEvent m_hResponseEvent{false};
     serial::CSyncEvent m_StopEvent{true}; // wakes the sequence's pauses when the worker stops
     serial::CSyncEvent m_WorkerExited{true};
-    std::mutex m_PortLock;  // the receiver's reads; a write waits for the line without it
-    std::mutex m_CloseLock; // one close at a time, from the worker or the front end
+    serial::CSyncEvent m_RunEnded{true}; // set while no Program command is being carried out
+    std::mutex m_PortLock;               // the receiver's reads; a write waits for the line without it
+    std::mutex m_CloseLock;              // one close at a time, from the worker or the front end
     uint8_t m_RxBuffer[protocol::kRxBufferSize] = {};
     uint8_t m_TxBuffer[protocol::kTxBufferSize] = {};
     std::thread m_pWorkerThread;

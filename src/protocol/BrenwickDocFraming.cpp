@@ -29,10 +29,14 @@ bool LineGone(int32_t code) {
 
 bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
     const auto length = static_cast<uint32_t>(frame::SendLength(message));
+    m_LastSendFailure = SendFailure::None;
     if (!m_Port.IsOpen()) {
+        m_LastSendFailure = SendFailure::NotOpen;
         return false;
     }
     // A late reply to an earlier message must not release this one.
+    m_Released = false;
+    m_LastRefusal = 0;
     m_hResponseEvent.Reset();
     uint32_t remaining = length;
     const uint8_t* at = message;
@@ -44,6 +48,9 @@ bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
             m_Port.WriteBytes(at, remaining, &written, nullptr, WriteTimeoutMs(remaining, m_LineBaud));
         if (code != 0) {
             m_LinkLost = LineGone(code) || m_Port.HungUp();
+            m_LastSendFailure = m_LinkLost      ? SendFailure::LineGone
+                                : RunStopping() ? SendFailure::Stopped
+                                                : SendFailure::WriteStalled;
             return false;
         }
         remaining -= written;
@@ -53,13 +60,19 @@ bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
         }
         // The driver took only part of it: try the rest again shortly, a bounded number of times.
         if (!PauseUnlessStopped(protocol::kWriteRetryPauseMs) || allowance == 0) {
+            m_LastSendFailure = RunStopping() ? SendFailure::Stopped : SendFailure::WriteStalled;
             return false;
         }
     }
-    if (m_hResponseEvent.Wait(protocol::kReplyTimeoutMs)) {
+    // A stop wakes this wait too; only a reply releases the message.
+    if (m_hResponseEvent.Wait(protocol::kReplyTimeoutMs) && m_Released) {
         return true;
     }
     m_LinkLost = m_Port.HungUp();
+    m_LastSendFailure = m_LinkLost           ? SendFailure::LineGone
+                        : RunStopping()      ? SendFailure::Stopped
+                        : m_LastRefusal != 0 ? SendFailure::Refused
+                                             : SendFailure::NoAnswer;
     return false;
 }
 
@@ -83,6 +96,11 @@ void CBrenwickDoc::OnPortEvent(uint32_t eventCode, intptr_t /*lParam*/) {
         std::lock_guard lock(m_PortLock);
         m_Port.ReadBytes(buffer, sizeof buffer, &count, nullptr, serial::INFINITE);
     }
+}
+
+void CBrenwickDoc::Release() {
+    m_Released = true;
+    m_hResponseEvent.Set();
 }
 
 void CBrenwickDoc::FeedByte(uint8_t b) {
@@ -120,18 +138,20 @@ void CBrenwickDoc::FeedByte(uint8_t b) {
 
 void CBrenwickDoc::HandleMessage(const uint8_t* message) {
     if (frame::HeaderWord(message) == 0x0002) {
-        m_hResponseEvent.Set(); // the empty acknowledgement
+        Release(); // the empty acknowledgement
         return;
     }
     const int length = m_RxCount < 2 ? 2 : m_RxCount;
     switch (frame::TypeOf(message)) {
     case MessageType::ControlItem:
         ActOnControlItem(message, length);
-        m_hResponseEvent.Set(); // every control item releases the sender, known or not
+        Release(); // every control item releases the sender, known or not
         break;
     case MessageType::AckItem:
         if (length > 2 && message[2] == 0) {
-            m_hResponseEvent.Set();
+            Release();
+        } else if (length > 2) {
+            m_LastRefusal = message[2]; // the sender still waits out its time, but knows why
         }
         break;
     default:

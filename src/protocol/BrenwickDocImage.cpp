@@ -76,23 +76,25 @@ int CBrenwickDoc::OnOpenDocument(const std::string& path) {
     return 0;
 }
 
-MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) {
+MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) const {
     using namespace image_layout;
     MakeBinOutcome outcome;
-    if (m_ImageInUse) {
-        outcome.load =
-            LoadResult::Failure(LoadError::ImageInUse); // and the device geometry the run uses stays as it is
+    if (g_ProjectFilePath.empty()) {
+        outcome.status = MakeBinStatus::NoFile;
         return outcome;
     }
-    // A fixed geometry lets the export stamp the image without a device.
-    m_FlashSize = 0x10000;
-    m_BootLength = static_cast<int32_t>(kBootAreaSize);
-    if (g_ProjectFilePath.empty() || !LoadFirmware(g_ProjectFilePath)) {
-        outcome.load = m_LastLoad;
+    // An image of its own, stamped for the fixed boot area: the run that may follow uses the document's
+    // image and the device's geometry untouched, and a run in progress keeps sending its own buffer.
+    CFirmwareImage image;
+    outcome.load = image.Load(g_ProjectFilePath, m_ReadLimits);
+    if (outcome.load.Ok()) {
+        outcome.load = image.Stamp(static_cast<int32_t>(kBootAreaSize));
+    }
+    if (!outcome.load.Ok()) {
         return outcome;
     }
-    const auto size = static_cast<size_t>(m_Firmware.m_ImageLen) - kBootAreaSize + 4;
-    const auto bytes = m_Firmware.Bytes().subspan(kBootAreaSize, size);
+    const auto size = static_cast<size_t>(image.m_ImageLen) - kBootAreaSize + 4;
+    const auto bytes = image.Bytes().subspan(kBootAreaSize, size);
     outcome.errnoValue = WriteFileAtomically(outputPath, bytes);
     outcome.status = outcome.errnoValue == 0 ? MakeBinStatus::Written : MakeBinStatus::WriteFailed;
     outcome.bytes = outcome.errnoValue == 0 ? size : 0;

@@ -23,7 +23,9 @@ constexpr Request kHandshake[] = {
 
 } // namespace
 
-CBrenwickDoc::CBrenwickDoc() = default;
+CBrenwickDoc::CBrenwickDoc() {
+    m_RunEnded.Set();
+}
 
 CBrenwickDoc::~CBrenwickDoc() {
     StopWorker();
@@ -46,8 +48,12 @@ void CBrenwickDoc::StopWorker() {
         return;
     }
     m_WorkerRunning = 0;
-    m_StopRequested = true;
-    m_StopEvent.Set();
+    {
+        std::lock_guard lock(m_CommandLock);
+        m_StopRequested = true;
+        m_StopEvent.Set();
+    }
+    m_hResponseEvent.Set(); // a message waiting for its reply gives up at once
     PostCommand(WorkerCommand::None);
     // The handshake, the sequence and their pauses look at the stop flag between messages; a write that a
     // device which stopped reading holds up is cancelled, again until the worker has seen the flag, since a
@@ -66,6 +72,38 @@ void CBrenwickDoc::PostCommand(WorkerCommand command) {
     m_hCommandEvent.Set();
 }
 
+void CBrenwickDoc::ClearRunStopLocked() {
+    m_RunStopRequested = false;
+    if (!m_StopRequested) {
+        m_StopEvent.Reset(); // a stopped run must not cut later pauses short
+    }
+}
+
+bool CBrenwickDoc::StopRun() {
+    {
+        std::lock_guard lock(m_CommandLock);
+        if (m_Command == WorkerCommand::Program) {
+            m_Command = WorkerCommand::None; // not started: nothing of it reached the board
+            m_ImageInUse = m_RunningCommand == WorkerCommand::Program;
+        }
+        if (m_RunningCommand != WorkerCommand::Program) {
+            return true;
+        }
+        m_RunStopRequested = true;
+        m_StopEvent.Set();
+    }
+    m_hResponseEvent.Set(); // the message in flight counts as not released
+    // A write that a device which stopped reading holds up is cancelled, again until the run has ended, since
+    // a write may start just after a cancel.
+    for (uint32_t waited = 0; waited < protocol::kStopRunLimitMs; waited += protocol::kStopCancelEveryMs) {
+        m_Port.CancelIo();
+        if (m_RunEnded.Wait(protocol::kStopCancelEveryMs)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CBrenwickDoc::WorkerLoop() {
     m_RxActive = 0;
     while (m_WorkerRunning != 0) {
@@ -78,12 +116,20 @@ void CBrenwickDoc::WorkerLoop() {
             std::lock_guard lock(m_CommandLock);
             command = m_Command.exchange(WorkerCommand::None);
             m_RunningCommand = command;
+            if (command == WorkerCommand::Program) {
+                ClearRunStopLocked();
+                m_RunEnded.Reset();
+            }
         }
         RunCommand(command);
         // A command posted while this one ran stays in the slot and runs next.
         std::lock_guard lock(m_CommandLock);
         m_RunningCommand = WorkerCommand::None;
         m_ImageInUse = m_Command == WorkerCommand::Program;
+        if (command == WorkerCommand::Program) {
+            ClearRunStopLocked();
+            m_RunEnded.Set();
+        }
     }
     m_WorkerExited.Set();
 }
@@ -146,6 +192,7 @@ void CBrenwickDoc::OpenLink() {
     m_ProductIdPending = 1;
     m_LastOpenError = 0;
     m_LinkLost = false;
+    m_UnansweredRequest = 0;
 
     std::string name;
     int baudIndex = 0;
@@ -185,6 +232,7 @@ bool CBrenwickDoc::Handshake() {
         if (Stopping()) {
             return false;
         }
+        m_UnansweredRequest = static_cast<uint16_t>(request.code);
         if (request.parameter < 0) {
             frame::BuildRequest(m_TxBuffer, request.code);
         } else {
@@ -201,13 +249,18 @@ bool CBrenwickDoc::PollStatus() {
     if (Stopping()) {
         return false;
     }
+    m_UnansweredRequest = static_cast<uint16_t>(ControlItemCode::Status);
     frame::BuildRequest(m_TxBuffer, ControlItemCode::Status);
-    return SendAndWait(m_TxBuffer);
+    if (!SendAndWait(m_TxBuffer)) {
+        return false;
+    }
+    m_UnansweredRequest = 0;
+    return true;
 }
 
 bool CBrenwickDoc::PauseUnlessStopped(uint32_t timeoutMs) {
     m_StopEvent.Wait(timeoutMs);
-    return !Stopping();
+    return !RunStopping();
 }
 
 } // namespace brenwick

@@ -27,18 +27,31 @@ void CBrenwickDoc::SetBytesSent(int32_t sent) {
     m_BytesSent = sent;
 }
 
+// Notes where a run stands, so that a failure can name the message; passes `sent` on.
+bool CBrenwickDoc::SendStep(RunStep step, int32_t page, bool sent) {
+    if (!sent) {
+        std::lock_guard lock(m_FailureLock);
+        m_RunFailure = {step, page, RunStopping() ? SendFailure::Stopped : m_LastSendFailure.load(),
+                        m_LastRefusal};
+    }
+    return sent;
+}
+
 bool CBrenwickDoc::SendProgramControl(ProgramPhase phase) {
-    if (Stopping()) {
-        return false;
+    const RunStep step = phase == ProgramPhase::Prepare ? RunStep::Prepare
+                         : phase == ProgramPhase::Begin ? RunStep::Begin
+                                                        : RunStep::End;
+    if (RunStopping()) {
+        return SendStep(step, 0, false);
     }
     frame::BuildProgramControl(m_TxBuffer, phase, m_ProductId);
-    return SendAndWait(m_TxBuffer);
+    if (phase == ProgramPhase::Prepare) {
+        m_RunActive = true; // from here on the board is being changed
+    }
+    return SendStep(step, 0, SendAndWait(m_TxBuffer));
 }
 
 bool CBrenwickDoc::SendPage(int32_t offset, int32_t pageSize) {
-    if (Stopping()) {
-        return false;
-    }
     uint8_t* data = m_TxBuffer + protocol::kDataItemHeader;
     // The last page may reach past the image buffer: the missing bytes go out as erased flash.
     const auto& image = m_Firmware.m_Image;
@@ -54,8 +67,9 @@ bool CBrenwickDoc::SendPage(int32_t offset, int32_t pageSize) {
 
 bool CBrenwickDoc::SendPages(int32_t bootLength, int32_t pageSize) {
     const int32_t end = bootLength + BytesToSend(bootLength, pageSize);
-    for (int32_t offset = bootLength; offset < end; offset += pageSize) {
-        if (!SendPage(offset, pageSize)) {
+    int32_t page = 1;
+    for (int32_t offset = bootLength; offset < end; offset += pageSize, ++page) {
+        if (!SendStep(RunStep::Page, page, !RunStopping() && SendPage(offset, pageSize))) {
             return false;
         }
     }
@@ -82,22 +96,26 @@ std::optional<SequenceResult> CBrenwickDoc::RefusedSequence(int32_t bootLength, 
 }
 
 SequenceResult CBrenwickDoc::RunSequence(int32_t bootLength, int32_t pageSize) {
-    if (const auto refused = RefusedSequence(bootLength, pageSize)) {
-        return *refused;
+    {
+        std::lock_guard lock(m_FailureLock);
+        m_RunFailure = {};
     }
     {
         std::lock_guard lock(m_ProgressLock);
         m_BytesSent = 0;
         m_BytesToSend = BytesToSend(bootLength, pageSize);
     }
+    if (const auto refused = RefusedSequence(bootLength, pageSize)) {
+        return *refused;
+    }
     const bool sent = SendProgramControl(ProgramPhase::Prepare) &&
-                      PauseUnlessStopped(protocol::kPreparePauseMs) &&
+                      SendStep(RunStep::Begin, 0, PauseUnlessStopped(protocol::kPreparePauseMs)) &&
                       SendProgramControl(ProgramPhase::Begin) && SendPages(bootLength, pageSize) &&
                       SendProgramControl(ProgramPhase::End);
     if (sent) {
         return SequenceResult::Succeeded;
     }
-    if (Stopping()) {
+    if (RunStopping()) {
         return SequenceResult::Stopped;
     }
     return m_LinkLost ? SequenceResult::DeviceGone : SequenceResult::NoRelease;
@@ -107,6 +125,7 @@ bool CBrenwickDoc::ProgramDevice() {
     // The device's values as they stand now; a stray reply during the run must not move the pages.
     const SequenceResult result = RunSequence(m_BootLength, m_PageSize);
     m_LastSequence = result;
+    m_RunActive = false;
     return result == SequenceResult::Succeeded;
 }
 

@@ -23,6 +23,7 @@ DocSnapshot CBrenwickDoc::Snapshot() const {
     s.onLine = m_OnLine != 0;
     s.commandPending = m_Command != WorkerCommand::None || m_RunningCommand != WorkerCommand::None;
     s.imageInUse = m_ImageInUse;
+    s.runActive = m_RunActive;
     s.fileLoaded = m_FileLoaded != 0;
     {
         std::lock_guard lock(m_TextLock);
@@ -42,6 +43,14 @@ DocSnapshot CBrenwickDoc::Snapshot() const {
     }
     s.progress = ProgressOf(s.bytesSent, m_Firmware.m_ImageLen, s.bootLength);
     s.lastSequence = m_LastSequence;
+    {
+        std::lock_guard lock(m_FailureLock);
+        s.runFailure = m_RunFailure;
+    }
+    s.imageProductId = m_Firmware.ProductId(s.bootLength);
+    if (const uint16_t code = m_UnansweredRequest; code != 0) {
+        s.unansweredRequest = static_cast<ControlItemCode>(code);
+    }
     s.lastOpenError = m_LastOpenError;
     return s;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace brenwick {
@@ -17,7 +18,29 @@ enum class SequenceResult {
     TooLarge,        // the image reaches beyond the device's flash: nothing was sent
     NoRelease,       // a message was not answered (or refused) in time, or could not be written
     DeviceGone,      // the line was hung up: the device went away
-    Stopped,         // the worker was told to stop
+    Stopped,         // the worker or the operator stopped the run
+};
+
+// Which message of a run was not released.
+enum class RunStep : uint8_t { None, Prepare, Begin, Page, End };
+
+// Why one message was not released.
+enum class SendFailure : uint8_t {
+    None,
+    NotOpen,      // the port was closed
+    WriteStalled, // the line stopped taking bytes, or the write failed
+    NoAnswer,     // nothing released it within the reply time
+    Refused,      // the device answered with a refusal
+    LineGone,     // the line was hung up: the device went away
+    Stopped,      // the run or the worker was told to stop
+};
+
+// Where a run that did not succeed ended, so that the front ends can say it in words.
+struct RunFailure {
+    RunStep step = RunStep::None;
+    int32_t page = 0; // counted from 1, when the step is a page
+    SendFailure why = SendFailure::None;
+    uint8_t refusal = 0; // the device's result code when it refused
 };
 
 // What a front end shows of the document, read in one call so that the values belong together: bytes sent
@@ -27,6 +50,7 @@ struct DocSnapshot {
     bool onLine = false;
     bool commandPending = false; // a posted command has not been carried out yet
     bool imageInUse = false;     // a programming run holds the image
+    bool runActive = false;      // a run has sent Prepare and not yet ended: the board is being changed
     bool fileLoaded = false;
 
     std::string targetName;
@@ -43,6 +67,10 @@ struct DocSnapshot {
     int32_t progress = 0;    // percent, as the panel shows it
 
     SequenceResult lastSequence = SequenceResult::NotRun;
+    RunFailure runFailure;                   // of the last run, when it did not succeed
+    std::array<uint8_t, 4> imageProductId{}; // the loaded image's, for the device's boot area
+    // The request of the identification or the status poll that the device left unanswered last, if any.
+    std::optional<ControlItemCode> unansweredRequest;
     int32_t lastOpenError = 0; // why the last Connect failed: 0, an errno value or a serial layer code
 };
 

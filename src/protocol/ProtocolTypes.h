@@ -57,6 +57,7 @@ inline constexpr int kWriteRetries = 100;
 inline constexpr uint32_t kWriteRetryPauseMs = 100;
 inline constexpr uint32_t kWriteTimeoutFloorMs = 500;
 inline constexpr uint32_t kStopCancelEveryMs = 20; // a stopping worker's writes are cancelled this often
+inline constexpr uint32_t kStopRunLimitMs = 5000;  // how long a stopped run may take to leave its message
 inline constexpr uint32_t kReadChunk = 16384;
 inline constexpr uint32_t kDefaultProductId = 0x00A5FF5A; // bytes 5A FF A5 00
 

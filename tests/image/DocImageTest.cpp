@@ -97,9 +97,11 @@ TEST_F(DocImage, MakeBinWritesTheStampedApplicationArea) {
         << "the file differs from the stamped application area";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_Dir.Root()), {}), 2)
         << "a temporary file was left behind";
-    // The export overwrites the device geometry and leaves the loaded flag alone.
-    EXPECT_EQ(m_Doc.m_FlashSize, 0x10000);
-    EXPECT_EQ(m_Doc.m_BootLength, 0x4000);
+    // The export leaves the device's geometry, the document's image and the loaded flag alone: a run that
+    // follows at once uses what the device reported.
+    EXPECT_EQ(m_Doc.m_FlashSize, 0);
+    EXPECT_EQ(m_Doc.m_BootLength, 0);
+    EXPECT_EQ(m_Doc.m_Firmware.m_ImageLen, 0);
     EXPECT_EQ(m_Doc.m_FileLoaded, 0);
 }
 
@@ -107,7 +109,7 @@ TEST_F(DocImage, MakeBinFailuresLeaveAnEarlierOutputAlone) {
     const auto out = m_Dir.Write("Firm_xxx.bin", std::string("earlier export"));
     const std::tuple<std::string, std::string, MakeBinStatus, int> cases[] = {
         {m_Dir.Path("missing.hex"), out, MakeBinStatus::LoadFailed, 0},
-        {"", out, MakeBinStatus::LoadFailed, 0},
+        {"", out, MakeBinStatus::NoFile, 0},
         {m_Dir.Write("fw.bin", Sam7App(0x100)), m_Dir.Path("no-such-folder/Firm_xxx.bin"),
          MakeBinStatus::WriteFailed, ENOENT}};
     for (const auto& [project, output, status, errnoValue] : cases) {

@@ -148,7 +148,8 @@ TEST_F(Programming, TheImageIsHeldWhileARunOrAPostedProgramNeedsIt) {
     EXPECT_FALSE(rig.m_Doc.ReloadImage());
     EXPECT_EQ(rig.m_Doc.m_FileLoaded, 1) << "a refused reload must not unload the file";
     g_ProjectFilePath = path;
-    EXPECT_EQ(rig.m_Doc.MakeBin(m_Dir.Path("out.bin")).status, MakeBinStatus::LoadFailed);
+    // The export reads the file into an image of its own: it works mid-run and leaves the run's alone.
+    EXPECT_EQ(rig.m_Doc.MakeBin(m_Dir.Path("out.bin")).status, MakeBinStatus::Written);
     EXPECT_EQ(rig.m_Doc.m_FlashSize, 0x40000) << "the export changed the geometry the run uses";
     // A second Program posted mid-run runs next, and the image stays held in between.
     rig.m_Doc.PostCommand(WorkerCommand::Program);
@@ -213,6 +214,59 @@ TEST_F(Programming, StoppingMidRunEndsTheSequenceAtOnce) {
     }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threads; }, 2000)) << ThreadCount() << " threads";
+}
+
+// The operator stops a run: it ends between two messages as Stopped, with no End, while the worker and the
+// link go on; the board reports the unfinished run, and the next run starts again from Prepare and programs
+// it byte for byte. A line that stopped taking bytes does not hold the stop up.
+TEST_F(Programming, AStoppedRunLeavesTheLinkUpAndTheNextRunStartsFromPrepare) {
+    enum class When { PauseAfterPrepare, BetweenPages, StalledLine };
+    for (const When when : {When::PauseAfterPrepare, When::BetweenPages, When::StalledLine}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        DeviceSimOptions options;
+        options.stallAfterBegin = when == When::StalledLine;
+        options.pageSize = when == When::StalledLine ? protocol::kMaxPageSize : 256;
+        CLinkRig rig(options);
+        const Bytes app = Application(0x8000, kSam7Word, 0);
+        Start(rig, m_Dir.Write("fw.bin", app));
+        const auto started = [&](ProgramPhase phase) {
+            return WaitUntil([&] { return CountPhase(rig.m_Device.ReceivedMessages(), phase) > 0; }, 10000);
+        };
+        ASSERT_TRUE(started(when == When::PauseAfterPrepare ? ProgramPhase::Prepare : ProgramPhase::Begin));
+        if (when == When::BetweenPages) {
+            ASSERT_TRUE(WaitUntil([&] { return rig.m_Device.PagesReceived() >= 5; }, 10000));
+        }
+        EXPECT_TRUE(rig.m_Doc.Snapshot().runActive);
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_TRUE(rig.m_Doc.StopRun());
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2))
+            << "the stop waited out a reply";
+        const DocSnapshot after = rig.m_Doc.Snapshot();
+        EXPECT_FALSE(after.imageInUse);
+        EXPECT_FALSE(after.runActive);
+        EXPECT_EQ(after.lastSequence, SequenceResult::Stopped);
+        EXPECT_EQ(after.runFailure.why, SendFailure::Stopped);
+        EXPECT_EQ(rig.m_Doc.m_WorkerRunning, 1);
+        EXPECT_TRUE(rig.m_Doc.m_Port.IsOpen());
+        const size_t sent = rig.m_Device.ReceivedCount();
+        EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::End), 0);
+        if (when == When::StalledLine) {
+            continue; // that device reads nothing more
+        }
+        // The device is left in its run: the idle poll reports it, then a new run programs it.
+        EXPECT_TRUE(WaitUntil([&] { return rig.m_Device.ReceivedCount() > sent; }, 3000))
+            << "the link stopped";
+        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Programming; }, 3000));
+        ASSERT_TRUE(rig.m_Doc.ReloadImage());
+        rig.m_Doc.PostCommand(WorkerCommand::Program);
+        ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
+        ASSERT_TRUE(WaitUntil([&] { return !rig.m_Doc.IsImageInUse(); }, 3000));
+        EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), 2);
+        EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::Succeeded);
+        ExpectFlash(rig, app, 0);
+    }
+    CLinkRig idle;
+    EXPECT_TRUE(idle.m_Doc.StopRun()) << "with no run there is nothing to wait for";
 }
 
 // The sequence run by hand on this thread, as the worker runs it, after the handshake.
