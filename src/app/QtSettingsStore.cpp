@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <QTemporaryFile>
 
 namespace brenwick::app {
 
@@ -16,11 +18,53 @@ std::unique_ptr<QSettings> OpenSettings() {
                                        QStringLiteral("Veltmark"), QStringLiteral("Brenwick"));
 }
 
+// Whether the file holds what a settings file written by the program never does: NUL or other control bytes
+// (tab, CR and LF aside) or text that is not UTF-8. QSettings reads past such bytes and fails only at the
+// next write, when the changes of the run are lost. A file that cannot be opened is not judged here.
+bool LooksDamaged(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    for (const char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') {
+            return true;
+        }
+    }
+    // Stateless: a sequence cut off at the end of the file counts as an error too.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = utf8(bytes); // decoded only for the errors met
+    return utf8.hasError();
+}
+
+// The nearest of the path's folders that exists, found by cutting names off the end of the text (QDir cannot
+// climb out of a folder that is not there); empty when there is none.
+QString NearestExisting(const QString& folder) {
+    QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    while (!QFileInfo::exists(path)) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0 || path == QStringLiteral("/")) {
+            return {};
+        }
+        path = slash == 0 ? QStringLiteral("/") : path.left(slash);
+    }
+    return path;
+}
+
+// Whether new entries can be made in the folder, found by making one: the write makes a lock file and a
+// temporary file there and renames the latter over the settings file.
+bool CanCreateIn(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.Brenwick-XXXXXX"));
+    return probe.open(); // and it is removed again as it goes
+}
+
 } // namespace
 
 CQtSettingsStore::CQtSettingsStore() : m_Settings(OpenSettings()) {
-    if (m_Settings->status() == QSettings::FormatError) {
-        // Writing would merge into the damaged text; keep it aside for a look and start afresh.
+    if (m_Settings->status() == QSettings::FormatError || LooksDamaged(m_Settings->fileName())) {
+        // Writing would merge into the damaged text, or fail; keep it aside for a look and start afresh.
         m_ReadFailed = true;
         const QString file = m_Settings->fileName();
         m_Settings.reset();
@@ -74,17 +118,13 @@ bool CQtSettingsStore::PutRecentFiles(const QStringList& files) {
 
 bool CQtSettingsStore::IsWritable() const {
     const QFileInfo file(m_Settings->fileName());
-    if (file.exists()) {
-        return file.isFile() && file.isWritable();
+    if (file.exists() && !(file.isFile() && file.isWritable())) {
+        return false;
     }
-    // The folders up to the file are made on the first write: the nearest existing one must take them.
-    QDir dir = file.dir();
-    while (!dir.exists()) {
-        if (!dir.cdUp()) {
-            return false;
-        }
-    }
-    return QFileInfo(dir.absolutePath()).isWritable();
+    // The folders up to the file are made on the first write: the nearest existing one must take them, and
+    // the settings folder, once there, the write's own files.
+    const QString folder = NearestExisting(file.absolutePath());
+    return !folder.isEmpty() && QFileInfo(folder).isDir() && CanCreateIn(folder);
 }
 
 } // namespace brenwick::app

@@ -23,10 +23,12 @@ class CQtSettingsStore : public ISettingsStore {
     bool PutRecentFiles(const QStringList& files);
 
     QString FileName() const { return m_Settings->fileName(); }
-    // The file existed but could not be read as settings: it was moved aside to the file name plus ".bad"
-    // and the program runs on defaults.
+    // The file existed but could not be read as settings (Qt's format error, or control bytes or text that is
+    // not UTF-8 in it): it was moved aside to the file name plus ".bad" and the program runs on defaults.
     bool ReadFailed() const { return m_ReadFailed; }
-    // Whether a write can succeed; a missing file in a folder that can be made counts as writable.
+    // Whether a write can succeed: the file, if there, is a writable file, and the nearest existing folder on
+    // its path lets files be made in it (checked by making and removing one). A missing file or missing
+    // folders that can be made count as writable; nothing of the settings' own is made.
     bool IsWritable() const;
 
   private:

@@ -70,6 +70,7 @@ class CBrenwickDoc {
 
     // --- settings ---
     int LoadSettings(ISettingsStore& store);
+    // 1 when both values were written; each is written even when the other cannot be.
     int SaveSettings(ISettingsStore& store);
     void OnCloseDocument(ISettingsStore& store) { SaveSettings(store); }
     // The port for the next Connect (the port setup dialog and the command line set these).

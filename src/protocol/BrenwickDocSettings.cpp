@@ -54,10 +54,10 @@ int CBrenwickDoc::SaveSettings(ISettingsStore& store) {
         name = m_ActivePortName;
         index = m_ComBaudrateIndex;
     }
-    if (!store.PutString(kStringsSection, kPortName, name)) {
-        return 0;
-    }
-    return store.PutString(kIntsSection, kBaudIndex, std::to_string(index)) ? 1 : 0;
+    // Each value is written even when the other fails, so that one bad write loses no more than itself.
+    const bool nameWritten = store.PutString(kStringsSection, kPortName, name);
+    const bool indexWritten = store.PutString(kIntsSection, kBaudIndex, std::to_string(index));
+    return nameWritten && indexWritten ? 1 : 0;
 }
 
 void CBrenwickDoc::SetPortSettings(const std::string& portName, int baudIndex) {

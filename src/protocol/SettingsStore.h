@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -25,14 +26,15 @@ class CMemorySettingsStore : public ISettingsStore {
         return it == m_Values.end() ? std::nullopt : std::optional<std::string>(it->second);
     }
     bool PutString(const std::string& section, const std::string& name, const std::string& value) override {
-        if (m_FailWrites) {
+        if (m_FailNames.contains(name)) {
             return false;
         }
         m_Values[{section, name}] = value;
         return true;
     }
 
-    bool m_FailWrites = false; // lets tests see how a failing store is handled
+    // Values by these names are not written: lets tests see how a store that fails some writes is handled.
+    std::set<std::string> m_FailNames;
 
   private:
     std::map<std::pair<std::string, std::string>, std::string> m_Values;

@@ -4,14 +4,17 @@
 #include "AppRig.h"
 #include "app/CBrenwickApp.h"
 #include "app/SingleInstance.h"
+#include "app/WindowPlacement.h"
 #include "support/RunCommand.h"
 
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -132,6 +135,36 @@ TEST(SettingsAcrossStarts, AreReadAtStartAndWrittenAtClose) {
         EXPECT_FALSE(QFileInfo::exists(dirs.SocketPath())) << "the socket is removed at exit";
         EXPECT_EQ(dirs.Read(saved), std::string("0:1:0:0:0:0:100:100:420:300 | /dev/ttyFOO7 | ") +
                                         (demo ? "7" : "0") + " | " + (gone ? "" : named) + " | " + named);
+    }
+}
+
+// A stored size beyond the screen is cut to it, and stored so at close; edges at the int's limits neither end
+// the program nor leave the window off the screen (reversed ones leave it at its default place). The
+// program runs on the platform this test runs on (off screen: one screen, 800x800 with Qt 6.4), so it has
+// the same screen.
+TEST(SettingsAcrossStarts, AStoredPlacementEndsUpOnTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // The stored text, and whether the window covers the screen after.
+    for (const auto& [stored, covers] :
+         {std::pair{"0:1:0:0:0:0:0:0:100000:100000", true},
+          {"0:1:0:0:0:0:2147483647:2147483647:-2147483648:-2147483648", false},
+          {"0:1:0:0:0:0:-2147483648:-2147483648:2147483647:2147483647", true}}) {
+        SCOPED_TRACE(stored);
+        CUserDirs dirs;
+        dirs.Settings().setValue("WindowPos/WindowPos", stored);
+        CProgram program(dirs, {});
+        ASSERT_TRUE(program.m_Running) << program.Err().toStdString();
+        ASSERT_EQ(program.Stop(SIGTERM), 0) << program.Err().toStdString();
+        const std::string text = dirs.Read({"WindowPos/WindowPos"});
+        const auto placed = ParseWindowPos(text);
+        ASSERT_TRUE(placed) << text;
+        const WindowPlacement& p = placed->placement;
+        const QRect window(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1));
+        EXPECT_TRUE(!window.isEmpty() && screen.contains(window))
+            << text << " on a screen of " << screen.width() << "x" << screen.height();
+        if (covers) {
+            EXPECT_EQ(window, screen) << text;
+        }
     }
 }
 

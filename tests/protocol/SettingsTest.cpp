@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 
 using namespace brenwick;
 
@@ -62,13 +63,35 @@ TEST(Settings, SaveWritesBothValuesAsText) {
     EXPECT_EQ(again.ComBaudrateIndex(), 9);
 }
 
-TEST(Settings, AFailedWriteIsReportedAndWritesNothingMore) {
-    CMemorySettingsStore store;
-    store.m_FailWrites = true;
-    CBrenwickDoc doc;
-    doc.SetPortSettings("/dev/ttyACM1", 4);
-    EXPECT_EQ(doc.SaveSettings(store), 0);
-    EXPECT_FALSE(store.GetString("Settings\\Ints", "m_ComBaudrateIndex").has_value());
+// A value that cannot be written does not keep the other from being written; any failure is reported.
+TEST(Settings, AFailedWriteIsReportedAndTheOtherValueIsStillWritten) {
+    const std::string port = "m_ActivePortName";
+    const std::string baud = "m_ComBaudrateIndex";
+    const struct {
+        std::set<std::string> failing;
+        int result;
+        std::optional<std::string> storedPort;
+        std::optional<std::string> storedBaud;
+    } cases[] = {
+        {{}, 1, "/dev/ttyACM1", "4"},
+        {{port}, 0, std::nullopt, "4"},
+        {{baud}, 0, "/dev/ttyACM1", std::nullopt},
+        {{port, baud}, 0, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        testing::Message failing;
+        for (const std::string& name : c.failing) {
+            failing << name << " ";
+        }
+        SCOPED_TRACE(failing << "failing");
+        CMemorySettingsStore store;
+        store.m_FailNames = c.failing;
+        CBrenwickDoc doc;
+        doc.SetPortSettings("/dev/ttyACM1", 4);
+        EXPECT_EQ(doc.SaveSettings(store), c.result);
+        EXPECT_EQ(store.GetString("Settings\\Strings", port), c.storedPort);
+        EXPECT_EQ(store.GetString("Settings\\Ints", baud), c.storedBaud);
+    }
 }
 
 } // namespace
