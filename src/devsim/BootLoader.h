@@ -30,6 +30,7 @@ class CBootLoader {
     explicit CBootLoader(const DeviceSimOptions& options);
 
     DeviceAnswer Handle(std::span<const uint8_t> message);
+    void SetNakPage(int page) { m_Options.nakPage = page; }
 
     const std::vector<uint8_t>& Flash() const { return m_Flash; }
     uint8_t Status() const { return m_Status; }

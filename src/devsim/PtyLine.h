@@ -1,7 +1,7 @@
 #pragma once
 
-#include "devsim/DeviceFrame.h"
 #include "base/UniqueFd.h"
+#include "devsim/DeviceFrame.h"
 
 #include <cstdint>
 #include <span>

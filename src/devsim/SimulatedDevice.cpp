@@ -298,6 +298,11 @@ std::vector<uint8_t> CSimulatedDevice::Flash() const {
     return m_Boot->Flash();
 }
 
+void CSimulatedDevice::SetNakPage(int page) {
+    std::lock_guard lock(m_Mutex);
+    m_Boot->SetNakPage(page);
+}
+
 uint8_t CSimulatedDevice::Status() const {
     std::lock_guard lock(m_Mutex);
     return m_Boot->Status();

@@ -49,6 +49,8 @@ class CSimulatedDevice {
     int SessionsEnded() const; // End commands handled
     bool HungUp() const { return m_HungUp.load(); }
     void SetSilent(bool silent) { m_Silent.store(silent); }
+    // Refuses page K of each run from now on; 0 accepts every page (a board that was mended between runs).
+    void SetNakPage(int page);
 
     // Blocking helpers for tests: true when the condition holds before the time-out.
     bool WaitForMessages(size_t count, int timeoutMs) const;

@@ -1,9 +1,9 @@
 // brenwick-devsim: a simulated boot loader on a pseudo-terminal, for tests, demos and users without hardware.
 
 #include "base/StandardStreams.h"
+#include "base/UniqueFd.h"
 #include "devsim/CommandLine.h"
 #include "devsim/SimulatedDevice.h"
-#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
