@@ -45,9 +45,21 @@ void CStatusCtrl::SetText(const QString& text) {
     m_Text = text;
     update();
     if (changed) {
-        setToolTip(m_Text);
+        UpdateToolTip();
         Announce(QAccessible::NameChanged);
     }
+}
+
+void CStatusCtrl::SetDetail(const QString& detail) {
+    if (detail != m_Detail) {
+        m_Detail = detail;
+        UpdateToolTip();
+        Announce(QAccessible::DescriptionChanged);
+    }
+}
+
+void CStatusCtrl::UpdateToolTip() {
+    setToolTip(m_Detail.isEmpty() ? m_Text : m_Text + QStringLiteral(": ") + m_Detail);
 }
 
 void CStatusCtrl::SetLampColor(COLORREF color) {
@@ -73,6 +85,10 @@ void CStatusCtrl::SetProgressShown(bool shown) {
 QString CStatusCtrl::LampDescription() const {
     const QString colour = LampColorName(m_LampColor);
     return m_LampMeaning.isEmpty() ? colour : colour + QStringLiteral(": ") + m_LampMeaning;
+}
+
+QString CStatusCtrl::Description() const {
+    return m_Detail.isEmpty() ? LampDescription() : LampDescription() + QStringLiteral(". ") + m_Detail;
 }
 
 void CStatusCtrl::Announce(QAccessible::Event type) {

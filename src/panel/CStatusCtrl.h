@@ -16,9 +16,10 @@ namespace brenwick::panel {
 // setters before the next paint give one paint showing the last values.
 //
 // Assistive technology reads the text as the control's name, the lamp in words as its description and,
-// while the bar follows a run, the progress as its value. A changed text or lamp is announced at once;
-// progress at most twice a second. A text wider than the bar shows its beginning, cut short with an
-// ellipsis; the tooltip holds it whole.
+// while the bar follows a run, the progress as its value; the detail, when there is one, follows the lamp in
+// the description. A changed text, lamp or detail is announced at once; progress at most twice a second. A
+// text wider than the bar shows its beginning, cut short with an ellipsis; the tooltip holds it whole, with
+// the detail.
 class CStatusCtrl : public QWidget {
     Q_OBJECT
 
@@ -33,6 +34,9 @@ class CStatusCtrl : public QWidget {
     void SetLampMeaning(const QString& meaning);
     // Whether the bar follows a run, so that its position is a progress worth reading out.
     void SetProgressShown(bool shown);
+    // The reason behind the text, or what to do, when the bar has no room for it: part of the tooltip and of
+    // the description, told once when it changes.
+    void SetDetail(const QString& detail);
 
     std::uint32_t GetPos() const { return m_Pos; }
     std::uint32_t GetMin() const { return m_Min; }
@@ -43,8 +47,11 @@ class CStatusCtrl : public QWidget {
     COLORREF GetTextColor() const { return m_TextColor; }
     COLORREF GetBarColor() const { return m_BarColor; }
     bool IsProgressShown() const { return m_ProgressShown; }
+    const QString& GetDetail() const { return m_Detail; }
     // The lamp in words: "green: connected", or only the colour while no meaning is set.
     QString LampDescription() const;
+    // The lamp in words and the detail: what assistive technology reads as the description.
+    QString Description() const;
 
     QSize sizeHint() const override;
 
@@ -55,6 +62,7 @@ class CStatusCtrl : public QWidget {
     void Compose();
     void DrawEtchedFrame(QPainter& painter) const;
     void Announce(QAccessible::Event event);
+    void UpdateToolTip();
     void AnnounceProgress();
 
     std::uint32_t m_Min = 0;
@@ -67,6 +75,7 @@ class CStatusCtrl : public QWidget {
     COLORREF m_TextColor;
     COLORREF m_BarColor = kBarCyan;
     QString m_LampMeaning;
+    QString m_Detail;
     bool m_ProgressShown = false;
     CAnnounceThrottle m_ProgressAnnouncer;
 };

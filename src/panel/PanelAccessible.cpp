@@ -23,7 +23,7 @@ class CStatusAccessible : public QAccessibleWidget, public QAccessibleValueInter
         case QAccessible::Name:
             return Ctrl()->GetText();
         case QAccessible::Description:
-            return Ctrl()->LampDescription();
+            return Ctrl()->Description();
         default:
             return QAccessibleWidget::text(t);
         }
@@ -49,7 +49,8 @@ class CStatusAccessible : public QAccessibleWidget, public QAccessibleValueInter
 
 class CClockAccessible : public QAccessibleWidget {
   public:
-    explicit CClockAccessible(CClockCtrl* ctrl) : QAccessibleWidget(ctrl, QAccessible::Clock) {}
+    // Read as text: screen readers know no role for a clock and would call it "unknown".
+    explicit CClockAccessible(CClockCtrl* ctrl) : QAccessibleWidget(ctrl, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name) {
