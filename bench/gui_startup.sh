@@ -7,7 +7,7 @@
 #   (BRENWICK_REPORT_FIRST_PAINT=1: milliseconds since the kernel started the process).
 # - CPU: `brenwick --demo` (a simulated board inside the same process, so its serving thread counts too),
 #   utime+stime from /proc/PID/stat over SECONDS (default 10), first off line, then on line: Online is ticked
-#   with xdotool (Tab to the box, Space) and the program holding the board's pseudo-terminal open proves it.
+#   with xdotool by its key, Alt+O, and the program holding the board's pseudo-terminal open proves it.
 # - Memory: VmRSS from /proc/PID/status at the end of the on-line span.
 set -euo pipefail
 
@@ -121,7 +121,7 @@ echo "off line: ${offline}% of one core"
 window=$(xdotool search --sync --onlyvisible --pid "$pid" | head -1)
 before=$(open_ptys)
 xdotool windowfocus --sync "$window"
-xdotool key --clearmodifiers Tab space
+xdotool key --clearmodifiers alt+o
 online=""
 for _ in $(seq 50); do
     if [ "$(open_ptys)" -gt "$before" ]; then

@@ -34,10 +34,11 @@ bool CBrenwickApp::InitInstance() {
 
     m_Store = std::make_unique<CQtSettingsStore>();
     if (m_Store->ReadFailed()) {
-        std::fprintf(
-            stderr,
-            "brenwick: %s could not be read; it was kept as %s.bad and the default settings are used\n",
-            qPrintable(m_Store->FileName()), qPrintable(m_Store->FileName()));
+        const QString text =
+            QStringLiteral("%1 could not be read; it was kept as %1.bad and the default settings are used")
+                .arg(m_Store->FileName());
+        std::fprintf(stderr, "brenwick: %s\n", qPrintable(text));
+        m_StartupWarning = text + QLatin1Char('.');
     }
     if (!m_Store->IsWritable()) {
         ReportSettingsTrouble(QStringLiteral("%1 cannot be written").arg(m_Store->FileName()));
@@ -51,6 +52,10 @@ bool CBrenwickApp::InitInstance() {
     }
 
     m_Doc = std::make_unique<CBrenwickDoc>();
+    // The window reads files on a disk only: a FIFO or a device could keep it waiting for a writer.
+    ReadLimits limits;
+    limits.regularFilesOnly = true;
+    m_Doc->SetReadLimits(limits);
     m_Frame = std::make_unique<CMainFrame>(*m_Doc, *m_Store);
     m_Frame->m_OnClosing = [this] { OnClosing(); };
     m_Frame->SetRecentFiles(m_Recent.Files());
@@ -63,26 +68,31 @@ bool CBrenwickApp::InitInstance() {
             [this](const QString& path) { OpenDocument(path); });
     connect(m_Instance.get(), &CSingleInstance::RaiseRequested, m_Frame.get(),
             &CMainFrame::RaiseForAnotherCopy);
-    connect(m_StopSignals.get(), &CStopSignals::StopRequested, m_Frame.get(), &QWidget::close);
+    connect(m_StopSignals.get(), &CStopSignals::StopRequested, m_Frame.get(), &CMainFrame::CloseNow);
 
     if (m_Options.demo) {
         m_StoredProjectPath = g_ProjectFilePath;
         g_ProjectFilePath = m_DemoFile;
     }
-    // The document's first initialisation: the named file, or the last one again.
+    // The panel first, so that it can tell why a file did not load; then the document's first
+    // initialisation: the named file, or the last one again.
+    m_Frame->View().OnInitialUpdate();
     if (!m_Options.file.empty()) {
         m_Doc->m_FirstNewDoc = 0; // the named file takes the place of reloading the last one
         if (!OpenDocument(QString::fromStdString(m_Options.file))) {
-            // The window still opens, with no file loaded, rather than vanishing without a word.
+            // The window still opens, with no file loaded and the reason on it, rather than vanishing.
             std::fprintf(stderr, "brenwick: %s: %s\n", m_Options.file.c_str(),
                          m_Doc->LastLoadResult().Describe().c_str());
         }
     } else {
+        const std::string last = g_ProjectFilePath;
         m_Doc->OnNewDocument();
         m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
+        if (!last.empty() && m_Doc->m_FileLoaded == 0) {
+            m_Frame->View().NoteAction(QFileInfo(QString::fromStdString(last)).fileName().toStdString() +
+                                       " could not be loaded again: " + m_Doc->LastLoadResult().Describe());
+        }
     }
-
-    m_Frame->View().OnInitialUpdate();
     if (m_Options.demo) {
         // The simulated port for this run only; the stored one is put back at close.
         m_StoredPort = m_Store->GetString("Settings\\Strings", "m_ActivePortName");
@@ -116,18 +126,14 @@ bool CBrenwickApp::StartDemo() {
     return true;
 }
 
-void CBrenwickApp::ReinitialiseFrame() {
-    m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
-    m_Frame->SetRecentFiles(m_Recent.Files());
-    m_Frame->ActivateFrame();
-    m_Frame->View().OnInitialUpdate();
-}
-
 void CBrenwickApp::OnFileNew() {
+    if (!m_Frame->View().MayInterruptRun()) {
+        return;
+    }
+    // The window keeps its place and size; the panel is not set up again.
     m_Doc->OnNewDocument();
     m_Frame->UpdateTitle({});
-    m_Frame->ActivateFrame();
-    m_Frame->View().OnInitialUpdate();
+    m_Frame->View().NoteAction();
 }
 
 void CBrenwickApp::OnFileOpen() {
@@ -142,16 +148,34 @@ void CBrenwickApp::OnFileOpen() {
 }
 
 bool CBrenwickApp::OpenDocument(const QString& path) {
+    if (!m_Frame->View().MayInterruptRun()) {
+        return false;
+    }
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool recent = m_Recent.Files().contains(absolute);
     if (m_Doc->OnOpenDocument(absolute.toStdString()) == 0) {
-        if (m_Doc->LastLoadResult().error != LoadError::ImageInUse) {
-            m_Recent.Remove(absolute); // a file that does not load leaves the list
-            m_Frame->SetRecentFiles(m_Recent.Files());
+        const LoadResult& why = m_Doc->LastLoadResult();
+        std::string told = QFileInfo(absolute).fileName().toStdString() + ": " + why.Describe();
+        if (why.error != LoadError::ImageInUse) {
+            // Nothing is loaded now: the title says so, and a recent entry that does not load leaves the
+            // list.
+            m_Frame->UpdateTitle({});
+            told += "; no firmware file is loaded";
+            if (recent) {
+                m_Recent.Remove(absolute);
+                m_Frame->SetRecentFiles(m_Recent.Files());
+                told = "recent file " + absolute.toStdString() + ": " + why.Describe() +
+                       "; removed from the recent files";
+            }
         }
+        m_Frame->View().NoteAction(told);
         return false;
     }
     m_Recent.Add(absolute);
-    ReinitialiseFrame();
+    // The window keeps its place and size; the panel is not set up again.
+    m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
+    m_Frame->SetRecentFiles(m_Recent.Files());
+    m_Frame->View().NoteAction();
     return true;
 }
 
@@ -188,7 +212,8 @@ void CBrenwickApp::ReportSettingsTrouble(const QString& what) {
         QStringLiteral("%1: the port, the window and the last file will not be remembered").arg(what);
     std::fprintf(stderr, "brenwick: %s\n", qPrintable(text));
     if (!m_Frame) {
-        m_StartupWarning = text + QLatin1Char('.');
+        m_StartupWarning +=
+            (m_StartupWarning.isEmpty() ? QString() : QStringLiteral("\n")) + text + QLatin1Char('.');
     }
 }
 

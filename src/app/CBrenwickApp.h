@@ -45,7 +45,6 @@ class CBrenwickApp : public QObject {
     QString HelpFolder() const { return m_HelpFolder; }
 
   private:
-    void ReinitialiseFrame();
     void OnClosing();
     void ReportSettingsTrouble(const QString& what);
     bool StartDemo();

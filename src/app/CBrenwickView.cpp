@@ -6,7 +6,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMainWindow>
+#include <QSignalBlocker>
+#include <cstring>
 
 namespace brenwick::app {
 
@@ -20,7 +23,9 @@ using panel::AnchorTopLeft;
 using panel::AnchorTopRight;
 using panel::CDialogUnits;
 
-constexpr QSize kFormUnits{157, 77};
+// The classic form with one line more below the status bar: the outcome of the last action, in words.
+constexpr QSize kFormUnits{157, 91};
+constexpr QRect kGeometryLine{4, 18, 150, 12}; // dialog units
 constexpr int kTimerMs = 200;
 constexpr panel::COLORREF kClockColor = 0x00804040; // dark slate blue
 
@@ -57,21 +62,25 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
         line->setAlignment(Qt::AlignCenter);
         line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
-    m_OnlineButton.setText(QStringLiteral("Online"));
-    m_StartButton.setText(QStringLiteral("Start"));
-    m_MakeBinButton.setText(QStringLiteral("Make Bin"));
+    m_OutcomeLine.setAlignment(Qt::AlignCenter);
+    m_OutcomeLine.setAccessibleDescription(QStringLiteral("outcome of the last action"));
+    // Alt+O, Alt+S and Alt+M reach the buttons from anywhere in the window.
+    m_OnlineButton.setText(QStringLiteral("&Online"));
+    m_StartButton.setText(QStringLiteral("&Start"));
+    m_MakeBinButton.setText(QStringLiteral("&Make Bin"));
     // Enter presses a focused button, as Space does; a form outside a dialog does not do that by itself.
     m_StartButton.setAutoDefault(true);
     m_MakeBinButton.setAutoDefault(true);
 
     // Template order, which is also the tab order.
-    Place(m_Clock, form, m_Units, {4, 62, 150, 11});
+    Place(m_Clock, form, m_Units, {4, 76, 150, 11});
     Place(m_StartButton, form, m_Units, {57, 32, 43, 14});
     Place(m_IdentityLine, form, m_Units, {4, 4, 150, 12});
     Place(m_Status, form, m_Units, {4, 48, 150, 11});
     Place(m_OnlineButton, form, m_Units, {8, 32, 42, 14});
-    Place(m_GeometryLine, form, m_Units, {4, 18, 150, 12});
+    Place(m_GeometryLine, form, m_Units, kGeometryLine);
     Place(m_MakeBinButton, form, m_Units, {111, 32, 39, 14});
+    Place(m_OutcomeLine, form, m_Units, {4, 62, 150, 12});
     setTabOrder(&m_Clock, &m_StartButton);
     setTabOrder(&m_StartButton, &m_Status);
     setTabOrder(&m_Status, &m_OnlineButton);
@@ -79,7 +88,9 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
     m_Status.SetText(QStringLiteral("none"));
 
     connect(&m_StartButton, &QPushButton::clicked, this, &CBrenwickView::OnStart);
-    connect(&m_OnlineButton, &QCheckBox::clicked, this, &CBrenwickView::OnOnline);
+    // Every way of changing the box counts, a click, a key, a mnemonic or an assistive tool's toggle action;
+    // the timer's own corrections are made with the signal blocked.
+    connect(&m_OnlineButton, &QCheckBox::toggled, this, &CBrenwickView::OnOnlineToggled);
     connect(&m_MakeBinButton, &QPushButton::clicked, this, &CBrenwickView::OnMakeBin);
     m_Timer.setInterval(kTimerMs);
     connect(&m_Timer, &QTimer::timeout, this, &CBrenwickView::OnTimer);
@@ -101,6 +112,7 @@ void CBrenwickView::OnInitialUpdate() {
         AnchorControl(&m_StartButton, AnchorTopCenter, AnchorNone);
         AnchorControl(&m_MakeBinButton, AnchorTopCenter, AnchorNone);
         AnchorControl(&m_Status, AnchorTopLeft, AnchorTopRight);
+        AnchorControl(&m_OutcomeLine, AnchorTopLeft, AnchorTopRight);
         AnchorControl(&m_Clock, AnchorBottomLeft, AnchorBottomRight);
         CResizableFormView::OnInitialUpdate();
         m_Timer.start();
@@ -112,6 +124,8 @@ void CBrenwickView::OnInitialUpdate() {
         m_Doc.SetMessageCallback(
             [gate = m_MessageGate.get()](const std::string& text) { gate->ShowAndWait(text); });
         m_Doc.StartWorker();
+        // The first thing an operator does is going on line; the clock is only read.
+        m_OnlineButton.setFocus();
     } else {
         CResizableFormView::OnInitialUpdate();
     }
@@ -137,6 +151,9 @@ void CBrenwickView::Shutdown() {
     m_MessageGate->Close();
     if (m_MessageBox) {
         m_MessageBox->reject();
+    }
+    if (m_Question) {
+        m_Question->reject();
     }
     m_Doc.StopWorker();
     m_Doc.ClosePort();
@@ -168,62 +185,147 @@ bool CBrenwickView::eventFilter(QObject* watched, QEvent* event) {
     return CResizableFormView::eventFilter(watched, event);
 }
 
-void CBrenwickView::OnOnline() {
-    // The port decides, not the box: the click has already toggled the mark, and the timer corrects it.
-    m_Doc.PostCommand(m_Doc.m_Port.IsOpen() ? WorkerCommand::Disconnect : WorkerCommand::Connect);
+void CBrenwickView::OnOnlineToggled() {
+    OnOnline();
 }
 
-void CBrenwickView::OnStart() {
-    if (m_Doc.ReloadImage() != 0) {
-        m_Doc.PostCommand(WorkerCommand::Program);
+void CBrenwickView::OnOnline() {
+    // The port decides, not the box: the box has already changed its mark, and the timer corrects it.
+    if (m_Doc.m_Port.IsOpen()) {
+        m_Outcome.OnAction();
+        m_Doc.PostCommand(WorkerCommand::Disconnect);
+    } else {
+        m_Outcome.OnConnect(m_Doc.ActivePortName());
+        m_Doc.PostCommand(WorkerCommand::Connect);
     }
 }
 
+void CBrenwickView::OnStart() {
+    if (m_Doc.m_FileLoaded == 0) {
+        NoteAction("no firmware file is loaded: open one with File > Open");
+        return;
+    }
+    if (m_Doc.ReloadImage() == 0) {
+        NoteAction(QFileInfo(QString::fromStdString(g_ProjectFilePath)).fileName().toStdString() + ": " +
+                   m_Doc.LastLoadResult().Describe());
+        return;
+    }
+    m_Doc.PostCommand(WorkerCommand::Program);
+    m_Outcome.OnStart(g_ProjectFilePath, CPanelOutcome::Clock::now());
+}
+
 void CBrenwickView::OnMakeBin() {
-    m_Doc.MakeBin();
+    const std::string output = CBrenwickDoc::DefaultMakeBinPath();
+    const MakeBinOutcome made = m_Doc.MakeBin(output);
+    const std::string file = QFileInfo(QString::fromStdString(g_ProjectFilePath)).fileName().toStdString();
+    switch (made.status) {
+    case MakeBinStatus::Written:
+        NoteAction("Make Bin: wrote " + output + " (" + std::to_string(made.bytes) + " bytes)");
+        break;
+    case MakeBinStatus::NoFile:
+        NoteAction("Make Bin: no firmware file is loaded: open one with File > Open");
+        break;
+    case MakeBinStatus::LoadFailed:
+        NoteAction("Make Bin: nothing written: " + file + ": " + made.load.Describe());
+        break;
+    case MakeBinStatus::WriteFailed:
+        NoteAction("Make Bin: nothing written: " + output + ": " + std::strerror(made.errnoValue));
+        break;
+    }
+}
+
+void CBrenwickView::NoteAction(const std::string& told) {
+    m_Outcome.OnAction();
+    m_Outcome.Tell(told);
+    if (m_Timer.isActive()) {
+        OnTimer(); // the operator sees the answer to what was just done at once
+    }
+}
+
+bool CBrenwickView::MayInterruptRun() {
+    // Before Prepare nothing has reached the board: there is nothing to lose.
+    if (!m_Doc.Snapshot().runActive) {
+        return true;
+    }
+    auto question = std::make_unique<QMessageBox>(
+        QMessageBox::Question, QStringLiteral("Brenwick"),
+        QStringLiteral("Programming is in progress. Stop it and leave the board unprogrammed?"),
+        QMessageBox::Yes | QMessageBox::No, window());
+    question->setDefaultButton(QMessageBox::No);
+    m_Question = question.release(); // the window owns it
+    const int answer = m_Question->exec();
+    if (m_Question) {
+        m_Question->deleteLater();
+    }
+    if (m_ShutDown) {
+        return false; // the program was told to end meanwhile, and the run was stopped with it
+    }
+    if (answer != QMessageBox::Yes) {
+        return false;
+    }
+    m_Doc.StopRun();
+    OnTimer(); // the stopped run's outcome, before whatever the operator asked for goes on
+    return true;
+}
+
+int CBrenwickView::WidthForTypicalLines() const {
+    // A board with a name of twenty characters and the usual flash of 256 KiB.
+    const QString lines[] = {
+        QString::fromLatin1(IdentityText("Veltmark Board XT-20", 125, 120)),
+        QString::fromLatin1(GeometryText("BOARD-000001", 262144, 256, 16384)),
+    };
+    const QFontMetrics metrics(m_GeometryLine.font());
+    int text = 0;
+    for (const QString& line : lines) {
+        text = std::max(text, metrics.horizontalAdvance(line));
+    }
+    // The line's frame and indent on both sides, and the form's margins around the line.
+    const int line = text + 2 * (m_GeometryLine.frameWidth() + metrics.horizontalAdvance(QLatin1Char('x')));
+    const int margins = DesignSize().width() - m_Units.ToPixels(kGeometryLine).width();
+    return std::max(DesignSize().width(), line + margins) + 2 * frameWidth();
 }
 
 void CBrenwickView::OnTimer() {
     const DocSnapshot doc = m_Doc.Snapshot();
-    const int onLine = doc.onLine ? 1 : 0;
-    if (m_OnlineCheck != onLine) {
-        m_OnlineButton.setChecked(onLine != 0);
-        m_OnlineCheck = onLine;
-    }
-    const int state = static_cast<int>(doc.linkState);
-    if (state != m_ShownState || doc.fileLoaded != m_ShownFileLoaded) {
-        m_StatusText.clear();
-        m_ShownState = state;
-        m_ShownFileLoaded = doc.fileLoaded;
-        m_StartButton.setEnabled(doc.linkState == LinkState::Connected);
+    Show(m_Outcome.Tick(doc, CPanelOutcome::Clock::now()), doc);
+}
 
-        const StatePaint paint = PaintFor(state, doc.fileLoaded);
-        switch (paint.lines) {
-        case StatePaint::Lines::Device:
-            // A long device name does not fit the form's width; the whole line stays readable on hover.
-            m_IdentityLine.SetLine(
-                QString::fromLatin1(IdentityText(doc.targetName, doc.flashRev, doc.bootRev)));
-            m_GeometryLine.SetLine(QString::fromLatin1(
-                GeometryText(doc.serialNumber, doc.flashSize, doc.pageSize, doc.bootLength)));
-            break;
-        case StatePaint::Lines::Cleared:
-            m_IdentityLine.SetLine({});
-            m_GeometryLine.SetLine({});
-            m_OnlineButton.setChecked(onLine != 0);
-            m_OnlineCheck = onLine;
-            break;
-        case StatePaint::Lines::Unchanged:
-            break;
-        }
-        m_Status.SetLampColor(paint.lamp);
-        m_Status.SetLampMeaning(QString::fromLatin1(paint.lampMeaning));
-        m_Status.SetProgressShown(paint.showsProgress);
-        m_Status.SetPos(paint.showsProgress ? static_cast<uint32_t>(std::max(doc.progress, 0)) : 0U);
-        m_StatusText = QString::fromLatin1(paint.text);
-        if (paint.repaintsEveryTick) {
-            m_ShownState = ~state;
-        }
+void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
+    // The box follows the link, except while a command it started is still on its way.
+    const int onLine = doc.onLine ? 1 : 0;
+    if (!doc.commandPending && m_OnlineButton.isChecked() != (onLine != 0)) {
+        const QSignalBlocker quiet(m_OnlineButton);
+        m_OnlineButton.setChecked(onLine != 0);
     }
+    m_OnlineCheck = onLine;
+    m_StartButton.setEnabled(view.startEnabled);
+    const auto setLine = [](panel::CTextLine& line, const QString& text) {
+        if (line.text() != text) {
+            line.SetLine(text);
+        }
+    };
+    switch (view.lines) {
+    case StatePaint::Lines::Device:
+        // A long device name does not fit the form's width; the whole line stays readable on hover.
+        setLine(m_IdentityLine, QString::fromLatin1(IdentityText(doc.targetName, doc.flashRev, doc.bootRev)));
+        setLine(m_GeometryLine, QString::fromLatin1(GeometryText(doc.serialNumber, doc.flashSize,
+                                                                 doc.pageSize, doc.bootLength)));
+        break;
+    case StatePaint::Lines::Cleared:
+        setLine(m_IdentityLine, {});
+        setLine(m_GeometryLine, {});
+        break;
+    case StatePaint::Lines::Unchanged:
+        break;
+    }
+    const QString detail = QString::fromStdString(view.detail);
+    setLine(m_OutcomeLine, detail);
+    m_Status.SetLampColor(view.lamp);
+    m_Status.SetLampMeaning(QString::fromStdString(view.lampMeaning));
+    m_Status.SetDetail(detail);
+    m_Status.SetProgressShown(view.showsProgress);
+    m_Status.SetPos(view.showsProgress ? static_cast<uint32_t>(std::max(view.progress, 0)) : 0U);
+    m_StatusText = QString::fromStdString(view.text);
     m_Status.SetText(m_StatusText);
 }
 

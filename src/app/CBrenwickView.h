@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MessageGate.h"
+#include "app/PanelOutcome.h"
 #include "panel/CClockCtrl.h"
 #include "panel/CResizableFormView.h"
 #include "panel/CStatusCtrl.h"
@@ -43,6 +44,16 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     void OnMakeBin();
     void OnTimer();
 
+    // Before something that would cut a run short (the port setup, opening a file, closing the window): while
+    // a run is changing the board, asks the operator, and on yes stops the run cleanly. True when the action
+    // may go on.
+    bool MayInterruptRun();
+    // The operator did something that ends what the panel kept from the last action; `told`, when not
+    // empty, is that action's own outcome for the outcome line.
+    void NoteAction(const std::string& told = {});
+    // The width of a window whose device lines show a typical board in full.
+    int WidthForTypicalLines() const;
+
     std::function<void()> m_OnEveryInitialUpdate; // the frame applies Stay On Top here
 
     // The controls, for the frame and the tests.
@@ -52,10 +63,13 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     QPushButton& StartButton() { return m_StartButton; }
     QPushButton& MakeBinButton() { return m_MakeBinButton; }
     panel::CStatusCtrl& Status() { return m_Status; }
+    panel::CTextLine& OutcomeLine() { return m_OutcomeLine; }
     panel::CClockCtrl& Clock() { return m_Clock; }
     bool IsTimerRunning() const { return m_Timer.isActive(); }
     // The product-mismatch box while it is open.
     QMessageBox* OpenMessageBox() const { return m_MessageBox.data(); }
+    // The question whether to stop a run, while it is open.
+    QMessageBox* OpenQuestion() const { return m_Question.data(); }
 
   protected:
     bool event(QEvent* event) override;
@@ -63,6 +77,8 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
 
   private:
     void ShowProductMessage(const std::string& text);
+    void OnOnlineToggled();
+    void Show(const PanelView& view, const DocSnapshot& doc);
 
     CBrenwickDoc& m_Doc;
     ISettingsStore& m_Store;
@@ -73,15 +89,16 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     int m_OnlineCheck = 0;
     panel::CClockCtrl m_Clock;
     panel::CStatusCtrl m_Status;
+    panel::CTextLine m_OutcomeLine;
     QPushButton m_StartButton;
     QPushButton m_MakeBinButton;
     int m_InitDone = 0;
     QTimer m_Timer;
-    int m_ShownState = -1;
-    bool m_ShownFileLoaded = false; // a file opened while connected changes what Connected looks like
     QString m_StatusText;
+    CPanelOutcome m_Outcome;
     bool m_ShutDown = false;
     QPointer<QMessageBox> m_MessageBox;
+    QPointer<QMessageBox> m_Question;
     std::unique_ptr<CMessageGate> m_MessageGate;
 };
 

@@ -133,6 +133,8 @@ void CMainFrame::ActivateFrame() {
         m_LastNormalRect = QRect(pos(), size());
         ShowInPlacement(*this, m_SavedPlacement);
     } else {
+        // A first window wide enough to read both device lines of a typical board.
+        resize(std::max(width(), m_View->WidthForTypicalLines()), height());
         show();
     }
 }
@@ -157,6 +159,12 @@ void CMainFrame::OnStayOnTop() {
 }
 
 void CMainFrame::OnPortSetup() {
+    // The port closes for the dialog: a run must not be cut short without the operator's word. A run stopped
+    // for it stays told while the link is off line.
+    m_View->NoteAction();
+    if (!m_View->MayInterruptRun()) {
+        return;
+    }
     auto dialog = std::make_unique<CPortSetupDlg>(this);
     m_PortSetup = dialog.get();
     dialog->m_PortName = m_Doc.ActivePortName();
@@ -204,9 +212,21 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     NoteNormalRect();
 }
 
+void CMainFrame::CloseNow() {
+    m_CloseWithoutAsking = true;
+    if (CPortSetupDlg* dialog = m_PortSetup.data()) {
+        dialog->reject(); // its run returns once the window is closed
+    }
+    close();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (m_Closed) {
         event->accept();
+        return;
+    }
+    if (!m_CloseWithoutAsking && !m_View->MayInterruptRun()) {
+        event->ignore();
         return;
     }
     m_Closed = true;

@@ -45,6 +45,8 @@ class CMainFrame : public QMainWindow {
 
     // A second copy of the program asked for this window: restore it, bring it and its dialog to the front.
     void RaiseForAnotherCopy();
+    // Closes without asking, even in the middle of a run (a stop signal): the run is stopped cleanly.
+    void CloseNow();
 
     void SetRecentFiles(const QStringList& files);
     void UpdateTitle(const QString& documentPath);
@@ -87,6 +89,7 @@ class CMainFrame : public QMainWindow {
     WindowPlacement m_SavedPlacement;
     bool m_HasSavedPlacement = false;
     bool m_Closed = false;
+    bool m_CloseWithoutAsking = false;
     QRect m_LastNormalRect; // where the window was when it was last neither maximised nor minimised
     QString m_HelpFolder;
     QPointer<CHelpWindow> m_HelpWindow;

@@ -4,8 +4,10 @@
 #include "protocol/ProtocolTypes.h"
 
 #include <QAbstractItemView>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <sys/stat.h>
 
 namespace brenwick::app {
 
@@ -38,6 +40,24 @@ QString Describe(const serial::SerialPortInfo& port) {
     }
     parts << QString::fromStdString(port.path);
     return parts.join(QStringLiteral(" - "));
+}
+
+// A path that is not among the devices found: whether it is there, and whether it is a terminal device at
+// all.
+QString DescribeTyped(const QString& name) {
+    const QFileInfo info(name);
+    if (!info.exists()) {
+        return QStringLiteral("%1 is not present now.").arg(name);
+    }
+    const QString target = info.canonicalFilePath();
+    struct stat st {};
+    const bool device = ::stat(QFile::encodeName(target).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+    const bool terminal =
+        target.startsWith(QStringLiteral("/dev/tty")) || target.startsWith(QStringLiteral("/dev/pts/"));
+    if (device && terminal) {
+        return QStringLiteral("%1 (a terminal device, not among the serial devices found)").arg(name);
+    }
+    return QStringLiteral("%1 is not a serial device.").arg(name);
 }
 
 } // namespace
@@ -101,7 +121,8 @@ void CPortSetupDlg::Build() {
     connect(&m_Cancel, &QPushButton::clicked, this, &CPortSetupDlg::reject);
     connect(&m_PortList, &QComboBox::activated, this, &CPortSetupDlg::OnSelChangePort);
     connect(&m_BaudList, &QComboBox::activated, this, &CPortSetupDlg::OnSelChangeBaud);
-    connect(&m_PortList, &QComboBox::currentIndexChanged, this, &CPortSetupDlg::ShowDetails);
+    // The details describe what the box holds: a line chosen from the list, or a path typed into it.
+    connect(&m_PortList, &QComboBox::editTextChanged, this, &CPortSetupDlg::ShowDetails);
 }
 
 void CPortSetupDlg::OnInitDialog() {
@@ -123,17 +144,10 @@ void CPortSetupDlg::OnInitDialog() {
     if (selected < 0) {
         // The current port is not present now (unplugged, or a typed path): it stays as it is.
         m_PortList.setEditText(QString::fromStdString(m_PortName));
-        const QString name = QString::fromStdString(m_PortName);
-        if (name.isEmpty()) {
-            m_PortDetails.clear();
-        } else if (QFileInfo::exists(name)) {
-            m_PortDetails.setText(QStringLiteral("%1 (not among the serial devices found)").arg(name));
-        } else {
-            m_PortDetails.setText(QStringLiteral("%1 is not present now.").arg(name));
-        }
     } else if (m_Ports[static_cast<size_t>(selected)].path == m_PortName) {
         m_PortName = StoredName(m_Ports[static_cast<size_t>(selected)]); // same device, by its stable name
     }
+    ShowDetails(m_PortList.currentText());
     m_PortList.view()->setMinimumWidth(m_PortList.view()->sizeHintForColumn(0));
 
     m_BaudList.clear();
@@ -163,10 +177,15 @@ void CPortSetupDlg::OnSelChangeBaud(int line) {
     }
 }
 
-void CPortSetupDlg::ShowDetails(int line) {
-    if (line >= 0 && static_cast<size_t>(line) < m_Ports.size()) {
-        m_PortDetails.setText(Describe(m_Ports[static_cast<size_t>(line)]));
+void CPortSetupDlg::ShowDetails(const QString& text) {
+    const QString name = text.trimmed();
+    for (const serial::SerialPortInfo& port : m_Ports) {
+        if (name == QString::fromStdString(StoredName(port)) || name == QString::fromStdString(port.path)) {
+            m_PortDetails.setText(Describe(port));
+            return;
+        }
     }
+    m_PortDetails.setText(name.isEmpty() ? QString() : DescribeTyped(name));
 }
 
 void CPortSetupDlg::accept() {

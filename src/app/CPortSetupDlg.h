@@ -39,7 +39,7 @@ class CPortSetupDlg : public QDialog {
     void Build();
     void OnSelChangePort(int line);
     void OnSelChangeBaud(int line);
-    void ShowDetails(int line);
+    void ShowDetails(const QString& text);
 
     std::vector<serial::SerialPortInfo> m_Ports;
     bool m_PortsGiven = false;

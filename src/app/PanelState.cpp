@@ -20,8 +20,8 @@ constexpr std::array<StatePaint, 6> kPaint = {{
     {"COM Port Failed To Open", kLampRed, "port failed to open", Lines::Unchanged, false, false},
     {"Not Connected", kLampRed, "not connected", Lines::Unchanged, false, false},
     {"Off Line", kLampGrey, "off line", Lines::Cleared, false, false},
-    {"Programming", kLampYellow, "programming", Lines::Unchanged, true, true},
-    {"Programming Error", kLampYellow, "programming failed", Lines::Unchanged, false, true},
+    {"Programming", kLampYellow, "programming", Lines::Device, true, true},
+    {"Programming Error", kLampYellow, "programming failed", Lines::Device, false, true},
 }};
 constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, "no firmware file loaded",
                                        Lines::Device,     false,    false};

@@ -20,8 +20,17 @@ struct StatePaint {
 };
 
 // The row for `state`; a connected link without a loaded file shows red "File Not Loaded". A value outside
-// the table paints like a link that is not connected.
+// the table paints like a link that is not connected. A board that answers refreshes both device lines, also
+// while it reports a run, so that a panel that goes on line to a board in the middle of one names it.
 StatePaint PaintFor(int32_t state, bool fileLoaded);
+
+// The outcomes of a run that the panel keeps until the operator's next action.
+inline constexpr StatePaint kProgrammedPaint = {
+    "Programmed", panel::kLampGreen, "programmed", StatePaint::Lines::Device, false, false};
+// The board is in a run that this program is not carrying out (it failed, was stopped, or an earlier session
+// left it): Start programs it again from the beginning.
+inline constexpr StatePaint kNotProgrammedPaint = {
+    "Not Programmed", panel::kLampYellow, "not programmed", StatePaint::Lines::Device, false, false};
 
 // "%s  (Flash Rev %5.5g  Boot Rev %5.5g)" with the revisions in hundredths.
 std::string IdentityText(const std::string& targetName, uint16_t flashRev, uint16_t bootRev);

@@ -44,7 +44,7 @@ TEST(PanelStateTable, GivesTextLampLinesAndRepaint) {
     const std::pair<int32_t, StatePaint> cases[] = {
         {1, {"COM Port Failed To Open", kLampRed, "port failed to open", L::Unchanged, false, false}},
         {2, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
-        {5, {"Programming Error", kLampYellow, "programming failed", L::Unchanged, false, true}},
+        {5, {"Programming Error", kLampYellow, "programming failed", L::Device, false, true}},
         {~4, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
         {6, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
     };

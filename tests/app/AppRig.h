@@ -8,10 +8,13 @@
 #include "support/Firmware.h"
 #include "support/TempDir.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -32,6 +35,31 @@ bool PumpUntil(Predicate done, int timeoutMs) {
 inline void Pump(int ms) {
     PumpUntil([] { return false; }, ms);
 }
+
+// Answers the panel's question whether to stop a run, each time it is asked, with the next of the answers
+// given; the questions asked are kept.
+class CQuestionAnswerer {
+  public:
+    explicit CQuestionAnswerer(brenwick::app::CBrenwickView& view) {
+        QObject::connect(&m_Timer, &QTimer::timeout, [this, &view] {
+            QMessageBox* box = view.OpenQuestion();
+            if (box == nullptr || !box->isVisible() || m_Answers.empty()) {
+                return;
+            }
+            m_Asked << box->text();
+            box->button(m_Answers.front() ? QMessageBox::Yes : QMessageBox::No)->click();
+            m_Answers.erase(m_Answers.begin());
+        });
+        m_Timer.start(20);
+    }
+    void Answer(bool yes) { m_Answers.push_back(yes); }
+
+    QStringList m_Asked;
+
+  private:
+    std::vector<bool> m_Answers;
+    QTimer m_Timer;
+};
 
 // The real main window and panel over the real document, its port naming a simulated device on a pty, with
 // the settings in memory. The window is built the way the program starts it.
@@ -71,6 +99,7 @@ class CAppRig {
 
     brenwick::app::CBrenwickView& View() { return m_Frame->View(); }
     QString StatusText() { return View().Status().GetText(); }
+    QString Outcome() { return View().OutcomeLine().text(); }
     bool WaitForStatus(const QString& text, int timeoutMs = 6000) {
         return PumpUntil([&] { return StatusText() == text; }, timeoutMs);
     }

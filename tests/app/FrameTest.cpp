@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace brenwick;
 using namespace brenwick::app;
@@ -59,9 +60,16 @@ TEST(PortSetupDialog, PrimesSelectsAndReturns) {
          "/dev/ttyS0", 12},
         {"/dev/ttyS0", 12, 2, 12, "/dev/ttyS0", -1, 0, nullptr, "/dev/ttyS0", 0},
         {"/dev/ttyUSB9", 13, -1, -1, "/dev/ttyUSB9 is not present now.", -1, -1, nullptr, "/dev/ttyUSB9", 13},
-        {"/dev/null", -1, -1, -1, "/dev/null (not among the serial devices found)", -1, -1, nullptr,
-         "/dev/null", -1},
-        {"/dev/ttyS0", 9, 2, 9, "/dev/ttyS0", 1, -1, " /dev/ttyAMA0 ", "/dev/ttyAMA0", 9},
+        {"/dev/null", -1, -1, -1, "/dev/null is not a serial device.", -1, -1, nullptr, "/dev/null", -1},
+        {"/dev/ttyS0", 9, 2, 9, "/dev/ttyS0", 1, -1, " /dev/ttyAMA7 ", "/dev/ttyAMA7", 9},
+        {"/dev/ttyS0", 9, 2, 9, "/dev/ttyS0", -1, -1, "/dev/tty", "/dev/tty", 9},
+        {"/dev/ttyS0", 9, 2, 9, "/dev/ttyS0", -1, -1, "/dev/ttyUSB0", "/dev/ttyUSB0", 9},
+    };
+    // What the details line says once the text was typed: it follows the box, not the last line chosen.
+    const std::map<std::string, const char*> typedDetails = {
+        {" /dev/ttyAMA7 ", "/dev/ttyAMA7 is not present now."},
+        {"/dev/tty", "/dev/tty (a terminal device, not among the serial devices found)"},
+        {"/dev/ttyUSB0", "FT232R USB UART - USB 0403:6001 - /dev/ttyUSB0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.primedPort << " " << c.primedBaud);
@@ -85,6 +93,7 @@ TEST(PortSetupDialog, PrimesSelectsAndReturns) {
         }
         if (c.typed != nullptr) {
             dialog.PortList().setEditText(QString::fromLatin1(c.typed));
+            EXPECT_EQ(dialog.PortDetails().text(), typedDetails.at(c.typed));
         }
         dialog.accept();
         EXPECT_EQ(dialog.m_PortName, c.port);
@@ -114,11 +123,22 @@ TEST(Help, FolderBesideTheProgramOrInstalledUnderShareAndTheIcon) {
 // The window opens showing the whole form, a new initial update shrinks an enlarged window back to it, and
 // the help shows its index page, or nothing when the pages are missing.
 TEST(MainFrame, FitsTheFormAndShowsTheHelp) {
-    CAppRig rig({}, false);
+    DeviceSimOptions board;
+    board.name = "Veltmark Board XT-20";
+    board.serial = "BOARD-000001";
+    CAppRig rig(board);
     rig.Open();
     Pump(50);
     auto& view = rig.View();
-    EXPECT_EQ(view.viewport()->size(), view.DesignSize());
+    EXPECT_EQ(view.viewport()->height(), view.DesignSize().height());
+    // The first window shows both lines of a typical board in full.
+    ASSERT_TRUE(rig.GoOnline());
+    for (const panel::CTextLine* line : {&view.IdentityLine(), &view.GeometryLine()}) {
+        const QFontMetrics metrics = line->fontMetrics();
+        EXPECT_LE(metrics.horizontalAdvance(line->text()) + metrics.horizontalAdvance(QLatin1Char('x')),
+                  line->contentsRect().width())
+            << line->text().toStdString();
+    }
     // The wide lines share their edges, the buttons their row, and Start sits in the middle.
     for (const QWidget* line :
          std::initializer_list<const QWidget*>{&view.GeometryLine(), &view.Status(), &view.Clock()}) {

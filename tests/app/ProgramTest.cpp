@@ -5,8 +5,10 @@
 #include "app/CBrenwickApp.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
+#include "support/HexText.h"
 #include "support/RunCommand.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -228,32 +231,149 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
     qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
-// A file that does not load leaves the document without one, the project path and the recent files at the
-// last good file; a recent file reopens it; File New forgets it. (Opening a named file is the program's
-// runs.)
-TEST(AppInProcess, OpensFilesAndKeepsTheRecentFiles) {
+// The application object in this process, with its settings, runtime folder and home folder in `dirs`.
+struct CAppInProcess {
+    explicit CAppInProcess(const CUserDirs& dirs, AppOptions options = {})
+        : m_SavedRuntime(qgetenv("XDG_RUNTIME_DIR")), m_SavedHome(qgetenv("HOME")),
+          m_App(std::move(options)) {
+        qputenv("XDG_RUNTIME_DIR", dirs.QPath("run").toLocal8Bit());
+        qputenv("HOME", dirs.QPath("home").toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dirs.QPath("config"));
+        m_Started = m_App.InitInstance();
+    }
+    ~CAppInProcess() {
+        if (m_Started) {
+            m_App.MainFrame()->close();
+        }
+        qputenv("XDG_RUNTIME_DIR", m_SavedRuntime);
+        qputenv("HOME", m_SavedHome);
+    }
+    CMainFrame& Frame() { return *m_App.MainFrame(); }
+    QString Outcome() { return Frame().View().OutcomeLine().text(); }
+
+    QByteArray m_SavedRuntime;
+    QByteArray m_SavedHome;
+    CBrenwickApp m_App;
+    bool m_Started = false;
+};
+
+// Opening files, the good way and every bad way: the window keeps its place and size whatever is opened (a
+// file, a recent one, a dropped one, File New); a file that does not load says why in the window, the title
+// says no file is loaded, and the project path and the recent files keep the last good file; a recent entry
+// whose file is gone says so and leaves the list. A FIFO is refused at once instead of freezing the window.
+TEST(AppInProcess, OpensFilesKeepsItsPlaceAndSaysWhyAFileDoesNotLoad) {
     CUserDirs dir;
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", dir.QPath("run").toLocal8Bit());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.QPath("config"));
+    const auto app = firmware::Application(0x1000, firmware::kSam7Word, 0);
+    AppOptions options;
+    options.file = firmware::Write(dir, "first.hex", app, true);
+    CAppInProcess run(dir, options);
+    ASSERT_TRUE(run.m_Started);
+    auto& frame = run.Frame();
+    frame.move(150, 120);
+    frame.resize(frame.width() + 200, frame.height() + 40);
+    Pump(50);
+    const QRect placed = frame.geometry();
+    const QString good = QString::fromStdString(firmware::Write(dir, "second.bin", app, false));
+    for (const auto& [name, act] : std::initializer_list<std::pair<const char*, std::function<void()>>>{
+             {"open", [&] { EXPECT_TRUE(run.m_App.OpenDocument(good)); }},
+             {"drop", [&] { emit frame.FileDropped(good); }},
+             {"recent", [&] { frame.RecentActions().back()->trigger(); }},
+             {"new", [&] { frame.FileNewAction().trigger(); }}}) {
+        act();
+        Pump(50);
+        EXPECT_EQ(frame.geometry(), placed) << name;
+    }
+    ASSERT_TRUE(run.m_App.OpenDocument(QString::fromStdString(options.file)));
+
+    std::string tooLarge(0x3C001, '\0');
+    const std::string fifo = dir.Path("pipe.hex");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> bad[] = {
+        {dir.Write("garbage.bin", std::string("\x01\x02 not firmware at all")),
+         "garbage.bin: unknown family"},
+        {dir.Write("empty.hex", std::string()), "empty.hex: the file ends without an end-of-file record"},
+        {dir.Write("sum.hex", hex_text::Sam7Start() + hex_text::Data(0x4004, {1, 2, 3, 4}) +
+                                  hex_text::Data(0x4008, {1, 2, 3, 4}) +
+                                  hex_text::Data(0x400C, {1, 2, 3, 4}, 1) + hex_text::End()),
+         "sum.hex: bad checksum at line 5"},
+        {dir.Write("huge.bin", tooLarge), "huge.bin: too large"},
+        {dir.Write("notes.txt", std::string("hello")), "notes.txt: not a firmware file"},
+        {fifo, "pipe.hex: not a regular file"},
+    };
+    for (const auto& [path, reason] : bad) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(run.m_App.OpenDocument(QString::fromStdString(path)));
+        EXPECT_TRUE(run.Outcome().startsWith(reason)) << run.Outcome().toStdString();
+        EXPECT_TRUE(run.Outcome().endsWith("; no firmware file is loaded")) << run.Outcome().toStdString();
+        EXPECT_EQ(run.m_App.Document().m_FileLoaded, 0);
+        EXPECT_EQ(frame.windowTitle(), "Untitled - Brenwick");
+        EXPECT_EQ(g_ProjectFilePath, options.file);
+    }
+    EXPECT_EQ(frame.RecentActions().size(), 2);
+
+    std::filesystem::remove(good.toStdString());
+    frame.RecentActions().back()->trigger();
+    EXPECT_EQ(run.Outcome().toStdString(), "recent file " + good.toStdString() +
+                                               ": cannot open the file: No such file or directory; removed "
+                                               "from the recent files");
+    EXPECT_EQ(frame.RecentActions().size(), 1);
+    frame.RecentActions().front()->trigger();
+    EXPECT_EQ(run.m_App.Document().m_FileLoaded, 1);
+    EXPECT_EQ(frame.windowTitle(), "first.hex - Brenwick");
+    EXPECT_TRUE(run.Outcome().isEmpty()) << "a file that loads clears the last complaint";
+}
+
+// Make Bin tells where the file went and its size, or why nothing was written; the window stays free of
+// boxes either way.
+TEST(AppInProcess, MakeBinTellsWhereTheFileWentOrWhyNot) {
+    CUserDirs dir;
     AppOptions options;
     options.file =
-        firmware::Write(dir, "first.hex", firmware::Application(0x1000, firmware::kSam7Word, 0), true);
-    CBrenwickApp app(options);
-    ASSERT_TRUE(app.InitInstance());
-    auto& frame = *app.MainFrame();
-    EXPECT_FALSE(app.OpenDocument(QString::fromStdString(dir.Write("broken.hex", std::string(":zz\n")))));
-    EXPECT_EQ(app.Document().m_FileLoaded, 0);
-    EXPECT_EQ(g_ProjectFilePath, options.file);
-    ASSERT_EQ(frame.RecentActions().size(), 1);
-    frame.RecentActions().front()->trigger();
-    EXPECT_EQ(app.Document().m_FileLoaded, 1);
-    EXPECT_EQ(frame.windowTitle(), "first.hex - Brenwick");
-    frame.FileNewAction().trigger();
-    EXPECT_EQ(app.Document().m_FileLoaded, 0);
-    EXPECT_EQ(frame.windowTitle(), "Untitled - Brenwick");
-    frame.close();
-    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        firmware::Write(dir, "fw.hex", firmware::Application(0x1235, firmware::kSam7Word, 0), true);
+    CAppInProcess run(dir, options);
+    ASSERT_TRUE(run.m_Started);
+    const std::string output = dir.Path("home/Firm_xxx.bin");
+    run.Frame().View().MakeBinButton().click();
+    EXPECT_EQ(run.Outcome().toStdString(), "Make Bin: wrote " + output + " (4668 bytes)");
+    EXPECT_EQ(std::filesystem::file_size(output), 4668u);
+    std::filesystem::remove(output);
+    std::filesystem::create_directory(output);
+    run.Frame().View().MakeBinButton().click();
+    EXPECT_EQ(run.Outcome().toStdString(), "Make Bin: nothing written: " + output + ": Is a directory");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Settings that could not be read are told in the window once, without a modal box.
+TEST(AppInProcess, ASettingsFileKeptAsideIsToldInTheWindow) {
+    CUserDirs dir;
+    QFile file(dir.SettingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("[WindowPos]\nWindowPos=\x01\x02\n", 27));
+    file.close();
+    CAppInProcess run(dir);
+    ASSERT_TRUE(run.m_Started);
+    QStringList told;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
+            told << box->text();
+            EXPECT_FALSE(box->isModal());
+        }
+    }
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.front().contains("could not be read; it was kept as")) << told.front().toStdString();
+}
+
+// A FIFO named on the command line is refused at once with its reason, rather than holding the start up
+// until a writer comes: the window is there and a stop signal ends it at once.
+TEST(CommandLine, AFifoAsTheFileIsRefusedAtOnce) {
+    CUserDirs dirs;
+    const std::string fifo = dirs.Path("pipe.hex");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CProgram program(dirs, {QString::fromStdString(fifo)});
+    ASSERT_TRUE(program.m_Running) << program.Err().toStdString();
+    EXPECT_TRUE(PumpUntil([&] { return program.Err().contains("pipe.hex: not a regular file"); }, kStartMs))
+        << program.Err().toStdString();
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
 }
 
 // Exit statuses and messages, one for each; the parsing itself is tested below the program.

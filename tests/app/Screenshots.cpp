@@ -1,13 +1,50 @@
-// Pictures of the real window in its states over a simulated device (the README shows the connected one). Not
-// a test; run it under a display:   xvfb-run -a build/dev/tests/app/app_screenshots OUTPUT_FOLDER [WIDTH]
-// WIDTH widens the window as an operator would, to read long device lines.
+// Pictures of the real window in its states over a simulated device (the README shows the connected one), and
+// of each lasting outcome: programmed, a refused page, a silent board, a busy port. Not a test; run it under
+// a display:   xvfb-run -a build/dev/tests/app/app_screenshots OUTPUT_FOLDER [WIDTH] WIDTH widens the window
+// as an operator would, to read long device lines.
 #include "AppRig.h"
 
 #include <QApplication>
 #include <QDir>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace brenwick;
+
+namespace {
+
+struct CShooter {
+    QDir out;
+    int width = 0;
+    bool ok = true;
+
+    void Save(CAppRig& rig, bool reached, const char* name) {
+        Pump(300); // let the last tick paint
+        const QString file = out.filePath(QString::fromLatin1(name) + ".png");
+        const bool saved = reached && rig.m_Frame->grab().save(file);
+        std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "cannot write", qPrintable(file));
+        ok = ok && saved;
+    }
+
+    // A fresh window over a fresh board with `options`, on line at 57600 baud, slow enough to catch the bar.
+    std::unique_ptr<CAppRig> Open(DeviceSimOptions options) {
+        options.name = "Brenwick Demo Board";
+        options.serial = "DEMO0001";
+        options.baud = 57600;
+        auto rig = std::make_unique<CAppRig>(options);
+        rig->m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "8"); // 57600
+        ok = rig->LoadFirmware(0x8000) && ok;
+        rig->Open();
+        if (width > 0) {
+            rig->m_Frame->resize(width, rig->m_Frame->height());
+        }
+        return rig;
+    }
+};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -15,36 +52,44 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: app_screenshots OUTPUT_FOLDER [WIDTH]\n");
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
-    out.mkpath(".");
-    DeviceSimOptions options;
-    options.name = "Brenwick Demo Board";
-    options.serial = "DEMO0001";
-    options.baud = 57600;  // slow enough to catch the bar half way
-    options.nakPage = 100; // refuses a page past half way: the run fails after the bar is pictured
-    CAppRig rig(options);
-    if (!rig.LoadFirmware(0x8000)) {
-        return 1;
+    CShooter shoot{QDir(QString::fromLocal8Bit(argv[1])),
+                   argc == 3 ? QString::fromLocal8Bit(argv[2]).toInt() : 0};
+    shoot.out.mkpath(".");
+
+    {
+        auto rig = shoot.Open({});
+        shoot.Save(*rig, rig->WaitForStatus("Off Line"), "panel-offline");
+        shoot.Save(*rig, rig->GoOnline(), "panel-connected");
+        rig->View().StartButton().click();
+        shoot.Save(*rig, PumpUntil([&] { return rig->View().Status().GetPos() >= 48; }, 20000),
+                   "panel-programming");
+        shoot.Save(*rig, rig->WaitForStatus("Programmed", 30000), "panel-programmed");
     }
-    bool ok = true;
-    const auto save = [&](bool reached, const char* name) {
-        QCoreApplication::processEvents();
-        const QString file = out.filePath(QString::fromLatin1(name) + ".png");
-        const bool saved = reached && rig.m_Frame->grab().save(file);
-        std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "cannot write", qPrintable(file));
-        ok = ok && saved;
-    };
-    rig.m_Store.PutString("Settings\\Ints", "m_ComBaudrateIndex", "8"); // 57600
-    rig.Open();
-    if (argc == 3) {
-        rig.m_Frame->resize(QString::fromLocal8Bit(argv[2]).toInt(), rig.m_Frame->height());
+    {
+        DeviceSimOptions refusing;
+        refusing.nakPage = 5;
+        auto rig = shoot.Open(refusing);
+        rig->GoOnline();
+        rig->View().StartButton().click();
+        shoot.Save(*rig, rig->WaitForStatus("Programming Error", 30000), "panel-refused-page");
     }
-    auto& view = rig.View();
-    save(rig.WaitForStatus("Off Line"), "panel-offline");
-    save(rig.GoOnline(), "panel-connected");
-    view.StartButton().click();
-    save(PumpUntil([&] { return rig.StatusText() == "Programming" && view.Status().GetPos() >= 48; }, 20000),
-         "panel-programming");
-    save(rig.WaitForStatus("Programming Error", 20000), "panel-programming-error");
-    return ok ? 0 : 1;
+    {
+        DeviceSimOptions silent;
+        silent.silent = true;
+        auto rig = shoot.Open(silent);
+        rig->View().OnlineButton().click();
+        shoot.Save(*rig, rig->WaitForStatus("Not Connected"), "panel-silent-board");
+    }
+    {
+        auto rig = shoot.Open({});
+        const int holder =
+            ::open(rig->m_Device->PortPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const bool held = holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0;
+        rig->View().OnlineButton().click();
+        shoot.Save(*rig, held && rig->WaitForStatus("COM Port Failed To Open"), "panel-busy-port");
+        if (holder >= 0) {
+            ::close(holder);
+        }
+    }
+    return shoot.ok ? 0 : 1;
 }

@@ -1,0 +1,216 @@
+#include "app/PanelOutcome.h"
+
+#include "protocol/RunReport.h"
+#include "serial/PortErrors.h"
+
+#include <cstdio>
+
+namespace brenwick::app {
+
+namespace {
+
+using Lines = StatePaint::Lines;
+
+constexpr const char* kPressStart = ": press Start to program it again";
+
+StatePaint Row(LinkState state) {
+    return PaintFor(static_cast<int32_t>(state), true);
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+} // namespace
+
+void CPanelOutcome::OnAction() {
+    m_Held.reset();
+    m_Told.clear();
+    if (m_Phase == Phase::Connecting) {
+        m_Phase = Phase::Idle;
+    }
+}
+
+void CPanelOutcome::OnConnect(const std::string& port) {
+    OnAction();
+    m_Port = port;
+    if (!RunPending()) {
+        m_Phase = Phase::Connecting;
+    }
+}
+
+void CPanelOutcome::OnStart(const std::string& file, Clock::time_point now) {
+    OnAction();
+    m_File = file;
+    m_Phase = Phase::Running;
+    m_RunStarted = now;
+    m_SequenceEnded = now;
+    m_BytesToSend = 0;
+}
+
+void CPanelOutcome::Tell(std::string detail) {
+    m_Told = std::move(detail);
+}
+
+void CPanelOutcome::Hold(const StatePaint& paint, std::string detail, bool advice) {
+    m_Held = Held{paint, std::move(detail), advice};
+    m_Told.clear();
+}
+
+PanelView CPanelOutcome::Tick(const DocSnapshot& doc, Clock::time_point now) {
+    switch (m_Phase) {
+    case Phase::Connecting:
+        FollowConnect(doc);
+        break;
+    case Phase::Running:
+        FollowRun(doc, now);
+        break;
+    case Phase::AwaitingVerdict:
+        FollowVerdict(doc, now);
+        break;
+    case Phase::Idle:
+        break;
+    }
+
+    PanelView view = Live(doc);
+    if (m_Phase == Phase::Running || m_Phase == Phase::AwaitingVerdict) {
+        const StatePaint row = Row(LinkState::Programming);
+        view.text = row.text;
+        view.lamp = row.lamp;
+        view.lampMeaning = row.lampMeaning;
+        view.showsProgress = true;
+        // Once everything is sent the bar stays full while the board checks what it got.
+        view.progress = m_Phase == Phase::AwaitingVerdict ? 100 : doc.progress;
+        view.startEnabled = false;
+        view.detail = m_Phase == Phase::AwaitingVerdict
+                          ? std::to_string(m_BytesToSend) + " bytes sent: waiting for the board to confirm"
+                          : std::string();
+    } else if (m_Held) {
+        view.text = m_Held->paint.text;
+        view.lamp = m_Held->paint.lamp;
+        view.lampMeaning = m_Held->paint.lampMeaning;
+        view.showsProgress = false;
+        view.progress = 0;
+        view.detail = m_Held->detail + (m_Held->advice && view.startEnabled ? kPressStart : "");
+    }
+    if (!m_Told.empty()) {
+        view.detail = m_Told;
+    }
+    return view;
+}
+
+void CPanelOutcome::FollowConnect(const DocSnapshot& doc) {
+    if (doc.commandPending) {
+        return; // the worker has not opened the port yet
+    }
+    m_Phase = Phase::Idle;
+    if (!doc.onLine && doc.lastOpenError != 0) {
+        Hold(Row(LinkState::PortOpenFailed), m_Port + ": " + serial::DescribePortError(doc.lastOpenError),
+             false);
+    }
+}
+
+void CPanelOutcome::FollowRun(const DocSnapshot& doc, Clock::time_point now) {
+    if (doc.imageInUse) {
+        m_BytesToSend = doc.bytesToSend;
+        return;
+    }
+    // The worker is done with the run: its result is the last sequence's.
+    m_SequenceEnded = now;
+    m_Phase = Phase::Idle;
+    switch (doc.lastSequence) {
+    case SequenceResult::Succeeded:
+        m_BytesToSend = doc.bytesToSend;
+        m_Phase = Phase::AwaitingVerdict;
+        return;
+    case SequenceResult::Stopped:
+        Hold(kNotProgrammedPaint, "programming was stopped: the board is not programmed", true);
+        return;
+    case SequenceResult::ProductMismatch:
+        Hold(Row(LinkState::ProgrammingError),
+             "Invalid .hex file for this Product: " + RunFailureText(doc, m_File), false);
+        return;
+    default:
+        Hold(Row(LinkState::ProgrammingError), RunFailureText(doc, m_File), true);
+        return;
+    }
+}
+
+void CPanelOutcome::FollowVerdict(const DocSnapshot& doc, Clock::time_point now) {
+    // The run left the link state at Programming; only a status poll after it changes that.
+    const double seconds = std::chrono::duration<double>(m_SequenceEnded - m_RunStarted).count();
+    switch (doc.linkState) {
+    case LinkState::Connected:
+        m_Phase = Phase::Idle;
+        Hold(kProgrammedPaint,
+             std::to_string(m_BytesToSend) + " bytes in " + Seconds(seconds) +
+                 ": the board reports the new firmware in place",
+             false);
+        return;
+    case LinkState::ProgrammingError:
+        m_Phase = Phase::Idle;
+        Hold(Row(LinkState::ProgrammingError), "the board reported an error after programming", true);
+        return;
+    default:
+        break; // still writing, or a poll missed while the board is busy: wait on
+    }
+    if (now - m_SequenceEnded < kVerdictTimeout) {
+        return;
+    }
+    m_Phase = Phase::Idle;
+    const std::string limit = Seconds(std::chrono::duration<double>(kVerdictTimeout).count());
+    if (doc.linkState == LinkState::NotConnected || doc.linkState == LinkState::OffLine) {
+        Hold(Row(LinkState::NotConnected),
+             "the board stopped answering after programming (no verdict within " + limit + ")", false);
+    } else {
+        Hold(Row(LinkState::ProgrammingError),
+             "the board still reports programming " + limit + " after the end", true);
+    }
+}
+
+PanelView CPanelOutcome::Live(const DocSnapshot& doc) const {
+    const StatePaint row = PaintFor(static_cast<int32_t>(doc.linkState), doc.fileLoaded);
+    PanelView view;
+    view.text = row.text;
+    view.lamp = row.lamp;
+    view.lampMeaning = row.lampMeaning;
+    view.lines = row.lines;
+    view.showsProgress = false;
+    view.progress = 0;
+    switch (doc.linkState) {
+    case LinkState::Connected:
+        view.startEnabled = true; // also without a file: Start then says why nothing happens
+        if (!doc.fileLoaded) {
+            view.detail = "no firmware file is loaded: open one with File > Open";
+        }
+        break;
+    case LinkState::Programming: {
+        // A run this program is not carrying out: the board waits in it until it is programmed again.
+        const StatePaint left = kNotProgrammedPaint;
+        view.text = left.text;
+        view.lamp = left.lamp;
+        view.lampMeaning = left.lampMeaning;
+        view.startEnabled = true;
+        view.detail = std::string("the board is in an unfinished run") + kPressStart;
+        break;
+    }
+    case LinkState::ProgrammingError:
+        view.startEnabled = true;
+        view.detail = std::string("the board reports a failed run") + kPressStart;
+        break;
+    case LinkState::NotConnected:
+        view.detail = NoAnswerText(doc) + (m_Port.empty() ? std::string() : " on " + m_Port) +
+                      ": check the cable, the power and the baud rate";
+        break;
+    case LinkState::PortOpenFailed:
+        view.detail = serial::DescribePortError(doc.lastOpenError);
+        break;
+    case LinkState::OffLine:
+        break;
+    }
+    return view;
+}
+
+} // namespace brenwick::app
