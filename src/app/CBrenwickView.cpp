@@ -23,8 +23,9 @@ using panel::AnchorTopLeft;
 using panel::AnchorTopRight;
 using panel::CDialogUnits;
 
-// The classic form with one line more below the status bar: the outcome of the last action, in words.
-constexpr QSize kFormUnits{157, 91};
+// The classic form with room below the status bar for two lines of text: the outcome of the last action,
+// in words.
+constexpr QSize kFormUnits{157, 99};
 constexpr QRect kGeometryLine{4, 18, 150, 12}; // dialog units
 constexpr int kTimerMs = 200;
 constexpr panel::COLORREF kClockColor = 0x00804040; // dark slate blue
@@ -63,6 +64,8 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
         line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
     m_OutcomeLine.setAlignment(Qt::AlignCenter);
+    m_OutcomeLine.setTextFormat(Qt::PlainText); // device texts and file names are not markup
+    m_OutcomeLine.setWordWrap(true);
     m_OutcomeLine.setAccessibleDescription(QStringLiteral("outcome of the last action"));
     // Alt+O, Alt+S and Alt+M reach the buttons from anywhere in the window.
     m_OnlineButton.setText(QStringLiteral("&Online"));
@@ -73,14 +76,14 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
     m_MakeBinButton.setAutoDefault(true);
 
     // Template order, which is also the tab order.
-    Place(m_Clock, form, m_Units, {4, 76, 150, 11});
+    Place(m_Clock, form, m_Units, {4, 84, 150, 11});
     Place(m_StartButton, form, m_Units, {57, 32, 43, 14});
     Place(m_IdentityLine, form, m_Units, {4, 4, 150, 12});
     Place(m_Status, form, m_Units, {4, 48, 150, 11});
     Place(m_OnlineButton, form, m_Units, {8, 32, 42, 14});
     Place(m_GeometryLine, form, m_Units, kGeometryLine);
     Place(m_MakeBinButton, form, m_Units, {111, 32, 39, 14});
-    Place(m_OutcomeLine, form, m_Units, {4, 62, 150, 12});
+    Place(m_OutcomeLine, form, m_Units, {4, 61, 150, 21});
     setTabOrder(&m_Clock, &m_StartButton);
     setTabOrder(&m_StartButton, &m_Status);
     setTabOrder(&m_Status, &m_OnlineButton);
@@ -319,7 +322,10 @@ void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
         break;
     }
     const QString detail = QString::fromStdString(view.detail);
-    setLine(m_OutcomeLine, detail);
+    if (m_OutcomeLine.text() != detail) {
+        m_OutcomeLine.setText(detail);
+        m_OutcomeLine.setToolTip(detail); // a reason longer than two lines is read whole on hover
+    }
     m_Status.SetLampColor(view.lamp);
     m_Status.SetLampMeaning(QString::fromStdString(view.lampMeaning));
     m_Status.SetDetail(detail);

@@ -11,6 +11,7 @@
 #include "serial/NotifyTarget.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -63,7 +64,7 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     QPushButton& StartButton() { return m_StartButton; }
     QPushButton& MakeBinButton() { return m_MakeBinButton; }
     panel::CStatusCtrl& Status() { return m_Status; }
-    panel::CTextLine& OutcomeLine() { return m_OutcomeLine; }
+    QLabel& OutcomeLine() { return m_OutcomeLine; }
     panel::CClockCtrl& Clock() { return m_Clock; }
     bool IsTimerRunning() const { return m_Timer.isActive(); }
     // The product-mismatch box while it is open.
@@ -89,7 +90,7 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     int m_OnlineCheck = 0;
     panel::CClockCtrl m_Clock;
     panel::CStatusCtrl m_Status;
-    panel::CTextLine m_OutcomeLine;
+    QLabel m_OutcomeLine;
     QPushButton m_StartButton;
     QPushButton m_MakeBinButton;
     int m_InitDone = 0;
