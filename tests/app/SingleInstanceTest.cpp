@@ -12,13 +12,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
-#include <poll.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -239,24 +237,6 @@ TEST(SingleInstanceFolder, WithoutARuntimeFolderAPrivateOneIsMadeInTheTemporaryF
     }
 }
 
-// A second copy in the same process finds the first, which is asked to raise its window once; the second
-// leaves the first's socket in place when it goes.
-TEST(SingleInstance, ASecondCopyFindsTheFirstAndAsksItToRaiseOnce) {
-    CInstanceDirs dirs;
-    CSingleInstance first(QStringLiteral("brenwick"));
-    const CRaiseCount raised(first);
-    ASSERT_TRUE(first.Acquire());
-    EXPECT_EQ(first.ServerPath().toStdString(), dirs.SocketPath());
-    for (int copy = 1; copy <= 2; ++copy) {
-        CSingleInstance later(QStringLiteral("brenwick"));
-        EXPECT_FALSE(later.Acquire()) << copy;
-        EXPECT_TRUE(PumpUntil([&] { return raised.m_Count >= copy; }, kWaitMs)) << copy;
-    }
-    Pump(100); // room for a request told twice
-    EXPECT_EQ(raised.m_Count, 2);
-    EXPECT_TRUE(IsSocket(dirs.SocketPath())) << "a later copy removed the first's socket";
-}
-
 // What lies at the socket's path before the first copy starts: a socket of ours that nobody listens on is
 // taken over; anything else is neither told to raise nor removed, and this copy runs without the rule.
 TEST(SingleInstance, OnlyAStaleSocketOfOursIsTakenOver) {
@@ -292,80 +272,6 @@ TEST(SingleInstance, OnlyAStaleSocketOfOursIsTakenOver) {
             EXPECT_EQ(after.st_uid, before.st_uid) << "replaced";
         }
     }
-}
-
-// A copy of ours whose queue is full does not answer within the time-out: this copy runs without the rule,
-// rather than wait on, and the busy copy keeps its socket.
-TEST(SingleInstance, ACopyTooBusyToAnswerIsLeftAlone) {
-    CInstanceDirs dirs;
-    const UniqueFd busy = Bind(dirs.SocketPath(), false);
-    ASSERT_EQ(::listen(busy.Get(), 0), 0);
-    std::vector<UniqueFd> queued;
-    for (int i = 0; i < 8; ++i) {
-        UniqueFd client(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-        const sockaddr_un address = Address(dirs.SocketPath());
-        if (::connect(client.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            break; // the queue is full
-        }
-        queued.push_back(std::move(client));
-    }
-    ASSERT_LT(queued.size(), 8U) << "the queue did not fill";
-    struct stat before = {};
-    ASSERT_EQ(::lstat(dirs.SocketPath().c_str(), &before), 0);
-
-    CSingleInstance instance(QStringLiteral("brenwick"));
-    EXPECT_TRUE(instance.Acquire());
-    struct stat after = {};
-    ASSERT_EQ(::lstat(dirs.SocketPath().c_str(), &after), 0) << "the busy copy's socket was removed";
-    EXPECT_EQ(after.st_ino, before.st_ino) << "the busy copy's socket was replaced";
-    EXPECT_EQ(Heard(busy), "");
-}
-
-// A socket of ours at the path whose listener runs as another user (a process that changed its user after
-// binding) is found out by the listener's credentials: it is not told to raise, and it stays.
-TEST(SingleInstance, AListenerOfAnotherUserIsNeitherToldNorRemoved) {
-    if (::getuid() != 0) {
-        GTEST_SKIP() << "listening as another user needs root";
-    }
-    CInstanceDirs dirs;
-    const UniqueFd squatter = Bind(dirs.SocketPath(), false);
-    int ready[2] = {-1, -1};
-    int hold[2] = {-1, -1};
-    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
-    const UniqueFd readyRead(ready[0]);
-    UniqueFd readyWrite(ready[1]);
-    ASSERT_EQ(::pipe2(hold, O_CLOEXEC), 0);
-    const UniqueFd holdRead(hold[0]);
-    UniqueFd holdWrite(hold[1]);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Listens as nobody on the socket root bound, then waits until the parent lets it go.
-        holdWrite.Reset();
-        const bool ok =
-            ::setgid(kOtherUser) == 0 && ::setuid(kOtherUser) == 0 && ::listen(squatter.Get(), 8) == 0;
-        if (ok) {
-            [[maybe_unused]] const ssize_t n = ::write(readyWrite.Get(), "x", 1);
-        }
-        pollfd wait = {holdRead.Get(), POLLIN, 0};
-        ::poll(&wait, 1, 30000);
-        ::_exit(ok ? 0 : 1);
-    }
-    readyWrite.Reset();
-    pollfd wait = {readyRead.Get(), POLLIN, 0};
-    char byte = 0;
-    const bool listening = ::poll(&wait, 1, kWaitMs) == 1 && ::read(readyRead.Get(), &byte, 1) == 1;
-
-    if (listening) {
-        CSingleInstance instance(QStringLiteral("brenwick"));
-        EXPECT_TRUE(instance.Acquire()) << "handed over to another user's listener";
-        EXPECT_EQ(Heard(squatter), "");
-        EXPECT_TRUE(IsSocket(dirs.SocketPath())) << "another's socket was removed";
-    }
-    holdWrite.Reset();
-    int status = -1;
-    EXPECT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(listening) << "the helper did not listen as another user";
 }
 
 // With no descriptor to spare, waiting connections cannot be taken; the server pauses and serves them all
