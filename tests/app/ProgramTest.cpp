@@ -323,6 +323,51 @@ TEST(AppInProcess, OpensFilesKeepsItsPlaceAndSaysWhyAFileDoesNotLoad) {
     EXPECT_TRUE(run.Outcome().isEmpty()) << "a file that loads clears the last complaint";
 }
 
+// Opening a file in the middle of a run asks first: no keeps the run and the file; yes stops the run cleanly,
+// opens the file, and Start programs the board, left in its run, with the new file.
+TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
+    CUserDirs dir;
+    DeviceSimOptions options;
+    options.baud = 115200; // a run long enough to be interrupted
+    CSimulatedDevice device(options);
+    std::string error;
+    ASSERT_TRUE(device.Start(&error)) << error;
+    dir.Settings().setValue("Settings/Strings/m_ActivePortName", QString::fromStdString(device.PortPath()));
+    dir.Settings().setValue("Settings/Ints/m_ComBaudrateIndex", "10");
+    AppOptions startWith;
+    startWith.file =
+        firmware::Write(dir, "first.hex", firmware::Application(0x8000, firmware::kSam7Word, 0), true);
+    const auto second = firmware::Application(0x3000, firmware::kSam7Word, 0);
+    const QString other = QString::fromStdString(firmware::Write(dir, "second.bin", second, false));
+    CAppInProcess run(dir, startWith);
+    ASSERT_TRUE(run.m_Started);
+    auto& view = run.Frame().View();
+    const auto status = [&] { return view.Status().GetText(); };
+    CQuestionAnswerer answers(view);
+    view.OnlineButton().click();
+    ASSERT_TRUE(PumpUntil([&] { return status() == "Connected"; }, 6000)) << status().toStdString();
+    view.StartButton().click();
+    ASSERT_TRUE(PumpUntil([&] { return run.m_App.Document().Snapshot().runActive && status() == "Programming"; },
+                          5000));
+
+    answers.Answer(false);
+    EXPECT_FALSE(run.m_App.OpenDocument(other));
+    EXPECT_EQ(g_ProjectFilePath, startWith.file);
+    EXPECT_EQ(status(), "Programming");
+    answers.Answer(true);
+    emit run.Frame().FileDropped(other);
+    EXPECT_EQ(answers.m_Asked.size(), 2);
+    EXPECT_EQ(g_ProjectFilePath, other.toStdString());
+    EXPECT_EQ(device.SessionsEnded(), 0) << "End reached the board";
+    ASSERT_TRUE(
+        PumpUntil([&] { return status() == "Not Programmed" && view.StartButton().isEnabled(); }, 3000))
+        << status().toStdString();
+    view.StartButton().click();
+    ASSERT_TRUE(PumpUntil([&] { return status() == "Programmed"; }, 20000)) << status().toStdString();
+    const auto flash = device.Flash();
+    EXPECT_EQ(flash, firmware::ExpectedFlash(second, 0, flash.size(), 256));
+}
+
 // Make Bin tells where the file went and its size, or why nothing was written; the window stays free of
 // boxes either way.
 TEST(AppInProcess, MakeBinTellsWhereTheFileWentOrWhyNot) {
