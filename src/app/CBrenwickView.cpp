@@ -195,6 +195,11 @@ void CBrenwickView::OnOnlineToggled() {
 void CBrenwickView::OnOnline() {
     // The port decides, not the box: the box has already changed its mark, and the timer corrects it.
     if (m_Doc.m_Port.IsOpen()) {
+        if (!MayInterruptRun()) {
+            const QSignalBlocker quiet(m_OnlineButton);
+            m_OnlineButton.setChecked(true); // still on line, the run goes on
+            return;
+        }
         m_Outcome.OnAction();
         m_Doc.PostCommand(WorkerCommand::Disconnect);
     } else {

@@ -153,6 +153,9 @@ void CPanelOutcome::FollowVerdict(const DocSnapshot& doc, Clock::time_point now)
         m_Phase = Phase::Idle;
         Hold(Row(LinkState::ProgrammingError), "the board reported an error after programming", true);
         return;
+    case LinkState::OffLine:
+        m_Phase = Phase::Idle; // the operator went off line: the verdict is not awaited any more
+        return;
     default:
         break; // still writing, or a poll missed while the board is busy: wait on
     }
@@ -161,7 +164,7 @@ void CPanelOutcome::FollowVerdict(const DocSnapshot& doc, Clock::time_point now)
     }
     m_Phase = Phase::Idle;
     const std::string limit = Seconds(std::chrono::duration<double>(kVerdictTimeout).count());
-    if (doc.linkState == LinkState::NotConnected || doc.linkState == LinkState::OffLine) {
+    if (doc.linkState == LinkState::NotConnected) {
         Hold(Row(LinkState::NotConnected),
              "the board stopped answering after programming (no verdict within " + limit + ")", false);
     } else {

@@ -134,9 +134,9 @@ TEST(Outcome, MakeBinRightBeforeStartLeavesTheRunAlone) {
     qputenv("HOME", savedHome);
 }
 
-// The port setup and the window's close ask before they cut a run short. No lets the run go on; yes stops it
-// between two messages (no End reaches the board), tells that the board is not programmed, and a later Start
-// programs it.
+// The port setup, the window's close and unticking Online ask before they cut a run short. No lets the run go
+// on; yes stops it between two messages (no End reaches the board), tells that the board is not programmed,
+// and a later Start programs it.
 TEST(Outcome, InterruptingARunAsksFirstAndAStoppedRunCanBeRedone) {
     DeviceSimOptions options;
     options.baud = 115200; // a run long enough to be interrupted
@@ -155,9 +155,13 @@ TEST(Outcome, InterruptingARunAsksFirstAndAStoppedRunCanBeRedone) {
     answers.Answer(false);
     rig.m_Frame->close();
     EXPECT_TRUE(rig.m_Frame->isVisible());
+    answers.Answer(false);
+    view.OnlineButton().click();
+    EXPECT_TRUE(view.OnlineButton().isChecked());
+    EXPECT_TRUE(rig.m_Doc.m_Port.IsOpen());
     EXPECT_EQ(rig.StatusText(), "Programming");
     EXPECT_EQ(answers.m_Asked,
-              QStringList(2, "Programming is in progress. Stop it and leave the board unprogrammed?"));
+              QStringList(3, "Programming is in progress. Stop it and leave the board unprogrammed?"));
 
     answers.Answer(true);
     QTimer::singleShot(300, [&] {

@@ -347,8 +347,8 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
     view.OnlineButton().click();
     ASSERT_TRUE(PumpUntil([&] { return status() == "Connected"; }, 6000)) << status().toStdString();
     view.StartButton().click();
-    ASSERT_TRUE(PumpUntil([&] { return run.m_App.Document().Snapshot().runActive && status() == "Programming"; },
-                          5000));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return run.m_App.Document().Snapshot().runActive && status() == "Programming"; }, 5000));
 
     answers.Answer(false);
     EXPECT_FALSE(run.m_App.OpenDocument(other));
