@@ -93,7 +93,7 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
     connect(&m_StartButton, &QPushButton::clicked, this, &CBrenwickView::OnStart);
     // Every way of changing the box counts, a click, a key, a mnemonic or an assistive tool's toggle action;
     // the timer's own corrections are made with the signal blocked.
-    connect(&m_OnlineButton, &QCheckBox::toggled, this, &CBrenwickView::OnOnlineToggled);
+    connect(&m_OnlineButton, &QCheckBox::toggled, this, &CBrenwickView::OnOnline);
     connect(&m_MakeBinButton, &QPushButton::clicked, this, &CBrenwickView::OnMakeBin);
     m_Timer.setInterval(kTimerMs);
     connect(&m_Timer, &QTimer::timeout, this, &CBrenwickView::OnTimer);
@@ -186,10 +186,6 @@ bool CBrenwickView::eventFilter(QObject* watched, QEvent* event) {
         ReportFirstPaint(); // for the start-up benchmark, when asked for
     }
     return CResizableFormView::eventFilter(watched, event);
-}
-
-void CBrenwickView::OnOnlineToggled() {
-    OnOnline();
 }
 
 void CBrenwickView::OnOnline() {
@@ -300,12 +296,10 @@ void CBrenwickView::OnTimer() {
 
 void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
     // The box follows the link, except while a command it started is still on its way.
-    const int onLine = doc.onLine ? 1 : 0;
-    if (!doc.commandPending && m_OnlineButton.isChecked() != (onLine != 0)) {
+    if (!doc.commandPending && m_OnlineButton.isChecked() != doc.onLine) {
         const QSignalBlocker quiet(m_OnlineButton);
-        m_OnlineButton.setChecked(onLine != 0);
+        m_OnlineButton.setChecked(doc.onLine);
     }
-    m_OnlineCheck = onLine;
     m_StartButton.setEnabled(view.startEnabled);
     const auto setLine = [](panel::CTextLine& line, const QString& text) {
         if (line.text() != text) {

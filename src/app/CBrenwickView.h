@@ -78,7 +78,6 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
 
   private:
     void ShowProductMessage(const std::string& text);
-    void OnOnlineToggled();
     void Show(const PanelView& view, const DocSnapshot& doc);
 
     CBrenwickDoc& m_Doc;
@@ -87,7 +86,6 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     panel::CTextLine m_GeometryLine;
     QCheckBox m_OnlineButton;
     panel::CTextLine m_IdentityLine;
-    int m_OnlineCheck = 0;
     panel::CClockCtrl m_Clock;
     panel::CStatusCtrl m_Status;
     QLabel m_OutcomeLine;

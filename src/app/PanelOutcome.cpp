@@ -17,6 +17,13 @@ StatePaint Row(LinkState state) {
     return PaintFor(static_cast<int32_t>(state), true);
 }
 
+// The status text and the lamp of a row.
+void Paint(PanelView& view, const StatePaint& row) {
+    view.text = row.text;
+    view.lamp = row.lamp;
+    view.lampMeaning = row.lampMeaning;
+}
+
 std::string Seconds(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", seconds);
@@ -76,10 +83,7 @@ PanelView CPanelOutcome::Tick(const DocSnapshot& doc, Clock::time_point now) {
 
     PanelView view = Live(doc);
     if (m_Phase == Phase::Running || m_Phase == Phase::AwaitingVerdict) {
-        const StatePaint row = Row(LinkState::Programming);
-        view.text = row.text;
-        view.lamp = row.lamp;
-        view.lampMeaning = row.lampMeaning;
+        Paint(view, Row(LinkState::Programming));
         view.showsProgress = true;
         // Once everything is sent the bar stays full while the board checks what it got.
         view.progress = m_Phase == Phase::AwaitingVerdict ? 100 : doc.progress;
@@ -88,11 +92,7 @@ PanelView CPanelOutcome::Tick(const DocSnapshot& doc, Clock::time_point now) {
                           ? std::to_string(m_BytesToSend) + " bytes sent: waiting for the board to confirm"
                           : std::string();
     } else if (m_Held) {
-        view.text = m_Held->paint.text;
-        view.lamp = m_Held->paint.lamp;
-        view.lampMeaning = m_Held->paint.lampMeaning;
-        view.showsProgress = false;
-        view.progress = 0;
+        Paint(view, m_Held->paint);
         view.detail = m_Held->detail + (m_Held->advice && view.startEnabled ? kPressStart : "");
     }
     if (!m_Told.empty()) {
@@ -176,12 +176,8 @@ void CPanelOutcome::FollowVerdict(const DocSnapshot& doc, Clock::time_point now)
 PanelView CPanelOutcome::Live(const DocSnapshot& doc) const {
     const StatePaint row = PaintFor(static_cast<int32_t>(doc.linkState), doc.fileLoaded);
     PanelView view;
-    view.text = row.text;
-    view.lamp = row.lamp;
-    view.lampMeaning = row.lampMeaning;
+    Paint(view, row);
     view.lines = row.lines;
-    view.showsProgress = false;
-    view.progress = 0;
     switch (doc.linkState) {
     case LinkState::Connected:
         view.startEnabled = true; // also without a file: Start then says why nothing happens
@@ -189,16 +185,12 @@ PanelView CPanelOutcome::Live(const DocSnapshot& doc) const {
             view.detail = "no firmware file is loaded: open one with File > Open";
         }
         break;
-    case LinkState::Programming: {
+    case LinkState::Programming:
         // A run this program is not carrying out: the board waits in it until it is programmed again.
-        const StatePaint left = kNotProgrammedPaint;
-        view.text = left.text;
-        view.lamp = left.lamp;
-        view.lampMeaning = left.lampMeaning;
+        Paint(view, kNotProgrammedPaint);
         view.startEnabled = true;
         view.detail = std::string("the board is in an unfinished run") + kPressStart;
         break;
-    }
     case LinkState::ProgrammingError:
         view.startEnabled = true;
         view.detail = std::string("the board reports a failed run") + kPressStart;

@@ -16,15 +16,14 @@ using Lines = StatePaint::Lines;
 
 // Indexed by the link state's number.
 constexpr std::array<StatePaint, 6> kPaint = {{
-    {"Connected", kLampGreen, "connected", Lines::Device, false, false},
-    {"COM Port Failed To Open", kLampRed, "port failed to open", Lines::Unchanged, false, false},
-    {"Not Connected", kLampRed, "not connected", Lines::Unchanged, false, false},
-    {"Off Line", kLampGrey, "off line", Lines::Cleared, false, false},
-    {"Programming", kLampYellow, "programming", Lines::Device, true, true},
-    {"Programming Error", kLampYellow, "programming failed", Lines::Device, false, true},
+    {"Connected", kLampGreen, "connected", Lines::Device},
+    {"COM Port Failed To Open", kLampRed, "port failed to open", Lines::Unchanged},
+    {"Not Connected", kLampRed, "not connected", Lines::Unchanged},
+    {"Off Line", kLampGrey, "off line", Lines::Cleared},
+    {"Programming", kLampYellow, "programming", Lines::Device},
+    {"Programming Error", kLampYellow, "programming failed", Lines::Device},
 }};
-constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, "no firmware file loaded",
-                                       Lines::Device,     false,    false};
+constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, "no firmware file loaded", Lines::Device};
 
 template <class... Args>
 std::string Format(const char* format, Args... args) {

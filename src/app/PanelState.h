@@ -8,15 +8,13 @@
 
 namespace brenwick::app {
 
-// How the panel shows one link state: the status text, the lamp, whether the two device lines are
-// refreshed or cleared, and whether the progress follows the programming run.
+// How the panel shows one link state: the status text, the lamp, and whether the two device lines are
+// refreshed or cleared. (Whether the bar follows a run is the run's, not the state's: see PanelOutcome.)
 struct StatePaint {
     const char* text;
     panel::COLORREF lamp;
     const char* lampMeaning; // what the lamp says, for those who do not see its colour
     enum class Lines { Unchanged, Device, Cleared } lines;
-    bool showsProgress;
-    bool repaintsEveryTick; // shown as its complement, so that every tick paints it again
 };
 
 // The row for `state`; a connected link without a loaded file shows red "File Not Loaded". A value outside
@@ -25,12 +23,12 @@ struct StatePaint {
 StatePaint PaintFor(int32_t state, bool fileLoaded);
 
 // The outcomes of a run that the panel keeps until the operator's next action.
-inline constexpr StatePaint kProgrammedPaint = {
-    "Programmed", panel::kLampGreen, "programmed", StatePaint::Lines::Device, false, false};
+inline constexpr StatePaint kProgrammedPaint = {"Programmed", panel::kLampGreen, "programmed",
+                                                StatePaint::Lines::Device};
 // The board is in a run that this program is not carrying out (it failed, was stopped, or an earlier session
 // left it): Start programs it again from the beginning.
-inline constexpr StatePaint kNotProgrammedPaint = {
-    "Not Programmed", panel::kLampYellow, "not programmed", StatePaint::Lines::Device, false, false};
+inline constexpr StatePaint kNotProgrammedPaint = {"Not Programmed", panel::kLampYellow, "not programmed",
+                                                   StatePaint::Lines::Device};
 
 // "%s  (Flash Rev %5.5g  Boot Rev %5.5g)" with the revisions in hundredths.
 std::string IdentityText(const std::string& targetName, uint16_t flashRev, uint16_t bootRev);

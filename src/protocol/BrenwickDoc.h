@@ -159,6 +159,8 @@ class CBrenwickDoc {
     bool RunStopping() const { return m_StopRequested || m_RunStopRequested; }
     // Waits up to timeoutMs, ending early when the worker or the run is told to stop; false when stopped.
     bool PauseUnlessStopped(uint32_t timeoutMs);
+    // Cancels the port's writes until `done` is set, for at most limitMs; false when the limit ran out.
+    bool CancelWritesUntil(serial::CSyncEvent& done, uint32_t limitMs);
     // A run starts or ends: a stop asked of an earlier run no longer counts (the command lock is held).
     void ClearRunStopLocked();
     bool SendStep(RunStep step, int32_t page, bool sent);

@@ -55,13 +55,23 @@ void CBrenwickDoc::StopWorker() {
     }
     m_hResponseEvent.Set(); // a message waiting for its reply gives up at once
     PostCommand(WorkerCommand::None);
-    // The handshake, the sequence and their pauses look at the stop flag between messages; a write that a
-    // device which stopped reading holds up is cancelled, again until the worker has seen the flag, since a
-    // write may start just after a cancel. Joining makes sure no worker outlives the document.
-    do {
-        m_Port.CancelIo();
-    } while (!m_WorkerExited.Wait(protocol::kStopCancelEveryMs));
+    // The handshake, the sequence and their pauses look at the stop flag between messages. Joining makes sure
+    // no worker outlives the document.
+    while (!CancelWritesUntil(m_WorkerExited, protocol::kStopRunLimitMs)) {
+    }
     m_pWorkerThread.join();
+}
+
+bool CBrenwickDoc::CancelWritesUntil(serial::CSyncEvent& done, uint32_t limitMs) {
+    // A write that a device which stopped reading holds up is cancelled, again and again, since a write may
+    // start just after a cancel.
+    for (uint32_t waited = 0; waited < limitMs; waited += protocol::kStopCancelEveryMs) {
+        m_Port.CancelIo();
+        if (done.Wait(protocol::kStopCancelEveryMs)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CBrenwickDoc::PostCommand(WorkerCommand command) {
@@ -93,15 +103,7 @@ bool CBrenwickDoc::StopRun() {
         m_StopEvent.Set();
     }
     m_hResponseEvent.Set(); // the message in flight counts as not released
-    // A write that a device which stopped reading holds up is cancelled, again until the run has ended, since
-    // a write may start just after a cancel.
-    for (uint32_t waited = 0; waited < protocol::kStopRunLimitMs; waited += protocol::kStopCancelEveryMs) {
-        m_Port.CancelIo();
-        if (m_RunEnded.Wait(protocol::kStopCancelEveryMs)) {
-            return true;
-        }
-    }
-    return false;
+    return CancelWritesUntil(m_RunEnded, protocol::kStopRunLimitMs);
 }
 
 void CBrenwickDoc::WorkerLoop() {

@@ -37,16 +37,16 @@ TEST(WindowPosText, ParsesTheTenFieldFormat) {
 }
 
 // The rows the panel's tests do not drive it to through a device: the link's failures (whose causes are the
-// link's tests), a state outside the table, and Programming Error repainting on every tick without progress.
-TEST(PanelStateTable, GivesTextLampLinesAndRepaint) {
+// link's tests), a state outside the table, and Programming Error naming the board on its lines.
+TEST(PanelStateTable, GivesTextLampAndLines) {
     using L = StatePaint::Lines;
     using namespace brenwick::panel;
     const std::pair<int32_t, StatePaint> cases[] = {
-        {1, {"COM Port Failed To Open", kLampRed, "port failed to open", L::Unchanged, false, false}},
-        {2, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
-        {5, {"Programming Error", kLampYellow, "programming failed", L::Device, false, true}},
-        {~4, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
-        {6, {"Not Connected", kLampRed, "not connected", L::Unchanged, false, false}},
+        {1, {"COM Port Failed To Open", kLampRed, "port failed to open", L::Unchanged}},
+        {2, {"Not Connected", kLampRed, "not connected", L::Unchanged}},
+        {5, {"Programming Error", kLampYellow, "programming failed", L::Device}},
+        {~4, {"Not Connected", kLampRed, "not connected", L::Unchanged}},
+        {6, {"Not Connected", kLampRed, "not connected", L::Unchanged}},
     };
     for (const auto& [state, want] : cases) {
         const StatePaint paint = PaintFor(state, true);
@@ -54,8 +54,6 @@ TEST(PanelStateTable, GivesTextLampLinesAndRepaint) {
         EXPECT_EQ(paint.lamp, want.lamp) << state;
         EXPECT_STREQ(paint.lampMeaning, want.lampMeaning) << state;
         EXPECT_EQ(paint.lines, want.lines) << state;
-        EXPECT_EQ(paint.showsProgress, want.showsProgress) << state;
-        EXPECT_EQ(paint.repaintsEveryTick, want.repaintsEveryTick) << state;
     }
 }
 
