@@ -4,7 +4,7 @@
 // Prepare); with the device paced at 115200 baud, within 3% of the wire time plus that pause; on line and
 // idle, under 1% of one core.
 #include "devsim/SimulatedDevice.h"
-#include "protocol/HeadlessLink.h"
+#include "document/HeadlessLink.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -60,7 +60,7 @@ struct Bench {
         doc.SetPortSettings(device.PortPath(), protocol::BaudIndexForRate(baud == 0 ? 115200 : baud));
         doc.StartWorker();
         doc.PostCommand(WorkerCommand::Connect);
-        ok = ok && WaitUntil([this] { return doc.m_LinkState == LinkState::Connected; }, 20000);
+        ok = ok && WaitUntil([this] { return doc.Snapshot().linkState == LinkState::Connected; }, 20000);
     }
     static DeviceSimOptions Options(int baud) {
         DeviceSimOptions o;
@@ -97,7 +97,7 @@ void RunProgramming(benchmark::State& state, int baud) {
         perPageUs += (seconds - kPauseSeconds) / (kPages + 3) * 1e6;
         ++runs;
         state.PauseTiming();
-        if (bench.doc.LastSequenceResult() != SequenceResult::Succeeded && bench.doc.IsImageInUse()) {
+        if (bench.doc.Snapshot().lastSequence != SequenceResult::Succeeded && bench.doc.IsImageInUse()) {
             WaitUntil([&] { return !bench.doc.IsImageInUse(); }, 2000);
         }
         state.ResumeTiming();

@@ -1,7 +1,7 @@
-// Random byte streams into the document's receiver: reassembly and the reply handlers must never crash or
-// read and write outside their buffers, whatever the device sends.
-#include "protocol/BrenwickDoc.h"
-#include "support/DocAccess.h"
+// Random byte streams into the receiver: reassembly and the reply table must never crash or read and write
+// outside their buffers, whatever the device sends.
+#include "protocol/DeviceRecord.h"
+#include "protocol/MessageAssembler.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,15 +9,20 @@
 using namespace brenwick;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static CBrenwickDoc doc;
-    doc.m_RxState = 0; // as every Connect leaves it
+    static CMessageAssembler assembler;
+    static CDeviceRecord record;
+    assembler.Reset(); // as every Connect leaves it
     for (size_t i = 0; i < size; ++i) {
-        CDocAccess::FeedByte(doc, data[i]);
+        if (!assembler.Take(data[i])) {
+            continue;
+        }
+        const ReplyEffect effect = record.Apply(assembler.Message(), assembler.Length());
+        const auto state = static_cast<int32_t>(effect.linkState.value_or(LinkState::Connected));
+        if (state < 0 || state > static_cast<int32_t>(LinkState::ProgrammingError) ||
+            assembler.Length() < 2 || assembler.Length() > protocol::kRxBufferSize) {
+            __builtin_trap();
+        }
     }
-    const auto state = static_cast<int32_t>(doc.m_LinkState.load());
-    if (state < 0 || state > static_cast<int32_t>(LinkState::ProgrammingError)) {
-        __builtin_trap();
-    }
-    (void)doc.TargetName();
+    (void)record.Info();
     return 0;
 }

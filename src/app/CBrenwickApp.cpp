@@ -71,24 +71,24 @@ bool CBrenwickApp::InitInstance() {
     connect(m_StopSignals.get(), &CStopSignals::StopRequested, m_Frame.get(), &CMainFrame::CloseNow);
 
     if (m_Options.demo) {
-        m_StoredProjectPath = g_ProjectFilePath;
-        g_ProjectFilePath = m_DemoFile;
+        m_StoredProjectPath = m_Doc->ProjectFilePath();
+        m_Doc->SetProjectFilePath(m_DemoFile);
     }
     // The panel first, so that it can tell why a file did not load; then the document's first
     // initialisation: the named file, or the last one again.
     m_Frame->View().OnInitialUpdate();
     if (!m_Options.file.empty()) {
-        m_Doc->m_FirstNewDoc = 0; // the named file takes the place of reloading the last one
+        m_Doc->SkipFirstReload();
         if (!OpenDocument(QString::fromStdString(m_Options.file))) {
             // The window still opens, with no file loaded and the reason on it, rather than vanishing.
             std::fprintf(stderr, "brenwick: %s: %s\n", m_Options.file.c_str(),
                          m_Doc->LastLoadResult().Describe().c_str());
         }
     } else {
-        const std::string last = g_ProjectFilePath;
+        const std::string last = m_Doc->ProjectFilePath();
         m_Doc->OnNewDocument();
         m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
-        if (!last.empty() && m_Doc->m_FileLoaded == 0) {
+        if (!last.empty() && !m_Doc->IsFileLoaded()) {
             m_Frame->View().NoteAction(QFileInfo(QString::fromStdString(last)).fileName().toStdString() +
                                        " could not be loaded again: " + m_Doc->LastLoadResult().Describe());
         }
@@ -137,9 +137,9 @@ void CBrenwickApp::OnFileNew() {
 }
 
 void CBrenwickApp::OnFileOpen() {
-    const QString folder = g_ProjectFilePath.empty()
+    const QString folder = m_Doc->ProjectFilePath().empty()
                                ? QString()
-                               : QFileInfo(QString::fromStdString(g_ProjectFilePath)).absolutePath();
+                               : QFileInfo(QString::fromStdString(m_Doc->ProjectFilePath())).absolutePath();
     const QString file = QFileDialog::getOpenFileName(m_Frame.get(), QStringLiteral("Open"), folder,
                                                       QString::fromLatin1(kFlashFileFilter));
     if (!file.isEmpty()) {
@@ -191,7 +191,7 @@ void CBrenwickApp::OnClosing() {
         if (m_Doc->ActivePortName() == m_Demo->PortPath()) {
             m_Doc->SetPortSettings(m_StoredPort.value_or(std::string()), m_Doc->ComBaudrateIndex());
         }
-        if (g_ProjectFilePath == m_DemoFile) {
+        if (m_Doc->ProjectFilePath() == m_DemoFile) {
             written = m_Store->PutString("FilePaths", "g_ProjectFilePath", m_StoredProjectPath) && written;
         }
         m_Recent.Remove(QString::fromStdString(m_DemoFile));

@@ -7,7 +7,7 @@
 #include "app/RecentFiles.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
-#include "protocol/BrenwickDoc.h"
+#include "document/BrenwickDoc.h"
 
 #include <QObject>
 #include <QString>

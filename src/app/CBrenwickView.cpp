@@ -2,7 +2,7 @@
 
 #include "app/FirstPaint.h"
 #include "app/PanelState.h"
-#include "protocol/DocSnapshot.h"
+#include "document/DocSnapshot.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -123,7 +123,7 @@ void CBrenwickView::OnInitialUpdate() {
         m_Clock.m_TextColor = kClockColor;
         m_Clock.OnTimer();
         m_Status.SetLampColor(panel::kLampRed);
-        m_Doc.m_hNotifyWnd = this;
+        m_Doc.Attach(this);
         m_Doc.SetMessageCallback(
             [gate = m_MessageGate.get()](const std::string& text) { gate->ShowAndWait(text); });
         m_Doc.StartWorker();
@@ -158,12 +158,7 @@ void CBrenwickView::Shutdown() {
     if (m_Question) {
         m_Question->reject();
     }
-    m_Doc.StopWorker();
-    m_Doc.ClosePort();
-    if (m_Doc.m_hNotifyWnd == this) {
-        m_Doc.m_hNotifyWnd = nullptr;
-    }
-    m_Doc.SetMessageCallback({});
+    m_Doc.Detach();
 }
 
 void CBrenwickView::Post(uint32_t message, uint32_t wParam, intptr_t lParam) {
@@ -173,9 +168,7 @@ void CBrenwickView::Post(uint32_t message, uint32_t wParam, intptr_t lParam) {
 bool CBrenwickView::event(QEvent* event) {
     if (event->type() == CPortEvent::Type()) {
         const auto* port = static_cast<CPortEvent*>(event);
-        if (port->m_Message == protocol::kPortMessage) {
-            m_Doc.OnPortEvent(port->m_WParam & 0xFFFF, port->m_LParam);
-        }
+        m_Doc.OnPortMessage(port->m_Message, port->m_WParam, port->m_LParam);
         return true;
     }
     return CResizableFormView::event(event);
@@ -190,7 +183,7 @@ bool CBrenwickView::eventFilter(QObject* watched, QEvent* event) {
 
 void CBrenwickView::OnOnline() {
     // The port decides, not the box: the box has already changed its mark, and the timer corrects it.
-    if (m_Doc.m_Port.IsOpen()) {
+    if (m_Doc.IsPortOpen()) {
         if (!MayInterruptRun()) {
             const QSignalBlocker quiet(m_OnlineButton);
             m_OnlineButton.setChecked(true); // still on line, the run goes on
@@ -205,23 +198,23 @@ void CBrenwickView::OnOnline() {
 }
 
 void CBrenwickView::OnStart() {
-    if (m_Doc.m_FileLoaded == 0) {
+    if (!m_Doc.IsFileLoaded()) {
         NoteAction("no firmware file is loaded: open one with File > Open");
         return;
     }
     if (m_Doc.ReloadImage() == 0) {
-        NoteAction(QFileInfo(QString::fromStdString(g_ProjectFilePath)).fileName().toStdString() + ": " +
+        NoteAction(QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString() + ": " +
                    m_Doc.LastLoadResult().Describe());
         return;
     }
     m_Doc.PostCommand(WorkerCommand::Program);
-    m_Outcome.OnStart(g_ProjectFilePath, CPanelOutcome::Clock::now());
+    m_Outcome.OnStart(m_Doc.ProjectFilePath(), CPanelOutcome::Clock::now());
 }
 
 void CBrenwickView::OnMakeBin() {
     const std::string output = CBrenwickDoc::DefaultMakeBinPath();
     const MakeBinOutcome made = m_Doc.MakeBin(output);
-    const std::string file = QFileInfo(QString::fromStdString(g_ProjectFilePath)).fileName().toStdString();
+    const std::string file = QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString();
     switch (made.status) {
     case MakeBinStatus::Written:
         NoteAction("Make Bin: wrote " + output + " (" + std::to_string(made.bytes) + " bytes)");

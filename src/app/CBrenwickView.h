@@ -7,7 +7,7 @@
 #include "panel/CStatusCtrl.h"
 #include "panel/CTextLine.h"
 #include "panel/DialogUnits.h"
-#include "protocol/BrenwickDoc.h"
+#include "document/BrenwickDoc.h"
 #include "serial/NotifyTarget.h"
 
 #include <QCheckBox>

@@ -51,7 +51,7 @@ CMainFrame::CMainFrame(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent
     if (!m_HasSavedPlacement) {
         m_bStayOnTop = 0;
     }
-    g_ProjectFilePath = m_Store.GetString(kFilePaths, kProjectFilePath).value_or(std::string());
+    m_Doc.SetProjectFilePath(m_Store.GetString(kFilePaths, kProjectFilePath).value_or(std::string()));
     m_StayOnTopAction->setChecked(m_bStayOnTop != 0);
 }
 
@@ -230,7 +230,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_Closed = true;
-    m_Store.PutString(kFilePaths, kProjectFilePath, g_ProjectFilePath);
+    m_Store.PutString(kFilePaths, kProjectFilePath, m_Doc.ProjectFilePath());
     SaveWindowPlacement(CapturePlacement(*this, m_SavedPlacement, m_LastNormalRect));
     if (m_OnClosing) {
         m_OnClosing();

@@ -1,6 +1,6 @@
 #include "app/PanelOutcome.h"
 
-#include "protocol/RunReport.h"
+#include "document/RunReport.h"
 #include "serial/PortErrors.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/PanelState.h"
-#include "protocol/DocSnapshot.h"
+#include "document/DocSnapshot.h"
 
 #include <chrono>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/SettingsStore.h"
+#include "document/SettingsStore.h"
 
 #include <QSettings>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/HeadlessLink.h"
+#include "document/HeadlessLink.h"
 
 #include <array>
 #include <chrono>

@@ -3,7 +3,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/PathKind.h"
 #include "cli/StopSignals.h"
-#include "protocol/BrenwickDoc.h"
+#include "document/Project.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -44,7 +44,7 @@ std::string WriteError(const std::string& output, int errnoValue) {
 int RunMakeBin(const CommandArgs& args) {
     CArgScanner scan(args);
     std::string file;
-    std::string output = CBrenwickDoc::DefaultMakeBinPath();
+    std::string output = CProject::DefaultMakeBinPath();
     while (!scan.Done()) {
         if (scan.Flag("--help") || scan.Flag("-h")) {
             std::cout << kUsage;
@@ -75,10 +75,10 @@ int RunMakeBin(const CommandArgs& args) {
     }
 
     CStopSignals stop;
-    CBrenwickDoc doc;
-    doc.SetReadLimits(ReadLimits{[&stop] { return stop.WaitFor(0); }});
-    g_ProjectFilePath = file;
-    const MakeBinOutcome outcome = doc.MakeBin(output);
+    CProject project;
+    project.SetReadLimits(ReadLimits{[&stop] { return stop.WaitFor(0); }});
+    project.SetFilePath(file);
+    const MakeBinOutcome outcome = project.MakeBin(output);
     switch (outcome.status) {
     case MakeBinStatus::Written:
         std::cout << "Wrote " << output << " (" << outcome.bytes << " bytes)\n";

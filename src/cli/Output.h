@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/RunReport.h" // ProductIdText
+#include "document/RunReport.h" // ProductIdText
 
 #include <array>
 #include <cstdint>

@@ -168,7 +168,7 @@ TEST(Accessibility, TheOnlineBoxWorksThroughItsAccessibleToggle) {
     for (const char* expected : {"File Not Loaded", "Off Line"}) {
         actions->doAction(QAccessibleActionInterface::toggleAction());
         ASSERT_TRUE(rig.WaitForStatus(expected)) << rig.StatusText().toStdString();
-        EXPECT_EQ(box->state().checked, rig.m_Doc.m_OnLine != 0) << expected;
+        EXPECT_EQ(box->state().checked, rig.m_Doc.Snapshot().onLine) << expected;
     }
     EXPECT_EQ(QAccessible::queryAccessibleInterface(&rig.View().Clock())->role(), QAccessible::StaticText);
 }

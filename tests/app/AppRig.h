@@ -3,8 +3,8 @@
 #include "app/CBrenwickView.h"
 #include "app/CMainFrame.h"
 #include "devsim/SimulatedDevice.h"
-#include "protocol/BrenwickDoc.h"
-#include "protocol/SettingsStore.h"
+#include "document/BrenwickDoc.h"
+#include "document/SettingsStore.h"
 #include "support/Firmware.h"
 #include "support/TempDir.h"
 
@@ -82,7 +82,7 @@ class CAppRig {
     void Open() {
         m_Frame = std::make_unique<brenwick::app::CMainFrame>(m_Doc, m_Store);
         m_Doc.OnNewDocument();
-        EXPECT_EQ(m_Doc.m_FileLoaded != 0, !m_FirmwarePath.empty()) << "the last file is reloaded at start";
+        EXPECT_EQ(m_Doc.IsFileLoaded(), !m_FirmwarePath.empty()) << "the last file is reloaded at start";
         m_Frame->View().OnInitialUpdate();
         m_Frame->ActivateFrame();
     }

@@ -76,7 +76,7 @@ TEST(Outcome, EveryEndingIsToldAndStaysUntilTheNextAction) {
         EXPECT_TRUE(view.Status().Description().endsWith(rig.Outcome()))
             << "a screen reader hears the reason";
         EXPECT_EQ(view.StartButton().isEnabled(), c.startEnabled);
-        EXPECT_EQ(view.OnlineButton().isChecked(), rig.m_Doc.m_OnLine != 0)
+        EXPECT_EQ(view.OnlineButton().isChecked(), rig.m_Doc.Snapshot().onLine)
             << "the box disagrees with the link";
         // The operator's next action ends it.
         if (holder >= 0) {
@@ -100,7 +100,7 @@ TEST(Outcome, ABoardLeftInARunIsProgrammedAgainWithStart) {
     ASSERT_TRUE(rig.GoOnline());
     view.StartButton().click();
     ASSERT_TRUE(rig.WaitForStatus("Programming Error", 20000)) << rig.StatusText().toStdString();
-    ASSERT_TRUE(PumpUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Programming; }, 3000))
+    ASSERT_TRUE(PumpUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Programming; }, 3000))
         << "the board should report its unfinished run";
 
     view.OnlineButton().click();
@@ -158,7 +158,7 @@ TEST(Outcome, InterruptingARunAsksFirstAndAStoppedRunCanBeRedone) {
     answers.Answer(false);
     view.OnlineButton().click();
     EXPECT_TRUE(view.OnlineButton().isChecked());
-    EXPECT_TRUE(rig.m_Doc.m_Port.IsOpen());
+    EXPECT_TRUE(rig.m_Doc.IsPortOpen());
     EXPECT_EQ(rig.StatusText(), "Programming");
     EXPECT_EQ(answers.m_Asked,
               QStringList(3, "Programming is in progress. Stop it and leave the board unprogrammed?"));
@@ -173,7 +173,7 @@ TEST(Outcome, InterruptingARunAsksFirstAndAStoppedRunCanBeRedone) {
     ASSERT_TRUE(rig.WaitForStatus("Not Programmed", 3000)) << rig.StatusText().toStdString();
     EXPECT_EQ(rig.Outcome(), "programming was stopped: the board is not programmed");
     EXPECT_EQ(rig.m_Device->SessionsEnded(), 0) << "End reached the board";
-    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    EXPECT_FALSE(rig.m_Doc.IsPortOpen());
 
     view.OnlineButton().click();
     ASSERT_TRUE(rig.WaitForStatus("Not Programmed", 3000));
@@ -188,8 +188,8 @@ TEST(Outcome, InterruptingARunAsksFirstAndAStoppedRunCanBeRedone) {
     answers.Answer(true);
     rig.m_Frame->close();
     EXPECT_FALSE(rig.m_Frame->isVisible());
-    EXPECT_EQ(rig.m_Doc.m_WorkerRunning, 0);
-    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    EXPECT_FALSE(rig.m_Doc.IsWorkerRunning());
+    EXPECT_FALSE(rig.m_Doc.IsPortOpen());
     EXPECT_EQ(rig.m_Device->SessionsEnded(), 1) << "the second run's End reached the board";
 }
 

@@ -41,7 +41,7 @@ TEST(Panel, OnlinePortSetupAndClose) {
             app::CPortSetupDlg* dialog = rig.m_Frame->PortSetupDialog();
             ASSERT_NE(dialog, nullptr);
             shown = true;
-            EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen()) << "the port is closed while the dialog is open";
+            EXPECT_FALSE(rig.m_Doc.IsPortOpen()) << "the port is closed while the dialog is open";
             dialog->BaudList().setCurrentIndex(baud);
             emit dialog->BaudList().activated(baud);
             ok ? dialog->accept() : dialog->reject();
@@ -58,8 +58,8 @@ TEST(Panel, OnlinePortSetupAndClose) {
 
     rig.m_Frame->close();
     EXPECT_FALSE(view.IsTimerRunning());
-    EXPECT_EQ(rig.m_Doc.m_WorkerRunning, 0);
-    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    EXPECT_FALSE(rig.m_Doc.IsWorkerRunning());
+    EXPECT_FALSE(rig.m_Doc.IsPortOpen());
     EXPECT_TRUE(rig.m_Store.GetString("WindowPos", "WindowPos").has_value());
 }
 
@@ -110,8 +110,8 @@ TEST(Panel, ProductMismatchAsksOnTheGuiThread) {
         EXPECT_EQ(text, "Invalid .hex file for this Product");
         EXPECT_TRUE(onGuiThread);
         if (exitWhileOpen) {
-            EXPECT_EQ(rig.m_Doc.m_WorkerRunning, 0);
-            EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+            EXPECT_FALSE(rig.m_Doc.IsWorkerRunning());
+            EXPECT_FALSE(rig.m_Doc.IsPortOpen());
         } else {
             ASSERT_TRUE(rig.WaitForStatus("Programming Error", 3000)) << rig.StatusText().toStdString();
             rig.ExpectShows("Programming Error", kLampYellow, true, true);

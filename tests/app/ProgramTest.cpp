@@ -226,7 +226,7 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
     EXPECT_TRUE(PumpUntil([&] { return !rig.m_Frame->isMinimized(); }, 3000)) << "the first stayed minimised";
     EXPECT_TRUE(rig.m_Frame->isVisible());
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(rig.m_Doc.m_FileLoaded, 0) << "the second copy's file was opened";
+    EXPECT_FALSE(rig.m_Doc.IsFileLoaded()) << "the second copy's file was opened";
     EXPECT_FALSE(QFileInfo::exists(dirs.SettingsFile())) << "the second copy wrote settings";
     qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
@@ -305,9 +305,9 @@ TEST(AppInProcess, OpensFilesKeepsItsPlaceAndSaysWhyAFileDoesNotLoad) {
         EXPECT_FALSE(run.m_App.OpenDocument(QString::fromStdString(path)));
         EXPECT_TRUE(run.Outcome().startsWith(reason)) << run.Outcome().toStdString();
         EXPECT_TRUE(run.Outcome().endsWith("; no firmware file is loaded")) << run.Outcome().toStdString();
-        EXPECT_EQ(run.m_App.Document().m_FileLoaded, 0);
+        EXPECT_FALSE(run.m_App.Document().IsFileLoaded());
         EXPECT_EQ(frame.windowTitle(), "Untitled - Brenwick");
-        EXPECT_EQ(g_ProjectFilePath, options.file);
+        EXPECT_EQ(run.m_App.Document().ProjectFilePath(), options.file);
     }
     EXPECT_EQ(frame.RecentActions().size(), 2);
 
@@ -318,7 +318,7 @@ TEST(AppInProcess, OpensFilesKeepsItsPlaceAndSaysWhyAFileDoesNotLoad) {
                                                "from the recent files");
     EXPECT_EQ(frame.RecentActions().size(), 1);
     frame.RecentActions().front()->trigger();
-    EXPECT_EQ(run.m_App.Document().m_FileLoaded, 1);
+    EXPECT_TRUE(run.m_App.Document().IsFileLoaded());
     EXPECT_EQ(frame.windowTitle(), "first.hex - Brenwick");
     EXPECT_TRUE(run.Outcome().isEmpty()) << "a file that loads clears the last complaint";
 }
@@ -352,12 +352,12 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
 
     answers.Answer(false);
     EXPECT_FALSE(run.m_App.OpenDocument(other));
-    EXPECT_EQ(g_ProjectFilePath, startWith.file);
+    EXPECT_EQ(run.m_App.Document().ProjectFilePath(), startWith.file);
     EXPECT_EQ(status(), "Programming");
     answers.Answer(true);
     emit run.Frame().FileDropped(other);
     EXPECT_EQ(answers.m_Asked.size(), 2);
-    EXPECT_EQ(g_ProjectFilePath, other.toStdString());
+    EXPECT_EQ(run.m_App.Document().ProjectFilePath(), other.toStdString());
     EXPECT_EQ(device.SessionsEnded(), 0) << "End reached the board";
     ASSERT_TRUE(
         PumpUntil([&] { return status() == "Not Programmed" && view.StartButton().isEnabled(); }, 3000))

@@ -1,9 +1,12 @@
-// The sender and the receiver over a real pty, with this test playing the device on the master side.
+// The receiver on its own (bytes in, replies out, the device record filled), and the link's sender and
+// receiver over a real pty, with this test playing the device on the master side.
+#include "document/Link.h"
+#include "document/NotifyLoop.h"
+#include "protocol/MessageAssembler.h"
 #include "protocol/MessageFrame.h"
 #include "serial/SerialTypes.h"
-#include "support/DocAccess.h"
-#include "support/LinkRig.h"
 #include "support/PtyPair.h"
+#include "support/WaitUntil.h"
 
 #include <future>
 #include <gtest/gtest.h>
@@ -26,25 +29,43 @@ Bytes StatusReply(uint8_t status) {
     return {0x05, 0x00, 0x05, 0x00, status};
 }
 
-// Swallows notifications: the test calls OnPortEvent itself.
+// Swallows notifications: the test hands the events to the link itself.
 class CNullTarget : public ISerialNotifyTarget {
   public:
     void Post(uint32_t, uint32_t, intptr_t) override {}
 };
 
-// The document on the slave side of a pty, on line as the worker would have it.
-class Framing : public ::testing::Test {
+// A link on the slave side of a pty, opened as the worker opens it; this test plays the worker.
+class LinkOnPty : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_Doc.SetPortSettings(m_Pty.path, 10);
-        CDocAccess::OpenLink(m_Doc);
-        ASSERT_TRUE(m_Doc.m_Port.IsOpen());
+    void Open(ISerialNotifyTarget& target) {
+        m_Settings.Set(m_Pty.path, 10);
+        m_Link.Attach(&target);
+        m_Link.OpenLink();
+        ASSERT_TRUE(m_Link.IsPortOpen());
     }
+    LinkState State() const {
+        DocSnapshot s;
+        m_Link.Fill(s);
+        return s.linkState;
+    }
+
+    PtyPair m_Pty;
+    CPortSettings m_Settings;
+    CFirmwareImage m_Image;
+    CLink m_Link{m_Settings, m_Image};
+};
+
+// Notifications go through a loop of their own, as the command line wires them.
+class Framing : public LinkOnPty {
+  protected:
+    void SetUp() override { Open(m_Loop); }
+    void TearDown() override { m_Link.ClosePort(); } // before the loop goes: nothing more is posted to it
 
     // Sends a request as the worker does; `device` plays the other end on its own thread.
     bool Exchange(const Bytes& request, const std::function<void()>& device) {
         auto answering = std::async(std::launch::async, device);
-        const bool released = CDocAccess::SendAndWait(m_Doc, request.data());
+        const bool released = m_Link.SendAndWait(request.data()).why == SendFailure::None;
         answering.wait();
         return released;
     }
@@ -59,9 +80,9 @@ class Framing : public ::testing::Test {
         };
     }
 
-    PtyPair m_Pty;
-    CHeadlessLink m_Link;
-    CBrenwickDoc& m_Doc = m_Link.Doc();
+    CNotifyLoop m_Loop{[this](uint32_t message, uint32_t wParam, intptr_t lParam) {
+        m_Link.OnPortMessage(message, wParam, lParam);
+    }};
 };
 
 struct ReleaseCase {
@@ -81,15 +102,10 @@ TEST_P(Releases, WhichRepliesReleaseTheSender) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, Releases,
-    ::testing::Values(ReleaseCase{"empty_acknowledgement", {{0x02, 0x00}}, true},
-                      ReleaseCase{"ack_item_accepted", {{0x03, 0x60, 0x00}}, true},
-                      ReleaseCase{"ack_item_refused", {{0x03, 0x60, 0x01}}, false},
-                      ReleaseCase{"unknown_control_item", {{0x06, 0x00, 0x77, 0x07, 0xAA, 0xBB}}, true},
-                      ReleaseCase{"data_item_from_the_device", {{0x07, 0x80, 0, 0, 0, 0, 1}}, false},
-                      ReleaseCase{"request_from_the_device", {{0x04, 0x20, 0x05, 0x00}}, false},
-                      ReleaseCase{"unused_type", {{0x02, 0x40}}, false},
+    ::testing::Values(ReleaseCase{"control_item", {{0x05, 0x00, 0x05, 0x00, 0x0E}}, true},
                       ReleaseCase{"split_over_three_writes", {{0x05}, {0x00, 0x05}, {0x00, 0x0E}}, true},
-                      ReleaseCase{"header_split", {{0x02}, {0x00}}, true}),
+                      ReleaseCase{"header_split", {{0x02}, {0x00}}, true},
+                      ReleaseCase{"data_item_from_the_device", {{0x07, 0x80, 0, 0, 0, 0, 1}}, false}),
     [](const ::testing::TestParamInfo<ReleaseCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Framing, SeveralRepliesInOneWriteAreEachHandledInOrder) {
@@ -100,11 +116,12 @@ TEST_F(Framing, SeveralRepliesInOneWriteAreEachHandledInOrder) {
     const Bytes status = StatusReply(16);
     merged.insert(merged.end(), status.begin(), status.end());
     EXPECT_TRUE(Exchange(kStatusRequest, Reply({merged})));
-    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == LinkState::Programming; }, 2000));
-    EXPECT_EQ(m_Doc.TargetName(), "Board");
-    EXPECT_EQ(m_Doc.m_FlashSize, 262144);
-    EXPECT_EQ(m_Doc.m_PageSize, 256);
-    EXPECT_EQ(m_Doc.m_BootLength, 16384);
+    ASSERT_TRUE(WaitUntil([&] { return State() == LinkState::Programming; }, 2000));
+    const DeviceInfo device = m_Link.Device();
+    EXPECT_EQ(device.targetName, "Board");
+    EXPECT_EQ(device.flashSize, 262144);
+    EXPECT_EQ(device.pageSize, 256);
+    EXPECT_EQ(device.bootLength, 16384);
 }
 
 TEST_F(Framing, ALateReplyNeverReleasesTheNextMessage) {
@@ -114,129 +131,187 @@ TEST_F(Framing, ALateReplyNeverReleasesTheNextMessage) {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         m_Pty.SendFromDevice(Str(StatusReply(14)));
     }));
-    ASSERT_TRUE(WaitUntil([&] { return m_Doc.m_LinkState == LinkState::Connected; },
-                          2000)); // the late reply was read
+    ASSERT_TRUE(WaitUntil([&] { return State() == LinkState::Connected; }, 2000)); // the late reply was read
     EXPECT_FALSE(Exchange(kStatusRequest, [&] { m_Pty.ReceiveAtDevice(100); }))
         << "a stale release made an unanswered message look answered";
 }
 
-TEST_F(Framing, AWriteToAClosedPortFailsAtOnce) {
-    m_Doc.ClosePort();
-    EXPECT_FALSE(CDocAccess::SendAndWait(m_Doc, kStatusRequest.data()));
+TEST_F(Framing, ARefusalIsToldAndAWriteToAClosedPortFailsAtOnce) {
+    const SendOutcome refused = [&] {
+        auto answering = std::async(std::launch::async, Reply({{0x03, 0x60, 0x07}}));
+        const SendOutcome outcome = m_Link.SendAndWait(kStatusRequest.data());
+        answering.wait();
+        return outcome;
+    }();
+    EXPECT_EQ(refused.why, SendFailure::Refused);
+    EXPECT_EQ(refused.refusal, 7);
+    m_Link.ClosePort();
+    EXPECT_EQ(m_Link.SendAndWait(kStatusRequest.data()).why, SendFailure::NotOpen);
     EXPECT_EQ(m_Pty.ReceiveAtDevice(100), "");
 }
 
-// The receiver driven by hand: OnPortEvent called on this thread with chosen event codes.
-class ManualEvents : public ::testing::Test {
+// The link's reading side driven by hand: port messages handed over on this thread with chosen event codes.
+class ManualEvents : public LinkOnPty {
   protected:
-    void SetUp() override {
-        m_Doc.m_hNotifyWnd = &m_Null;
-        m_Doc.SetPortSettings(m_Pty.path, 10);
-        CDocAccess::OpenLink(m_Doc);
-        ASSERT_TRUE(m_Doc.m_Port.IsOpen());
-    }
-    void TearDown() override {
-        m_Doc.StopWorker();
-        m_Doc.ClosePort();
-    }
+    void SetUp() override { Open(m_Null); }
     void Send(const Bytes& bytes) {
         m_Pty.SendFromDevice(Str(bytes));
         std::this_thread::sleep_for(std::chrono::milliseconds(30)); // let the pty hand them over
     }
+    void Event(uint32_t events, uint32_t lineErrors = 0) {
+        m_Link.OnPortMessage(protocol::kPortMessage, events | (lineErrors << 16), 0);
+    }
 
-    PtyPair m_Pty;
     CNullTarget m_Null;
-    CBrenwickDoc m_Doc;
 };
 
-TEST_F(ManualEvents, BytesThatCameWithAnotherEventAreStillRead) {
+TEST_F(ManualEvents, BytesThatCameWithAnotherEventOrALineErrorAreStillRead) {
     Send(StatusReply(128));
-    m_Doc.OnPortEvent(EV_RXCHAR | EV_TXEMPTY, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, LinkState::ProgrammingError);
+    Event(EV_RXCHAR | EV_TXEMPTY, CE_FRAME);
+    EXPECT_EQ(State(), LinkState::ProgrammingError);
+    Send(StatusReply(14));
+    m_Link.OnPortMessage(protocol::kPortMessage + 1, EV_RXCHAR, 0); // not a port notification
+    EXPECT_EQ(State(), LinkState::ProgrammingError);
 }
 
 TEST_F(ManualEvents, ALineErrorAloneDropsWhatTheDriverHolds) {
     Send(StatusReply(128));
-    m_Doc.OnPortEvent(EV_ERR, 0);
-    m_Doc.OnPortEvent(EV_RXCHAR, 0); // nothing left to read
-    EXPECT_EQ(m_Doc.m_LinkState, LinkState::OffLine);
+    Event(EV_ERR);
+    Event(EV_RXCHAR); // nothing left to read
+    EXPECT_EQ(State(), LinkState::OffLine);
     Send(StatusReply(14));
-    m_Doc.OnPortEvent(EV_TXEMPTY, 0); // no bytes announced: nothing is read
-    EXPECT_EQ(m_Doc.m_LinkState, LinkState::OffLine);
-    m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, LinkState::Connected);
+    Event(EV_TXEMPTY); // no bytes announced: nothing is read
+    EXPECT_EQ(State(), LinkState::OffLine);
+    Event(EV_RXCHAR);
+    EXPECT_EQ(State(), LinkState::Connected);
 }
 
-TEST_F(ManualEvents, AHalfMessageIsDroppedAtTheFifthIdleStep) {
-    const Bytes reply = StatusReply(16); // off line: the idle steps only count down the receiver
-    Send({reply.begin(), reply.begin() + 3});
-    m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    for (int step = 1; step <= 5; ++step) {
-        EXPECT_EQ(m_Doc.m_RxState, 2) << "dropped before idle step " << step;
-        CDocAccess::IdleWork(m_Doc);
+// The receiver: bytes in, whole messages out, each applied to the device record.
+struct CReceiver {
+    // Feeds the bytes; the effect of the last whole message, if any came.
+    std::optional<ReplyEffect> Feed(const Bytes& bytes) {
+        std::optional<ReplyEffect> effect;
+        for (uint8_t b : bytes) {
+            if (assembler.Take(b)) {
+                effect = record.Apply(assembler.Message(), assembler.Length());
+            }
+        }
+        return effect;
     }
-    EXPECT_EQ(m_Doc.m_RxState, 0);
-    Send(StatusReply(128)); // the next byte starts a new message
-    m_Doc.OnPortEvent(EV_RXCHAR, 0);
-    EXPECT_EQ(m_Doc.m_LinkState, LinkState::ProgrammingError);
-}
+    CMessageAssembler assembler;
+    CDeviceRecord record;
+};
 
-// The receive state machine, one byte at a time.
-void Feed(CBrenwickDoc& doc, const Bytes& bytes) {
-    for (uint8_t b : bytes) {
-        CDocAccess::FeedByte(doc, b);
+TEST(Receiver, WhichRepliesReleaseTheSender) {
+    struct Case {
+        const char* name;
+        Bytes reply;
+        bool releases;
+        uint8_t refusal;
+    };
+    const Case cases[] = {
+        {"empty acknowledgement", {0x02, 0x00}, true, 0},
+        {"ack item accepted", {0x03, 0x60, 0x00}, true, 0},
+        {"ack item refused", {0x03, 0x60, 0x01}, false, 1},
+        {"ack item without a result", {0x02, 0x60}, false, 0},
+        {"unknown control item", {0x06, 0x00, 0x77, 0x07, 0xAA, 0xBB}, true, 0},
+        {"control item without a code", {0x03, 0x00, 0x01}, true, 0},
+        {"data item from the device", {0x07, 0x80, 0, 0, 0, 0, 1}, false, 0},
+        {"request from the device", {0x04, 0x20, 0x05, 0x00}, false, 0},
+        {"unused type", {0x02, 0x40}, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CReceiver receiver;
+        const auto effect = receiver.Feed(c.reply);
+        ASSERT_TRUE(effect.has_value());
+        EXPECT_EQ(effect->releases, c.releases);
+        EXPECT_EQ(effect->refusal, c.refusal);
+        EXPECT_FALSE(receiver.assembler.Partial());
     }
 }
 
-TEST(Receiver, ALengthFieldOfZeroWaitsFor8194Bytes) {
-    CBrenwickDoc doc;
+TEST(Receiver, AMessageIsWholeOnlyWithItsLastByteInWhateverPiecesItCame) {
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        size_t length; // of the message the bytes complete
+    };
     Bytes big(8194, 0x20);
     big[0] = 0x00;
-    big[1] = 0x00; // ControlItem, length field 0
+    big[1] = 0x00; // ControlItem, length field 0: the largest message
     big[2] = 0x05; // Status
     big[3] = 0x00;
     big[4] = 128;
-    Feed(doc, {big.begin(), big.end() - 1});
-    EXPECT_EQ(doc.m_LinkState, LinkState::OffLine);
-    EXPECT_EQ(doc.m_RxState, 2);
-    CDocAccess::FeedByte(doc, big.back());
-    EXPECT_EQ(doc.m_LinkState, LinkState::ProgrammingError);
-    EXPECT_EQ(doc.m_RxState, 0);
+    const Case cases[] = {
+        {"header only", {0x02, 0x00}, 2},
+        {"status", StatusReply(15), 5},
+        {"length field 1 takes one byte after the header", {0x01, 0x00, 0x99}, 3},
+        {"length field 0 waits for 8194 bytes", big, 8194},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMessageAssembler assembler;
+        for (size_t i = 0; i < c.bytes.size(); ++i) {
+            const bool whole = assembler.Take(c.bytes[i]);
+            ASSERT_EQ(whole, i + 1 == c.length) << "byte " << i;
+        }
+        EXPECT_EQ(static_cast<size_t>(assembler.Length()), c.length);
+        EXPECT_EQ(Bytes(assembler.Message(), assembler.Message() + assembler.Length()), c.bytes);
+        EXPECT_FALSE(assembler.Partial());
+    }
 }
 
-TEST(Receiver, ALengthFieldOfOneTakesOneByteAfterTheHeader) {
-    CBrenwickDoc doc;
-    Feed(doc, {0x01, 0x00, 0x99});
-    EXPECT_EQ(doc.m_RxState, 0);
-    Feed(doc, StatusReply(15));
-    EXPECT_EQ(doc.m_LinkState, LinkState::Programming);
+TEST(Receiver, AHalfMessageIsDroppedAtTheFifthQuietIdleStep) {
+    CReceiver receiver;
+    const Bytes reply = StatusReply(16);
+    EXPECT_FALSE(receiver.Feed({reply.begin(), reply.begin() + 3}));
+    for (int step = 1; step <= 4; ++step) {
+        receiver.assembler.IdleStep();
+        EXPECT_TRUE(receiver.assembler.Partial()) << "dropped at idle step " << step;
+    }
+    EXPECT_FALSE(receiver.Feed({reply[3]})) << "a byte restarts the count";
+    for (int step = 1; step <= 4; ++step) {
+        receiver.assembler.IdleStep();
+    }
+    EXPECT_TRUE(receiver.assembler.Partial());
+    receiver.assembler.IdleStep();
+    EXPECT_FALSE(receiver.assembler.Partial());
+    const auto effect = receiver.Feed(StatusReply(128)); // the next byte starts a new message
+    ASSERT_TRUE(effect.has_value());
+    EXPECT_EQ(effect->linkState, LinkState::ProgrammingError);
 }
 
 // The device fields a reply fills, as one line: revisions, geometry, product ID (and whether one came), aux
-// word, texts and link state.
-std::string Fields(const CBrenwickDoc& d) {
+// word, texts, and the link state a status reply tells.
+std::string Fields(const DeviceInfo& d, std::optional<LinkState> state) {
     const auto id = d.ProductIdBytes();
     std::ostringstream out;
-    out << "rev " << d.m_BootRev << "/" << d.m_FlashRev << " geometry " << d.m_FlashSize << "/"
-        << d.m_PageSize << "/" << d.m_BootLength << " id " << int(id[0]) << "." << int(id[3])
-        << (d.m_ProductIdPending ? "?" : "!") << " aux " << d.m_AuxWord << " '" << d.TargetName() << "' '"
-        << d.SerialNumber() << "' state " << static_cast<int>(d.m_LinkState.load());
+    out << "rev " << d.bootRev << "/" << d.flashRev << " geometry " << d.flashSize << "/" << d.pageSize << "/"
+        << d.bootLength << " id " << int(id[0]) << "." << int(id[3]) << (d.productIdReported ? "!" : "?")
+        << " aux " << d.auxWord << " '" << d.targetName << "' '" << d.serialNumber << "' state "
+        << (state ? static_cast<int>(*state) : -1);
     return out.str();
 }
 
 TEST(Receiver, RepliesFillTheDeviceFields) {
-    const std::string none = "rev 0/0 geometry 0/0/0 id 90.0? aux 0 '' '' state 3";
+    const std::string none = "rev 0/0 geometry 0/0/0 id 90.0? aux 0 '' '' state -1";
     const std::tuple<const char*, Bytes, std::string> cases[] = {
         {"flash revision", {0x07, 0x00, 0x04, 0x00, 0x01, 0x2C, 0x01}, "rev 0/300 "},
         {"boot revision", {0x07, 0x00, 0x04, 0x00, 0x00, 0x78, 0x00}, "rev 120/0 "},
         {"revision with another parameter", {0x07, 0x00, 0x04, 0x00, 0x02, 0x2C, 0x01}, none},
+        {"short revision stores nothing", {0x06, 0x00, 0x04, 0x00, 0x01, 0x2C}, none},
         {"geometry",
          {0x11, 0x00, 0x02, 0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x40, 0x00,
           0x00},
          "geometry 262144/256/16384 "},
-        {"short geometry stores nothing", {0x06, 0x00, 0x02, 0x03, 0x00, 0x00}, none},
+        {"short geometry stores nothing", {0x10, 0x00, 0x02, 0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x01,
+                                           0x00, 0x00, 0x00, 0x40, 0x00},
+         none},
         {"product ID equal to the defaults", {0x08, 0x00, 0x09, 0x00, 0x5A, 0xFF, 0xA5, 0x00}, "id 90.0! "},
+        {"short product ID stores nothing", {0x07, 0x00, 0x09, 0x00, 0x01, 0x02, 0x03}, none},
         {"aux word", {0x06, 0x00, 0x03, 0x00, 0x34, 0x12}, "aux 4660 "},
+        {"short aux word stores nothing", {0x05, 0x00, 0x03, 0x00, 0x34}, none},
         // A longer text before it leaves bytes behind the short one's end in the buffer.
         {"text without zero byte",
          {0x09, 0x00, 0x02, 0x00, 'L', 'O', 'N', 'G', '!', 0x07, 0x00, 0x02, 0x00, 'A', 'B', 'C'},
@@ -249,14 +324,23 @@ TEST(Receiver, RepliesFillTheDeviceFields) {
         {"status 14", StatusReply(14), "state 0"},
         {"status 0", StatusReply(0), "state 0"},
         {"status 255", StatusReply(255), "state 0"},
+        {"status without a byte", {0x04, 0x00, 0x05, 0x00}, none},
     };
     for (const auto& [name, reply, expected] : cases) {
-        CBrenwickDoc doc;
-        Feed(doc, reply);
-        EXPECT_EQ(doc.m_RxState, 0) << name;
-        const std::string fields = Fields(doc);
+        CReceiver receiver;
+        const auto effect = receiver.Feed(reply);
+        ASSERT_TRUE(effect.has_value()) << name;
+        const std::string fields = Fields(receiver.record.Info(), effect->linkState);
         EXPECT_NE(fields.find(expected), std::string::npos) << name << ": " << fields;
     }
+}
+
+TEST(Receiver, ANewConnectionForgetsTheProductIdOnly) {
+    CReceiver receiver;
+    receiver.Feed({0x08, 0x00, 0x09, 0x00, 1, 2, 3, 4});
+    receiver.Feed({0x06, 0x00, 0x01, 0x00, 'B', 0x00});
+    receiver.record.ForgetProductId();
+    EXPECT_EQ(Fields(receiver.record.Info(), std::nullopt), "rev 0/0 geometry 0/0/0 id 90.0? aux 0 'B' '' state -1");
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The document against the simulated device over a real pty, through the same notification path the
 // program uses: handshake, link states and their transitions.
 #include "serial/SerialTypes.h"
-#include "support/DocAccess.h"
 #include "support/LinkRig.h"
 
 #include <cerrno>
@@ -31,10 +30,10 @@ TEST(Link, TheHandshakeFillsTheDeviceFieldsAndSurvivesADisconnect) {
 
     rig.m_Doc.StartWorker();
     rig.m_Doc.PostCommand(WorkerCommand::Connect);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 1; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().onLine; }, 2000));
     // On line, but the state waits for the first idle handshake.
-    EXPECT_EQ(rig.m_Doc.m_LinkState, LinkState::OffLine);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
+    EXPECT_EQ(rig.m_Doc.Snapshot().linkState, LinkState::OffLine);
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Connected; }, 5000));
 
     const std::vector<Bytes> expected = {
         {0x04, 0x20, 0x01, 0x00},       {0x04, 0x20, 0x03, 0x00}, {0x05, 0x20, 0x04, 0x00, 0x00},
@@ -46,24 +45,24 @@ TEST(Link, TheHandshakeFillsTheDeviceFieldsAndSurvivesADisconnect) {
     ASSERT_GE(received.size(), 8u);
     EXPECT_EQ(std::vector<Bytes>(received.begin(), received.begin() + 8), expected);
 
-    EXPECT_EQ(rig.m_Doc.TargetName(), "Bench Board");
-    EXPECT_EQ(rig.m_Doc.SerialNumber(), "SN-0042");
-    EXPECT_EQ(rig.m_Doc.m_BootRev, 120);
-    EXPECT_EQ(rig.m_Doc.m_FlashRev, 300);
-    EXPECT_EQ(rig.m_Doc.ProductIdBytes(), (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
-    EXPECT_EQ(rig.m_Doc.m_ProductIdPending, 0);
-    EXPECT_EQ(rig.m_Doc.m_FlashSize, 0x20000);
-    EXPECT_EQ(rig.m_Doc.m_PageSize, 512);
-    EXPECT_EQ(rig.m_Doc.m_BootLength, 0x2000);
+    EXPECT_EQ(rig.m_Doc.Device().targetName, "Bench Board");
+    EXPECT_EQ(rig.m_Doc.Device().serialNumber, "SN-0042");
+    EXPECT_EQ(rig.m_Doc.Snapshot().bootRev, 120);
+    EXPECT_EQ(rig.m_Doc.Snapshot().flashRev, 300);
+    EXPECT_EQ(rig.m_Doc.Device().ProductIdBytes(), (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+    EXPECT_TRUE(rig.m_Doc.Device().productIdReported);
+    EXPECT_EQ(rig.m_Doc.Snapshot().flashSize, 0x20000);
+    EXPECT_EQ(rig.m_Doc.Snapshot().pageSize, 512);
+    EXPECT_EQ(rig.m_Doc.Snapshot().bootLength, 0x2000);
 
     // Disconnect goes off line at once and keeps the device's fields; the same object goes on line again.
     rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 0; }, 2000));
-    EXPECT_EQ(rig.m_Doc.m_LinkState, LinkState::OffLine);
-    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
-    EXPECT_EQ(rig.m_Doc.TargetName(), "Bench Board");
+    ASSERT_TRUE(WaitUntil([&] { return !rig.m_Doc.Snapshot().onLine; }, 2000));
+    EXPECT_EQ(rig.m_Doc.Snapshot().linkState, LinkState::OffLine);
+    EXPECT_FALSE(rig.m_Doc.IsPortOpen());
+    EXPECT_EQ(rig.m_Doc.Device().targetName, "Bench Board");
     rig.m_Doc.PostCommand(WorkerCommand::Connect);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Connected; }, 5000));
 }
 
 struct OpenFailureCase {
@@ -86,12 +85,12 @@ TEST_P(OpenFailures, ShowPortOpenFailedThenOffLine) {
     }
     rig.m_Doc.StartWorker();
     rig.m_Doc.PostCommand(WorkerCommand::Connect);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::PortOpenFailed; }, 2000));
-    EXPECT_EQ(rig.m_Doc.m_OnLine, 0);
-    EXPECT_EQ(rig.m_Doc.LastOpenError(), c.error);
-    EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::PortOpenFailed; }, 2000));
+    EXPECT_FALSE(rig.m_Doc.Snapshot().onLine);
+    EXPECT_EQ(rig.m_Doc.Snapshot().lastOpenError, c.error);
+    EXPECT_FALSE(rig.m_Doc.IsPortOpen());
     // The next idle time-out finds the link off line.
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::OffLine; }, 2000));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -107,7 +106,7 @@ TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
     CLinkRig rig(options);
     rig.m_Doc.StartWorker();
     rig.m_Doc.PostCommand(WorkerCommand::Connect);
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::NotConnected; }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::NotConnected; }, 3000));
     const auto received = rig.m_Device.ReceivedMessages();
     ASSERT_FALSE(received.empty());
     for (const auto& message : received) {
@@ -115,7 +114,7 @@ TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {
     }
     // A device that starts answering is found at the next keep-alive.
     rig.m_Device.SetSilent(false);
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Connected; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Connected; }, 5000));
 }
 
 TEST(Link, StoppingTheWorkerEndsTheKeepAlive) {
@@ -135,14 +134,14 @@ TEST(Link, ClosingThePortFromTwoThreadsAtOnceIsSafe) {
         CLinkRig rig;
         rig.m_Doc.StartWorker();
         rig.m_Doc.PostCommand(WorkerCommand::Connect);
-        ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.m_OnLine == 1; }, 2000));
+        ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().onLine; }, 2000));
         // The port setup command posts Disconnect and closes the port itself while the worker closes it too.
         rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
         std::thread other([&] { rig.m_Doc.ClosePort(); });
         rig.m_Doc.ClosePort();
         other.join();
-        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::OffLine; }, 2000));
-        EXPECT_FALSE(rig.m_Doc.m_Port.IsOpen());
+        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::OffLine; }, 2000));
+        EXPECT_FALSE(rig.m_Doc.IsPortOpen());
     }
 }
 

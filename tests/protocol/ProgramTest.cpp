@@ -2,7 +2,6 @@
 // Whole runs of both families, compared byte for byte, and runs a device refuses or hangs up in the middle of
 // are the command line's end-to-end tests.
 #include "protocol/MessageFrame.h"
-#include "support/DocAccess.h"
 #include "support/Firmware.h"
 #include "support/LinkRig.h"
 #include "support/PtyPair.h"
@@ -20,7 +19,7 @@ using Bytes = std::vector<uint8_t>;
 using firmware::Application;
 using firmware::kSam7Word;
 
-// How many messages of the run were Program Control items of `phase`, and how many were pages.
+// How many messages of the run were Program Control items of `phase`.
 int CountPhase(const std::vector<Bytes>& messages, ProgramPhase phase) {
     int n = 0;
     for (const auto& m : messages) {
@@ -29,19 +28,9 @@ int CountPhase(const std::vector<Bytes>& messages, ProgramPhase phase) {
     }
     return n;
 }
-int CountPages(const std::vector<Bytes>& messages) {
-    int n = 0;
-    for (const auto& m : messages) {
-        n += frame::TypeOf(m.data()) == MessageType::DataItem && frame::HeaderWord(m.data()) != 0x0002;
-    }
-    return n;
-}
 
 class Programming : public ::testing::Test {
   protected:
-    void SetUp() override { g_ProjectFilePath.clear(); }
-    void TearDown() override { g_ProjectFilePath.clear(); }
-
     std::string WriteBin(size_t size, const Bytes& productId = {0x5A, 0xFF, 0xA5, 0x00}) {
         return m_Dir.Write("fw.bin", Application(size, kSam7Word, 0, productId));
     }
@@ -75,13 +64,13 @@ TEST_F(Programming, ProgressCountsWholePagesAndTheSum) {
     std::atomic<bool> done{false};
     std::thread reader([&] {
         while (!done) {
-            seen.insert(rig.m_Doc.GetProgress());
+            seen.insert(rig.m_Doc.Snapshot().progress);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
     EXPECT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 10000));
     // The next idle step drops the progress back to 0.
-    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.GetProgress() == 0; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().progress == 0; }, 5000));
     done = true;
     reader.join();
     EXPECT_EQ(seen, (std::set<int32_t>{0, 25, 51, 76, 102}));
@@ -109,7 +98,7 @@ TEST_P(RefusedRuns, NothingIsSent) {
     std::string shown;
     rig.m_Doc.SetMessageCallback([&](const std::string& text) { shown = text; });
     Start(rig, WriteBin(c.appSize, c.productId));
-    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.LastSequenceResult() == c.result; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().lastSequence == c.result; }, 10000));
     EXPECT_EQ(shown, c.shown);
     const int prepared = CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare);
     EXPECT_EQ(prepared, c.result == SequenceResult::Succeeded ? 1 : 0);
@@ -146,11 +135,10 @@ TEST_F(Programming, TheImageIsHeldWhileARunOrAPostedProgramNeedsIt) {
     EXPECT_EQ(rig.m_Doc.LastLoadResult().error, LoadError::ImageInUse);
     EXPECT_FALSE(rig.m_Doc.OnOpenDocument(other));
     EXPECT_FALSE(rig.m_Doc.ReloadImage());
-    EXPECT_EQ(rig.m_Doc.m_FileLoaded, 1) << "a refused reload must not unload the file";
-    g_ProjectFilePath = path;
+    EXPECT_TRUE(rig.m_Doc.IsFileLoaded()) << "a refused reload must not unload the file";
     // The export reads the file into an image of its own: it works mid-run and leaves the run's alone.
     EXPECT_EQ(rig.m_Doc.MakeBin(m_Dir.Path("out.bin")).status, MakeBinStatus::Written);
-    EXPECT_EQ(rig.m_Doc.m_FlashSize, 0x40000) << "the export changed the geometry the run uses";
+    EXPECT_EQ(rig.m_Doc.Snapshot().flashSize, 0x40000) << "the export changed the geometry the run uses";
     // A second Program posted mid-run runs next, and the image stays held in between.
     rig.m_Doc.PostCommand(WorkerCommand::Program);
     ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
@@ -206,7 +194,7 @@ TEST_F(Programming, StoppingMidRunEndsTheSequenceAtOnce) {
         const auto stopped = std::chrono::steady_clock::now();
         rig.m_Doc.StopWorker();
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5)) << "the stop hung";
-        EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::Stopped);
+        EXPECT_EQ(rig.m_Doc.Snapshot().lastSequence, SequenceResult::Stopped);
         const size_t after = rig.m_Device.ReceivedCount();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(rig.m_Device.ReceivedCount(), after) << "the sequence went on after the worker stopped";
@@ -246,8 +234,8 @@ TEST_F(Programming, AStoppedRunLeavesTheLinkUpAndTheNextRunStartsFromPrepare) {
         EXPECT_FALSE(after.runActive);
         EXPECT_EQ(after.lastSequence, SequenceResult::Stopped);
         EXPECT_EQ(after.runFailure.why, SendFailure::Stopped);
-        EXPECT_EQ(rig.m_Doc.m_WorkerRunning, 1);
-        EXPECT_TRUE(rig.m_Doc.m_Port.IsOpen());
+        EXPECT_TRUE(rig.m_Doc.IsWorkerRunning());
+        EXPECT_TRUE(rig.m_Doc.IsPortOpen());
         const size_t sent = rig.m_Device.ReceivedCount();
         EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::End), 0);
         if (when == When::StalledLine) {
@@ -256,105 +244,17 @@ TEST_F(Programming, AStoppedRunLeavesTheLinkUpAndTheNextRunStartsFromPrepare) {
         // The device is left in its run: the idle poll reports it, then a new run programs it.
         EXPECT_TRUE(WaitUntil([&] { return rig.m_Device.ReceivedCount() > sent; }, 3000))
             << "the link stopped";
-        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.m_LinkState == LinkState::Programming; }, 3000));
+        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Programming; }, 3000));
         ASSERT_TRUE(rig.m_Doc.ReloadImage());
         rig.m_Doc.PostCommand(WorkerCommand::Program);
         ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
         ASSERT_TRUE(WaitUntil([&] { return !rig.m_Doc.IsImageInUse(); }, 3000));
         EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), 2);
-        EXPECT_EQ(rig.m_Doc.LastSequenceResult(), SequenceResult::Succeeded);
+        EXPECT_EQ(rig.m_Doc.Snapshot().lastSequence, SequenceResult::Succeeded);
         ExpectFlash(rig, app, 0);
     }
     CLinkRig idle;
     EXPECT_TRUE(idle.m_Doc.StopRun()) << "with no run there is nothing to wait for";
-}
-
-// The sequence run by hand on this thread, as the worker runs it, after the handshake.
-class ManualSequence : public Programming {
-  protected:
-    static void Open(CLinkRig& rig, bool handshake = true) {
-        CDocAccess::OpenLink(rig.m_Doc);
-        ASSERT_TRUE(rig.m_Doc.m_Port.IsOpen());
-        if (handshake) {
-            ASSERT_TRUE(CDocAccess::Handshake(rig.m_Doc));
-        }
-    }
-};
-
-// A page must fit one message; the smallest and the largest that do are programmed.
-TEST_F(ManualSequence, PageSizesAtAndBeyondTheLimits) {
-    for (const int32_t pageSize : {1, protocol::kMaxPageSize, 0, -1, protocol::kMaxPageSize + 1, 100000}) {
-        SCOPED_TRACE(pageSize);
-        const bool possible = pageSize >= 1 && pageSize <= protocol::kMaxPageSize;
-        DeviceSimOptions options;
-        options.pageSize = possible ? pageSize : 256;
-        CLinkRig rig(options);
-        Open(rig);
-        const Bytes app = Application(0x61, kSam7Word, 0);
-        ASSERT_TRUE(rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", app)));
-        ASSERT_TRUE(rig.m_Doc.ReloadImage());
-        rig.m_Doc.m_PageSize = pageSize;
-        EXPECT_EQ(CDocAccess::ProgramDevice(rig.m_Doc), possible);
-        EXPECT_EQ(rig.m_Doc.LastSequenceResult(),
-                  possible ? SequenceResult::Succeeded : SequenceResult::BadPageSize);
-        EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), possible ? 1 : 0);
-        if (possible) {
-            ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 5000));
-            EXPECT_EQ(rig.m_Device.Status(), 14);
-            ExpectFlash(rig, app, 0, static_cast<size_t>(pageSize));
-        }
-    }
-}
-
-// The bytes a run sends: whole pages from the end of the boot area to past the image and its byte sum.
-TEST(BytesToSend, WholePagesCoverTheImageAndItsSum) {
-    struct Case {
-        int32_t imageLen, boot, page, expected;
-    };
-    const Case cases[] = {
-        {0x4FFC, 0x4000, 256, 0x1000}, // the sum ends exactly at a page's end
-        {0x4FFD, 0x4000, 256, 0x1100}, {0x4000, 0x4000, 1000, 1000}, {0x3FFC, 0x4000, 256, 0},
-        {0x100, 0x4000, 256, 0},       {0x5000, 0x4000, 0, 0},       {0x5000, 0x4000, -4, 0},
-    };
-    for (const Case& c : cases) {
-        CBrenwickDoc doc;
-        doc.m_Firmware.m_ImageLen = c.imageLen;
-        EXPECT_EQ(doc.BytesToSend(c.boot, c.page), c.expected)
-            << c.imageLen << " " << c.boot << " " << c.page;
-    }
-}
-
-TEST_F(ManualSequence, WithoutAProductIdReplyAnyProductIsProgrammed) {
-    CLinkRig rig;
-    Open(rig, false); // Connect only: no ProductId reply since
-    ASSERT_TRUE(rig.m_Doc.OnOpenDocument(WriteBin(0x300, {9, 9, 9, 9})));
-    rig.m_Doc.m_FlashSize = 0x40000;
-    rig.m_Doc.m_BootLength = 0x4000;
-    rig.m_Doc.m_PageSize = 256;
-    ASSERT_TRUE(rig.m_Doc.LoadFirmware(g_ProjectFilePath));
-    EXPECT_EQ(rig.m_Doc.m_ProductIdPending, 1);
-    EXPECT_TRUE(CDocAccess::ProgramDevice(rig.m_Doc));
-    EXPECT_EQ(rig.m_Doc.GetProgress(), (0x400 * 100) / 0x300);
-    ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 5000));
-    EXPECT_EQ(rig.m_Device.Status(), 14);
-}
-
-TEST_F(ManualSequence, TheLastPageMayReachPastTheImageAndCarriesErasedBytes) {
-    // 0x3BFFC bytes: the image and its sum fill the buffer exactly; 1000-byte pages end 240 bytes beyond it,
-    // which go out as erased flash, not as whatever lies behind the buffer.
-    DeviceSimOptions options;
-    options.flashSize = 0x80000;
-    options.pageSize = 1000;
-    CLinkRig rig(options);
-    Open(rig);
-    const Bytes app = Application(0x3BFFC, kSam7Word, 0);
-    ASSERT_TRUE(rig.m_Doc.OnOpenDocument(m_Dir.Write("fw.bin", app)));
-    ASSERT_TRUE(rig.m_Doc.ReloadImage());
-    ASSERT_TRUE(CDocAccess::ProgramDevice(rig.m_Doc));
-    ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 5000));
-    EXPECT_EQ(rig.m_Device.Status(), 14);
-    EXPECT_EQ(CountPages(rig.m_Device.ReceivedMessages()), 246);
-    ExpectFlash(rig, app, 0, 1000);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "protocol/BrenwickDoc.h"
-#include "protocol/SettingsStore.h"
+#include "document/BrenwickDoc.h"
+#include "document/SettingsStore.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "devsim/SimulatedDevice.h"
-#include "protocol/HeadlessLink.h"
+#include "document/HeadlessLink.h"
 #include "support/WaitUntil.h"
 
 #include <chrono>
@@ -27,7 +27,7 @@ class CLinkRig {
     bool GoOnLine(int timeoutMs = 5000) {
         m_Doc.StartWorker();
         m_Doc.PostCommand(WorkerCommand::Connect);
-        return WaitUntil([this] { return m_Doc.m_LinkState == LinkState::Connected; }, timeoutMs);
+        return WaitUntil([this] { return m_Doc.Snapshot().linkState == LinkState::Connected; }, timeoutMs);
     }
 
     CSimulatedDevice m_Device;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/BrenwickDoc.h"
-#include "protocol/NotifyLoop.h"
+#include "document/BrenwickDoc.h"
+#include "document/NotifyLoop.h"
 
 namespace brenwick {
 

@@ -1,5 +1,6 @@
 // The two port settings kept in the per-user store: the port's device path and the baud index.
-#include "protocol/BrenwickDoc.h"
+#include "document/PortSettings.h"
+
 #include "serial/PortDiscovery.h"
 
 #include <cerrno>
@@ -37,43 +38,32 @@ std::string DefaultPortName() {
 
 } // namespace
 
-int CBrenwickDoc::LoadSettings(ISettingsStore& store) {
+int CPortSettings::LoadSettings(ISettingsStore& store) {
     const auto name = store.GetString(kStringsSection, kPortName);
     const auto index = store.GetString(kIntsSection, kBaudIndex);
-    std::lock_guard lock(m_SettingsLock);
+    std::lock_guard lock(m_Lock);
     m_ActivePortName = name && !name->empty() ? *name : DefaultPortName();
     m_ComBaudrateIndex = index ? ParseInt(*index).value_or(0) : 0;
     return 1;
 }
 
-int CBrenwickDoc::SaveSettings(ISettingsStore& store) {
-    std::string name;
-    int index = 0;
-    {
-        std::lock_guard lock(m_SettingsLock);
-        name = m_ActivePortName;
-        index = m_ComBaudrateIndex;
-    }
+int CPortSettings::SaveSettings(ISettingsStore& store) const {
+    const auto [name, index] = Current();
     // Each value is written even when the other fails, so that one bad write loses no more than itself.
     const bool nameWritten = store.PutString(kStringsSection, kPortName, name);
     const bool indexWritten = store.PutString(kIntsSection, kBaudIndex, std::to_string(index));
     return nameWritten && indexWritten ? 1 : 0;
 }
 
-void CBrenwickDoc::SetPortSettings(const std::string& portName, int baudIndex) {
-    std::lock_guard lock(m_SettingsLock);
+void CPortSettings::Set(const std::string& portName, int baudIndex) {
+    std::lock_guard lock(m_Lock);
     m_ActivePortName = portName;
     m_ComBaudrateIndex = baudIndex;
 }
 
-std::string CBrenwickDoc::ActivePortName() const {
-    std::lock_guard lock(m_SettingsLock);
-    return m_ActivePortName;
-}
-
-int CBrenwickDoc::ComBaudrateIndex() const {
-    std::lock_guard lock(m_SettingsLock);
-    return m_ComBaudrateIndex;
+CPortSettings::Choice CPortSettings::Current() const {
+    std::lock_guard lock(m_Lock);
+    return {m_ActivePortName, m_ComBaudrateIndex};
 }
 
 } // namespace brenwick

@@ -1,4 +1,4 @@
-#include "protocol/RunReport.h"
+#include "document/RunReport.h"
 
 #include "protocol/ProtocolTypes.h"
 

@@ -1,19 +1,16 @@
+#include "document/Project.h"
+
 #include "base/HomeFolder.h"
 #include "base/Utf8Path.h"
 #include "image/AtomicFile.h"
 #include "image/ImageLayout.h"
-#include "protocol/BrenwickDoc.h"
 
 namespace brenwick {
 
-int CBrenwickDoc::LoadFirmware(const std::string& path) {
-    if (m_ImageInUse) {
-        m_LastLoad = LoadResult::Failure(LoadError::ImageInUse);
-        return 0; // the worker is sending this buffer: leave it and its length alone
-    }
+int CProject::LoadFirmware(const std::string& path, FlashLayout layout) {
     m_LastLoad = m_Firmware.Load(path, m_ReadLimits);
-    if (m_LastLoad.Ok() && m_FlashSize != 0) {
-        StampImage(); // records a refusal in m_LastLoad
+    if (m_LastLoad.Ok() && layout.flashSize != 0) {
+        m_LastLoad = m_Firmware.Stamp(layout.bootLength);
     }
     if (!m_LastLoad.Ok()) {
         m_Firmware.m_ImageLen = 0;
@@ -22,52 +19,44 @@ int CBrenwickDoc::LoadFirmware(const std::string& path) {
     return 1;
 }
 
-int CBrenwickDoc::StampImage() {
-    m_LastLoad = m_Firmware.Stamp(m_BootLength);
-    return m_LastLoad.Ok() ? 1 : 0;
+int CProject::Refuse(LoadError why) {
+    m_LastLoad = LoadResult::Failure(why);
+    return 0;
 }
 
-int CBrenwickDoc::ReloadImage() {
+int CProject::ReloadImage(FlashLayout layout) {
     if (m_FileLoaded == 0) {
         return 0;
     }
-    if (m_ImageInUse) {
-        m_LastLoad = LoadResult::Failure(LoadError::ImageInUse);
-        return 0; // refused, but the file is still loaded
-    }
-    const int loaded = LoadFirmware(g_ProjectFilePath);
+    const int loaded = LoadFirmware(m_ProjectFilePath, layout);
     if (!loaded) {
         m_FileLoaded = 0;
     }
     return loaded;
 }
 
-int CBrenwickDoc::OnNewDocument() {
+int CProject::OnNewDocument(FlashLayout layout) {
     m_FileLoaded = 0;
     if (m_FirstNewDoc == 0) {
         return 1; // a later File New only clears the loaded flag
     }
     m_FirstNewDoc = 0;
-    if (!g_ProjectFilePath.empty()) {
-        if (LoadFirmware(g_ProjectFilePath)) {
-            m_PathName = g_ProjectFilePath;
+    if (!m_ProjectFilePath.empty()) {
+        if (LoadFirmware(m_ProjectFilePath, layout)) {
+            m_PathName = m_ProjectFilePath;
             m_FileLoaded = 1;
         } else {
-            g_ProjectFilePath.clear(); // forget a file that no longer loads
+            m_ProjectFilePath.clear(); // forget a file that no longer loads
         }
     }
     m_Modified = false;
     return 1;
 }
 
-int CBrenwickDoc::OnOpenDocument(const std::string& path) {
+int CProject::OnOpenDocument(const std::string& path, FlashLayout layout) {
     m_Modified = false;
-    if (m_ImageInUse) {
-        m_LastLoad = LoadResult::Failure(LoadError::ImageInUse);
-        return 0; // the current file stays loaded
-    }
-    if (LoadFirmware(path)) {
-        g_ProjectFilePath = path;
+    if (LoadFirmware(path, layout)) {
+        m_ProjectFilePath = path;
         m_PathName = path;
         m_FileLoaded = 1;
         return 1;
@@ -76,17 +65,17 @@ int CBrenwickDoc::OnOpenDocument(const std::string& path) {
     return 0;
 }
 
-MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) const {
+MakeBinOutcome CProject::MakeBin(const std::string& outputPath) const {
     using namespace image_layout;
     MakeBinOutcome outcome;
-    if (g_ProjectFilePath.empty()) {
+    if (m_ProjectFilePath.empty()) {
         outcome.status = MakeBinStatus::NoFile;
         return outcome;
     }
     // An image of its own, stamped for the fixed boot area: the run that may follow uses the document's
     // image and the device's geometry untouched, and a run in progress keeps sending its own buffer.
     CFirmwareImage image;
-    outcome.load = image.Load(g_ProjectFilePath, m_ReadLimits);
+    outcome.load = image.Load(m_ProjectFilePath, m_ReadLimits);
     if (outcome.load.Ok()) {
         outcome.load = image.Stamp(static_cast<int32_t>(kBootAreaSize));
     }
@@ -101,7 +90,7 @@ MakeBinOutcome CBrenwickDoc::MakeBin(const std::string& outputPath) const {
     return outcome;
 }
 
-std::string CBrenwickDoc::DefaultMakeBinPath() {
+std::string CProject::DefaultMakeBinPath() {
     return Utf8FromPath(PathFromUtf8(HomeFolder()) / "Firm_xxx.bin");
 }
 

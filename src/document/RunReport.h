@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/DocSnapshot.h"
+#include "document/DocSnapshot.h"
 
 #include <array>
 #include <cstdint>

@@ -1,20 +1,21 @@
 // The link worker: opens and closes the port on command, keeps the link alive with the identification
 // handshake and a status poll whenever it has been idle for half a second, and runs the programming sequence.
-#include "protocol/BrenwickDoc.h"
+#include "document/Link.h"
 #include "protocol/MessageFrame.h"
-#include "serial/SerialTypes.h"
 
 namespace brenwick {
 
 namespace {
 
-struct Request {
+constexpr const char* kWrongProduct = "Invalid .hex file for this Product";
+
+struct HandshakeRequest {
     ControlItemCode code;
     int parameter; // -1: a request without a parameter
 };
 
 // The identification handshake, in the order the device expects it.
-constexpr Request kHandshake[] = {
+constexpr HandshakeRequest kHandshake[] = {
     {ControlItemCode::TargetName, -1},   {ControlItemCode::AuxWord, -1},
     {ControlItemCode::Revision, 0},      {ControlItemCode::Revision, 1},
     {ControlItemCode::ProductId, -1},    {ControlItemCode::SerialNumber, -1},
@@ -23,31 +24,31 @@ constexpr Request kHandshake[] = {
 
 } // namespace
 
-CBrenwickDoc::CBrenwickDoc() {
+CLink::CLink(const CPortSettings& settings, const CFirmwareImage& image) : m_Settings(settings), m_Image(image) {
     m_RunEnded.Set();
 }
 
-CBrenwickDoc::~CBrenwickDoc() {
+CLink::~CLink() {
     StopWorker();
     ClosePort();
 }
 
-void CBrenwickDoc::StartWorker() {
+void CLink::StartWorker() {
     if (m_pWorkerThread.joinable()) {
         return;
     }
     m_StopRequested = false;
     m_StopEvent.Reset();
     m_WorkerExited.Reset();
-    m_WorkerRunning = 1;
+    m_WorkerRunning = true;
     m_pWorkerThread = std::thread([this] { WorkerLoop(); });
 }
 
-void CBrenwickDoc::StopWorker() {
+void CLink::StopWorker() {
     if (!m_pWorkerThread.joinable()) {
         return;
     }
-    m_WorkerRunning = 0;
+    m_WorkerRunning = false;
     {
         std::lock_guard lock(m_CommandLock);
         m_StopRequested = true;
@@ -56,13 +57,13 @@ void CBrenwickDoc::StopWorker() {
     m_hResponseEvent.Set(); // a message waiting for its reply gives up at once
     PostCommand(WorkerCommand::None);
     // The handshake, the sequence and their pauses look at the stop flag between messages. Joining makes sure
-    // no worker outlives the document.
+    // no worker outlives the link.
     while (!CancelWritesUntil(m_WorkerExited, protocol::kStopRunLimitMs)) {
     }
     m_pWorkerThread.join();
 }
 
-bool CBrenwickDoc::CancelWritesUntil(serial::CSyncEvent& done, uint32_t limitMs) {
+bool CLink::CancelWritesUntil(serial::CSyncEvent& done, uint32_t limitMs) {
     // A write that a device which stopped reading holds up is cancelled, again and again, since a write may
     // start just after a cancel.
     for (uint32_t waited = 0; waited < limitMs; waited += protocol::kStopCancelEveryMs) {
@@ -74,7 +75,7 @@ bool CBrenwickDoc::CancelWritesUntil(serial::CSyncEvent& done, uint32_t limitMs)
     return false;
 }
 
-void CBrenwickDoc::PostCommand(WorkerCommand command) {
+void CLink::PostCommand(WorkerCommand command) {
     std::lock_guard lock(m_CommandLock);
     m_Command = command;
     // From the moment Program is posted until the worker is done with it, the image must stay as it is.
@@ -82,14 +83,14 @@ void CBrenwickDoc::PostCommand(WorkerCommand command) {
     m_hCommandEvent.Set();
 }
 
-void CBrenwickDoc::ClearRunStopLocked() {
+void CLink::ClearRunStopLocked() {
     m_RunStopRequested = false;
     if (!m_StopRequested) {
         m_StopEvent.Reset(); // a stopped run must not cut later pauses short
     }
 }
 
-bool CBrenwickDoc::StopRun() {
+bool CLink::StopRun() {
     {
         std::lock_guard lock(m_CommandLock);
         if (m_Command == WorkerCommand::Program) {
@@ -106,9 +107,8 @@ bool CBrenwickDoc::StopRun() {
     return CancelWritesUntil(m_RunEnded, protocol::kStopRunLimitMs);
 }
 
-void CBrenwickDoc::WorkerLoop() {
-    m_RxActive = 0;
-    while (m_WorkerRunning != 0) {
+void CLink::WorkerLoop() {
+    while (m_WorkerRunning) {
         if (!m_hCommandEvent.Wait(protocol::kIdleWaitMs)) {
             IdleWork();
             continue;
@@ -136,36 +136,33 @@ void CBrenwickDoc::WorkerLoop() {
     m_WorkerExited.Set();
 }
 
-void CBrenwickDoc::IdleWork() {
-    if (m_RxActive != 0 && --m_RxIdleCount <= 0) {
-        m_RxActive = 0; // a message of which only a part arrived is dropped
-        m_RxState = 0;
+void CLink::IdleWork() {
+    {
+        std::lock_guard lock(m_RxLock);
+        m_Assembler.IdleStep();
     }
-    if (m_OnLine == 0) {
+    if (!m_OnLine) {
         m_LinkState = LinkState::OffLine;
     } else if (!Handshake() || !PollStatus()) {
         if (!Stopping()) {
             m_LinkState = LinkState::NotConnected;
         }
     }
-    SetBytesSent(0);
+    OnBytesSent(0);
 }
 
-void CBrenwickDoc::RunCommand(WorkerCommand command) {
+void CLink::RunCommand(WorkerCommand command) {
     switch (command) {
     case WorkerCommand::Connect:
         OpenLink();
-        if (m_Port.IsOpen()) {
-            m_RxState = 0;
-            m_OnLine = 1; // the link state waits for the next idle handshake
-        } else {
+        m_OnLine = m_Port.IsOpen(); // once open, the link state waits for the next idle handshake
+        if (!m_OnLine) {
             m_LinkState = LinkState::PortOpenFailed;
-            m_OnLine = 0;
         }
         break;
     case WorkerCommand::Disconnect:
         ClosePort();
-        m_OnLine = 0;
+        m_OnLine = false;
         m_LinkState = LinkState::OffLine;
         break;
     case WorkerCommand::Program:
@@ -179,90 +176,71 @@ void CBrenwickDoc::RunCommand(WorkerCommand command) {
     }
 }
 
-void CBrenwickDoc::ClosePort() {
-    std::lock_guard lock(m_CloseLock);
-    if (m_Port.IsOpen()) {
-        m_Port.ClosePort();
-    }
-}
-
-void CBrenwickDoc::OpenLink() {
-    ClosePort();
-    m_RxActive = 0;
-    m_RxState = 0;
-    m_ProductId = protocol::kDefaultProductId;
-    m_ProductIdPending = 1;
-    m_LastOpenError = 0;
-    m_LinkLost = false;
-    m_UnansweredRequest = 0;
-
-    std::string name;
-    int baudIndex = 0;
-    {
-        std::lock_guard lock(m_SettingsLock);
-        name = m_ActivePortName;
-        baudIndex = m_ComBaudrateIndex;
-    }
-    // A stored index outside the table opens nothing: the connect fails as a port that cannot be opened.
-    const int32_t baud = protocol::BaudRateForIndex(baudIndex);
-    if (baud == 0) {
-        m_LastOpenError = serial::E_INVALIDARG;
-        return;
-    }
-    std::lock_guard lock(m_CloseLock);
-    const int32_t opened =
-        m_Port.OpenPort(name.c_str(), m_hNotifyWnd, protocol::kPortMessage, 0, 32768, 32768);
-    if (opened != 0) {
-        m_LastOpenError = opened;
-        return;
-    }
-    m_LineBaud = baud;
-    if (const int32_t setup =
-            m_Port.SetupLine(baud, serial::DataBits8, serial::ParityNone, serial::StopBitsOne);
-        setup != 0) {
-        m_LastOpenError = setup;
-        m_Port.ClosePort();
-        return;
-    }
-    m_Port.SetHandshaking(serial::HandshakeOff);
-    m_Port.SetEventMask(serial::EV_RXCHAR | serial::EV_TXEMPTY | serial::EV_ERR);
-    m_Port.SetReadTimeoutMode(serial::ReadTimeoutNonblocking);
-}
-
-bool CBrenwickDoc::Handshake() {
-    for (const Request& request : kHandshake) {
-        if (Stopping()) {
-            return false;
-        }
-        m_UnansweredRequest = static_cast<uint16_t>(request.code);
-        if (request.parameter < 0) {
-            frame::BuildRequest(m_TxBuffer, request.code);
-        } else {
-            frame::BuildRequest(m_TxBuffer, request.code, static_cast<uint8_t>(request.parameter));
-        }
-        if (!SendAndWait(m_TxBuffer)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool CBrenwickDoc::PollStatus() {
+bool CLink::Request(ControlItemCode code, int parameter) {
     if (Stopping()) {
         return false;
     }
-    m_UnansweredRequest = static_cast<uint16_t>(ControlItemCode::Status);
-    frame::BuildRequest(m_TxBuffer, ControlItemCode::Status);
-    if (!SendAndWait(m_TxBuffer)) {
+    m_UnansweredRequest = static_cast<uint16_t>(code);
+    uint8_t message[8];
+    if (parameter < 0) {
+        frame::BuildRequest(message, code);
+    } else {
+        frame::BuildRequest(message, code, static_cast<uint8_t>(parameter));
+    }
+    return SendAndWait(message).why == SendFailure::None;
+}
+
+bool CLink::Handshake() {
+    for (const HandshakeRequest& request : kHandshake) {
+        if (!Request(request.code, request.parameter)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CLink::PollStatus() {
+    if (!Request(ControlItemCode::Status, -1)) {
         return false;
     }
     m_UnansweredRequest = 0;
     return true;
 }
 
-bool CBrenwickDoc::PauseUnlessStopped(uint32_t timeoutMs) {
+bool CLink::PauseUnlessStopped(uint32_t timeoutMs) {
     m_StopEvent.Wait(timeoutMs);
     return !RunStopping();
+}
+
+void CLink::OnBytesSent(int32_t sent) {
+    std::lock_guard lock(m_ProgressLock);
+    m_BytesSent = sent;
+}
+
+bool CLink::ProgramDevice() {
+    // The device's values as they stand now; a stray reply during the run must not move the pages.
+    const DeviceInfo device = m_Device.Info();
+    {
+        std::lock_guard lock(m_FailureLock);
+        m_RunFailure = {};
+    }
+    {
+        std::lock_guard lock(m_ProgressLock);
+        m_BytesSent = 0;
+        m_BytesToSend = BytesToSend(m_Image.m_ImageLen, device.bootLength, device.pageSize);
+    }
+    RunFailure failure;
+    const SequenceResult result = RunSequence(*this, m_Image, device, failure);
+    if (result == SequenceResult::ProductMismatch && m_ShowMessage) {
+        m_ShowMessage(kWrongProduct); // the front end shows it; the worker waits until it is closed
+    }
+    {
+        std::lock_guard lock(m_FailureLock);
+        m_RunFailure = failure;
+    }
+    m_LastSequence = result;
+    m_RunActive = false;
+    return result == SequenceResult::Succeeded;
 }
 
 } // namespace brenwick

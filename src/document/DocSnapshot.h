@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/ProgrammingSequence.h"
 #include "protocol/ProtocolTypes.h"
 
 #include <array>
@@ -8,40 +9,6 @@
 #include <string>
 
 namespace brenwick {
-
-// Why the last programming sequence stopped, for front ends that say more than "Programming Error".
-enum class SequenceResult {
-    NotRun,
-    Succeeded,
-    ProductMismatch, // the image is for another product: nothing was sent
-    BadPageSize,     // the device reported a page size no message can carry: nothing was sent
-    TooLarge,        // the image reaches beyond the device's flash: nothing was sent
-    NoRelease,       // a message was not answered (or refused) in time, or could not be written
-    DeviceGone,      // the line was hung up: the device went away
-    Stopped,         // the worker or the operator stopped the run
-};
-
-// Which message of a run was not released.
-enum class RunStep : uint8_t { None, Prepare, Begin, Page, End };
-
-// Why one message was not released.
-enum class SendFailure : uint8_t {
-    None,
-    NotOpen,      // the port was closed
-    WriteStalled, // the line stopped taking bytes, or the write failed
-    NoAnswer,     // nothing released it within the reply time
-    Refused,      // the device answered with a refusal
-    LineGone,     // the line was hung up: the device went away
-    Stopped,      // the run or the worker was told to stop
-};
-
-// Where a run that did not succeed ended, so that the front ends can say it in words.
-struct RunFailure {
-    RunStep step = RunStep::None;
-    int32_t page = 0; // counted from 1, when the step is a page
-    SendFailure why = SendFailure::None;
-    uint8_t refusal = 0; // the device's result code when it refused
-};
 
 // What a front end shows of the document, read in one call so that the values belong together: bytes sent
 // never exceed bytes to send, and a device text is never half old, half new.

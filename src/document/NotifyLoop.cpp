@@ -1,4 +1,4 @@
-#include "protocol/NotifyLoop.h"
+#include "document/NotifyLoop.h"
 
 #include "serial/SyncEvent.h"
 

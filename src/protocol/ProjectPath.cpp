@@ -1,7 +1,0 @@
-#include <string>
-
-namespace brenwick {
-
-std::string g_ProjectFilePath;
-
-} // namespace brenwick
