@@ -1,6 +1,6 @@
 #include "app/AboutDlg.h"
 
-#include "panel/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -11,7 +11,7 @@ namespace brenwick::app {
 
 namespace {
 
-using panel::CDialogUnits;
+using widgets::CDialogUnits;
 
 template <class Widget>
 Widget* Add(QDialog* dialog, const CDialogUnits& units, QRect place) {

@@ -15,20 +15,20 @@ namespace brenwick::app {
 
 namespace {
 
-using panel::AnchorBottomLeft;
-using panel::AnchorBottomRight;
-using panel::AnchorNone;
-using panel::AnchorTopCenter;
-using panel::AnchorTopLeft;
-using panel::AnchorTopRight;
-using panel::CDialogUnits;
+using widgets::AnchorBottomLeft;
+using widgets::AnchorBottomRight;
+using widgets::AnchorNone;
+using widgets::AnchorTopCenter;
+using widgets::AnchorTopLeft;
+using widgets::AnchorTopRight;
+using widgets::CDialogUnits;
 
 // The classic form with room below the status bar for two lines of text: the outcome of the last action,
 // in words.
 constexpr QSize kFormUnits{157, 99};
 constexpr QRect kGeometryLine{4, 18, 150, 12}; // dialog units
 constexpr int kTimerMs = 200;
-constexpr panel::COLORREF kClockColor = 0x00804040; // dark slate blue
+constexpr widgets::COLORREF kClockColor = 0x00804040; // dark slate blue
 
 // A port notification on its way from the listener thread to this one.
 class CPortEvent : public QEvent {
@@ -59,7 +59,7 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
     QWidget* form = Form();
     form->setFont(CDialogUnits::DialogFont());
     form->installEventFilter(this); // the panel's first paint, for the start-up benchmark
-    for (panel::CTextLine* line : {&m_IdentityLine, &m_GeometryLine}) {
+    for (widgets::CTextLine* line : {&m_IdentityLine, &m_GeometryLine}) {
         line->setAlignment(Qt::AlignCenter);
         line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
@@ -122,7 +122,7 @@ void CBrenwickView::OnInitialUpdate() {
         m_Doc.LoadSettings(m_Store);
         m_Clock.m_TextColor = kClockColor;
         m_Clock.OnTimer();
-        m_Status.SetLampColor(panel::kLampRed);
+        m_Status.SetLampColor(widgets::kLampRed);
         m_Doc.Attach(this);
         m_Doc.SetMessageCallback(
             [gate = m_MessageGate.get()](const std::string& text) { gate->ShowAndWait(text); });
@@ -203,8 +203,8 @@ void CBrenwickView::OnStart() {
         return;
     }
     if (m_Doc.ReloadImage() == 0) {
-        NoteAction(QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString() + ": " +
-                   m_Doc.LastLoadResult().Describe());
+        NoteAction(QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString() +
+                   ": " + m_Doc.LastLoadResult().Describe());
         return;
     }
     m_Doc.PostCommand(WorkerCommand::Program);
@@ -214,7 +214,8 @@ void CBrenwickView::OnStart() {
 void CBrenwickView::OnMakeBin() {
     const std::string output = CBrenwickDoc::DefaultMakeBinPath();
     const MakeBinOutcome made = m_Doc.MakeBin(output);
-    const std::string file = QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString();
+    const std::string file =
+        QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString();
     switch (made.status) {
     case MakeBinStatus::Written:
         NoteAction("Make Bin: wrote " + output + " (" + std::to_string(made.bytes) + " bytes)");
@@ -294,7 +295,7 @@ void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
         m_OnlineButton.setChecked(doc.onLine);
     }
     m_StartButton.setEnabled(view.startEnabled);
-    const auto setLine = [](panel::CTextLine& line, const QString& text) {
+    const auto setLine = [](widgets::CTextLine& line, const QString& text) {
         if (line.text() != text) {
             line.SetLine(text);
         }

@@ -2,12 +2,12 @@
 
 #include "app/MessageGate.h"
 #include "app/PanelOutcome.h"
-#include "panel/CClockCtrl.h"
-#include "panel/CResizableFormView.h"
-#include "panel/CStatusCtrl.h"
-#include "panel/CTextLine.h"
-#include "panel/DialogUnits.h"
 #include "document/BrenwickDoc.h"
+#include "widgets/CClockCtrl.h"
+#include "widgets/CResizableFormView.h"
+#include "widgets/CStatusCtrl.h"
+#include "widgets/CTextLine.h"
+#include "widgets/DialogUnits.h"
 #include "serial/NotifyTarget.h"
 
 #include <QCheckBox>
@@ -25,7 +25,7 @@ namespace brenwick::app {
 // The operator panel: the device lines, "Online", "Start", "Make Bin", the status bar and the clock. Every
 // 200 ms it shows the document's state. It is also where the port's notifications arrive: Post() queues
 // them from the listener thread and the document reads the bytes on this thread.
-class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNotifyTarget {
+class CBrenwickView : public widgets::CResizableFormView, public serial::ISerialNotifyTarget {
     Q_OBJECT
 
   public:
@@ -58,14 +58,14 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
     std::function<void()> m_OnEveryInitialUpdate; // the frame applies Stay On Top here
 
     // The controls, for the frame and the tests.
-    panel::CTextLine& IdentityLine() { return m_IdentityLine; }
-    panel::CTextLine& GeometryLine() { return m_GeometryLine; }
+    widgets::CTextLine& IdentityLine() { return m_IdentityLine; }
+    widgets::CTextLine& GeometryLine() { return m_GeometryLine; }
     QCheckBox& OnlineButton() { return m_OnlineButton; }
     QPushButton& StartButton() { return m_StartButton; }
     QPushButton& MakeBinButton() { return m_MakeBinButton; }
-    panel::CStatusCtrl& Status() { return m_Status; }
+    widgets::CStatusCtrl& Status() { return m_Status; }
     QLabel& OutcomeLine() { return m_OutcomeLine; }
-    panel::CClockCtrl& Clock() { return m_Clock; }
+    widgets::CClockCtrl& Clock() { return m_Clock; }
     bool IsTimerRunning() const { return m_Timer.isActive(); }
     // The product-mismatch box while it is open.
     QMessageBox* OpenMessageBox() const { return m_MessageBox.data(); }
@@ -82,12 +82,12 @@ class CBrenwickView : public panel::CResizableFormView, public serial::ISerialNo
 
     CBrenwickDoc& m_Doc;
     ISettingsStore& m_Store;
-    panel::CDialogUnits m_Units;
-    panel::CTextLine m_GeometryLine;
+    widgets::CDialogUnits m_Units;
+    widgets::CTextLine m_GeometryLine;
     QCheckBox m_OnlineButton;
-    panel::CTextLine m_IdentityLine;
-    panel::CClockCtrl m_Clock;
-    panel::CStatusCtrl m_Status;
+    widgets::CTextLine m_IdentityLine;
+    widgets::CClockCtrl m_Clock;
+    widgets::CStatusCtrl m_Status;
     QLabel m_OutcomeLine;
     QPushButton m_StartButton;
     QPushButton m_MakeBinButton;

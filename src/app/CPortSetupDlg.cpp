@@ -1,6 +1,6 @@
 #include "app/CPortSetupDlg.h"
 
-#include "panel/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 #include "protocol/ProtocolTypes.h"
 
 #include <QAbstractItemView>
@@ -13,7 +13,7 @@ namespace brenwick::app {
 
 namespace {
 
-using panel::CDialogUnits;
+using widgets::CDialogUnits;
 
 // Dialog units. The port box is wider than the classic template: device paths are longer than "COM3".
 constexpr QSize kDialogSize{201, 80};

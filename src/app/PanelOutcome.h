@@ -12,7 +12,7 @@ namespace brenwick::app {
 // Everything the panel shows on one tick.
 struct PanelView {
     std::string text; // the status bar
-    panel::COLORREF lamp = panel::kLampGrey;
+    widgets::COLORREF lamp = widgets::kLampGrey;
     std::string lampMeaning;
     StatePaint::Lines lines = StatePaint::Lines::Unchanged;
     bool showsProgress = false;

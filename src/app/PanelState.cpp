@@ -8,10 +8,10 @@ namespace brenwick::app {
 
 namespace {
 
-using panel::kLampGreen;
-using panel::kLampGrey;
-using panel::kLampRed;
-using panel::kLampYellow;
+using widgets::kLampGreen;
+using widgets::kLampGrey;
+using widgets::kLampRed;
+using widgets::kLampYellow;
 using Lines = StatePaint::Lines;
 
 // Indexed by the link state's number.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/Colors.h"
+#include "widgets/Colors.h"
 #include "protocol/ProtocolTypes.h"
 
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace brenwick::app {
 // refreshed or cleared. (Whether the bar follows a run is the run's, not the state's: see PanelOutcome.)
 struct StatePaint {
     const char* text;
-    panel::COLORREF lamp;
+    widgets::COLORREF lamp;
     const char* lampMeaning; // what the lamp says, for those who do not see its colour
     enum class Lines { Unchanged, Device, Cleared } lines;
 };
@@ -23,11 +23,11 @@ struct StatePaint {
 StatePaint PaintFor(int32_t state, bool fileLoaded);
 
 // The outcomes of a run that the panel keeps until the operator's next action.
-inline constexpr StatePaint kProgrammedPaint = {"Programmed", panel::kLampGreen, "programmed",
+inline constexpr StatePaint kProgrammedPaint = {"Programmed", widgets::kLampGreen, "programmed",
                                                 StatePaint::Lines::Device};
 // The board is in a run that this program is not carrying out (it failed, was stopped, or an earlier session
 // left it): Start programs it again from the beginning.
-inline constexpr StatePaint kNotProgrammedPaint = {"Not Programmed", panel::kLampYellow, "not programmed",
+inline constexpr StatePaint kNotProgrammedPaint = {"Not Programmed", widgets::kLampYellow, "not programmed",
                                                    StatePaint::Lines::Device};
 
 // "%s  (Flash Rev %5.5g  Boot Rev %5.5g)" with the revisions in hundredths.

@@ -1,6 +1,5 @@
 #include "document/BrenwickDoc.h"
 
-
 namespace brenwick {
 
 namespace {
@@ -33,7 +32,8 @@ int CBrenwickDoc::ReloadImage() {
 
 int CBrenwickDoc::OnOpenDocument(const std::string& path) {
     // The current file stays loaded while a run sends it.
-    return IsImageInUse() ? m_Project.Refuse(LoadError::ImageInUse) : m_Project.OnOpenDocument(path, Layout());
+    return IsImageInUse() ? m_Project.Refuse(LoadError::ImageInUse)
+                          : m_Project.OnOpenDocument(path, Layout());
 }
 
 void CBrenwickDoc::Detach() {

@@ -100,10 +100,10 @@ class CLink : private IMessageTransport {
     std::atomic<WorkerCommand> m_Command{WorkerCommand::None};
     std::atomic<WorkerCommand> m_RunningCommand{WorkerCommand::None};
     std::atomic<bool> m_ImageInUse{false};
-    std::atomic<bool> m_StopRequested{false};    // StopWorker ends handshakes and sequences between messages
-    std::atomic<bool> m_RunStopRequested{false}; // StopRun ends the running sequence between messages
-    std::atomic<bool> m_RunActive{false};        // Prepare went out and the run has not ended
-    std::atomic<bool> m_Released{false};         // the message in flight was released by the device
+    std::atomic<bool> m_StopRequested{false};     // StopWorker ends handshakes and sequences between messages
+    std::atomic<bool> m_RunStopRequested{false};  // StopRun ends the running sequence between messages
+    std::atomic<bool> m_RunActive{false};         // Prepare went out and the run has not ended
+    std::atomic<bool> m_Released{false};          // the message in flight was released by the device
     std::atomic<uint8_t> m_LastRefusal{0};        // the result of a refusal of the message in flight
     std::atomic<uint16_t> m_UnansweredRequest{0}; // its item code, 0 for none
     std::atomic<int32_t> m_LineBaud{0};           // the rate the port was set up with: it bounds every write

@@ -108,10 +108,10 @@ SendOutcome CLink::SendAndWait(const uint8_t* message) {
         return {};
     }
     const uint8_t refusal = m_LastRefusal;
-    return {m_Port.HungUp()  ? SendFailure::LineGone
-            : RunStopping()  ? SendFailure::Stopped
-            : refusal != 0   ? SendFailure::Refused
-                             : SendFailure::NoAnswer,
+    return {m_Port.HungUp() ? SendFailure::LineGone
+            : RunStopping() ? SendFailure::Stopped
+            : refusal != 0  ? SendFailure::Refused
+                            : SendFailure::NoAnswer,
             refusal};
 }
 

@@ -24,7 +24,8 @@ constexpr HandshakeRequest kHandshake[] = {
 
 } // namespace
 
-CLink::CLink(const CPortSettings& settings, const CFirmwareImage& image) : m_Settings(settings), m_Image(image) {
+CLink::CLink(const CPortSettings& settings, const CFirmwareImage& image)
+    : m_Settings(settings), m_Image(image) {
     m_RunEnded.Set();
 }
 

@@ -18,7 +18,7 @@ struct DeviceInfo {
     uint16_t bootRev = 0;
     uint16_t flashRev = 0;
     uint32_t productId = protocol::kDefaultProductId; // byte k in bits 8k..8k+7
-    bool productIdReported = false;                  // a product ID reply came since the last connect
+    bool productIdReported = false;                   // a product ID reply came since the last connect
     int32_t flashSize = 0;
     int32_t pageSize = 0;
     int32_t bootLength = 0;

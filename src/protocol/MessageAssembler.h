@@ -13,7 +13,8 @@ namespace brenwick {
 // starts a new one.
 class CMessageAssembler {
   public:
-    // Takes one byte; true when it completed a message, which Message() and Length() show until the next byte.
+    // Takes one byte; true when it completed a message, which Message() and Length() show until the next
+    // byte.
     bool Take(uint8_t b);
     const uint8_t* Message() const { return m_Buffer.data(); }
     int Length() const { return m_Count; }

@@ -24,10 +24,12 @@ class CRun {
         : m_Link(link), m_Image(image), m_Device(device), m_Failure(failure) {}
 
     std::optional<SequenceResult> Refused() const {
-        if (m_Device.productIdReported && m_Image.ProductId(m_Device.bootLength) != m_Device.ProductIdBytes()) {
+        if (m_Device.productIdReported &&
+            m_Image.ProductId(m_Device.bootLength) != m_Device.ProductIdBytes()) {
             return SequenceResult::ProductMismatch;
         }
-        // A page must fit one message: a page size of 0 would never end, a larger one would not fit the frame.
+        // A page must fit one message: a page size of 0 would never end, a larger one would not fit the
+        // frame.
         if (m_Device.pageSize < 1 || m_Device.pageSize > protocol::kMaxPageSize || m_Device.bootLength < 0) {
             return SequenceResult::BadPageSize;
         }
@@ -49,7 +51,8 @@ class CRun {
         if (m_Link.RunStopping()) {
             return SequenceResult::Stopped;
         }
-        return m_Failure.why == SendFailure::LineGone ? SequenceResult::DeviceGone : SequenceResult::NoRelease;
+        return m_Failure.why == SendFailure::LineGone ? SequenceResult::DeviceGone
+                                                      : SequenceResult::NoRelease;
     }
 
   private:
@@ -63,7 +66,8 @@ class CRun {
     // Notes where the run stands when a message was not released; passes `sent` on.
     bool Step(RunStep step, int32_t page, bool sent) {
         if (!sent) {
-            m_Failure = {step, page, m_Link.RunStopping() ? SendFailure::Stopped : m_Last.why, m_Last.refusal};
+            m_Failure = {step, page, m_Link.RunStopping() ? SendFailure::Stopped : m_Last.why,
+                         m_Last.refusal};
         }
         return sent;
     }

@@ -101,7 +101,7 @@ TEST(Accessibility, KeysAloneAndAScreenReaderThroughAProgrammingRun) {
                                      &view.Status(), &view.OnlineButton()}));
 
     // The geometry line is too wide for its box: it starts as a left-aligned line does, whole in its name.
-    panel::CTextLine& line = view.GeometryLine();
+    widgets::CTextLine& line = view.GeometryLine();
     EXPECT_EQ(name(line),
               "SN=SN-0123456789-ABCDEFGHIJKLMNOPQRSTUVWXYZ Size = 262144 Page = 256 BootLen = 16384");
     EXPECT_EQ(line.toolTip(), line.text());
@@ -175,7 +175,7 @@ TEST(Accessibility, TheOnlineBoxWorksThroughItsAccessibleToggle) {
 
 TEST(Accessibility, ProgressIsToldAtOnceThenOnceMoreWithTheLastValue) {
     g_Heard.clear();
-    panel::CStatusCtrl status;
+    widgets::CStatusCtrl status;
     status.SetProgressShown(true);
     for (std::uint32_t pos = 1; pos <= 60; ++pos) {
         status.SetPos(pos);

@@ -40,7 +40,7 @@ TEST(WindowPosText, ParsesTheTenFieldFormat) {
 // link's tests), a state outside the table, and Programming Error naming the board on its lines.
 TEST(PanelStateTable, GivesTextLampAndLines) {
     using L = StatePaint::Lines;
-    using namespace brenwick::panel;
+    using namespace brenwick::widgets;
     const std::pair<int32_t, StatePaint> cases[] = {
         {1, {"COM Port Failed To Open", kLampRed, "port failed to open", L::Unchanged}},
         {2, {"Not Connected", kLampRed, "not connected", L::Unchanged}},

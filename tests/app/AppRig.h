@@ -104,7 +104,7 @@ class CAppRig {
         return PumpUntil([&] { return StatusText() == text; }, timeoutMs);
     }
     // What the panel shows: the status text, the lamp, whether Start is enabled and Online ticked.
-    void ExpectShows(const char* text, panel::COLORREF lamp, bool startEnabled, bool online) {
+    void ExpectShows(const char* text, widgets::COLORREF lamp, bool startEnabled, bool online) {
         EXPECT_EQ(StatusText(), text);
         EXPECT_EQ(View().Status().GetLampColor(), lamp) << text;
         EXPECT_EQ(View().StartButton().isEnabled(), startEnabled) << text;

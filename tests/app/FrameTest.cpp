@@ -133,7 +133,7 @@ TEST(MainFrame, FitsTheFormAndShowsTheHelp) {
     EXPECT_EQ(view.viewport()->height(), view.DesignSize().height());
     // The first window shows both lines of a typical board in full.
     ASSERT_TRUE(rig.GoOnline());
-    for (const panel::CTextLine* line : {&view.IdentityLine(), &view.GeometryLine()}) {
+    for (const widgets::CTextLine* line : {&view.IdentityLine(), &view.GeometryLine()}) {
         const QFontMetrics metrics = line->fontMetrics();
         EXPECT_LE(metrics.horizontalAdvance(line->text()) + metrics.horizontalAdvance(QLatin1Char('x')),
                   line->contentsRect().width())

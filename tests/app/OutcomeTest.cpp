@@ -2,7 +2,7 @@
 // a board left in an unfinished run is programmed again with Start; a run is never cut short without the
 // operator's word. The real window and document over a simulated device on a pty.
 #include "AppRig.h"
-#include "panel/Colors.h"
+#include "widgets/Colors.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 using namespace brenwick;
-using namespace brenwick::panel;
+using namespace brenwick::widgets;
 
 namespace {
 

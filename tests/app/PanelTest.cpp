@@ -2,14 +2,14 @@
 // reached through the buttons and the port's real notification path.
 #include "AppRig.h"
 #include "app/CPortSetupDlg.h"
-#include "panel/Colors.h"
+#include "widgets/Colors.h"
 
 #include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace brenwick;
-using namespace brenwick::panel;
+using namespace brenwick::widgets;
 
 namespace {
 

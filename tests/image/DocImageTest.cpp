@@ -44,7 +44,8 @@ TEST_F(Project, OpenAndReloadFollowTheFileStampForTheDevicesGeometryAndAFailureK
     EXPECT_NE(m_Project.Image().WordAt(0x4200), 0xFFFFFFFFu);
 
     // A stamp that refuses the file fails the load, and nothing of the refused family stays behind.
-    EXPECT_FALSE(m_Project.LoadFirmware(m_Dir.Write("big.bin", Sam7App(0x3BFFD, firmware::kCortexWord)), m_Layout));
+    EXPECT_FALSE(
+        m_Project.LoadFirmware(m_Dir.Write("big.bin", Sam7App(0x3BFFD, firmware::kCortexWord)), m_Layout));
     EXPECT_EQ(m_Project.LastLoadResult().error, LoadError::TooLarge);
     EXPECT_EQ(m_Project.Image().m_InfoOffset, 0u);
     EXPECT_EQ(m_Project.Image().m_FlashBase, 0x100000u);

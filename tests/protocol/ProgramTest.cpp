@@ -244,7 +244,8 @@ TEST_F(Programming, AStoppedRunLeavesTheLinkUpAndTheNextRunStartsFromPrepare) {
         // The device is left in its run: the idle poll reports it, then a new run programs it.
         EXPECT_TRUE(WaitUntil([&] { return rig.m_Device.ReceivedCount() > sent; }, 3000))
             << "the link stopped";
-        EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Programming; }, 3000));
+        EXPECT_TRUE(
+            WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Programming; }, 3000));
         ASSERT_TRUE(rig.m_Doc.ReloadImage());
         rig.m_Doc.PostCommand(WorkerCommand::Program);
         ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));

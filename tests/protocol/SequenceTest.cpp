@@ -191,21 +191,61 @@ struct FailureCase {
 TEST_F(Sequence, ARunThatFailsSaysWhereAndWhy) {
     constexpr size_t kNone = 1000;
     const FailureCase cases[] = {
-        {"Prepare refused", 0, {SendFailure::Refused, 3}, 0, false, SequenceResult::NoRelease,
+        {"Prepare refused",
+         0,
+         {SendFailure::Refused, 3},
+         0,
+         false,
+         SequenceResult::NoRelease,
          {RunStep::Prepare, 0, SendFailure::Refused, 3}},
-        {"Begin stalls the line", 1, {SendFailure::WriteStalled}, 0, false, SequenceResult::NoRelease,
+        {"Begin stalls the line",
+         1,
+         {SendFailure::WriteStalled},
+         0,
+         false,
+         SequenceResult::NoRelease,
          {RunStep::Begin, 0, SendFailure::WriteStalled}},
-        {"page 2 unanswered", 3, {SendFailure::NoAnswer}, 0, false, SequenceResult::NoRelease,
+        {"page 2 unanswered",
+         3,
+         {SendFailure::NoAnswer},
+         0,
+         false,
+         SequenceResult::NoRelease,
          {RunStep::Page, 2, SendFailure::NoAnswer}},
-        {"the device goes at End", 6, {SendFailure::LineGone}, 0, false, SequenceResult::DeviceGone,
+        {"the device goes at End",
+         6,
+         {SendFailure::LineGone},
+         0,
+         false,
+         SequenceResult::DeviceGone,
          {RunStep::End, 0, SendFailure::LineGone}},
-        {"page 4 finds the port closed", 5, {SendFailure::NotOpen}, 0, false, SequenceResult::NoRelease,
+        {"page 4 finds the port closed",
+         5,
+         {SendFailure::NotOpen},
+         0,
+         false,
+         SequenceResult::NoRelease,
          {RunStep::Page, 4, SendFailure::NotOpen}},
-        {"stopped in the pause", kNone, {}, 0, true, SequenceResult::Stopped,
+        {"stopped in the pause",
+         kNone,
+         {},
+         0,
+         true,
+         SequenceResult::Stopped,
          {RunStep::Begin, 0, SendFailure::Stopped}},
-        {"stopped after page 1", kNone, {}, 3, false, SequenceResult::Stopped,
+        {"stopped after page 1",
+         kNone,
+         {},
+         3,
+         false,
+         SequenceResult::Stopped,
          {RunStep::Page, 2, SendFailure::Stopped}},
-        {"stopped after the last page", kNone, {}, 6, false, SequenceResult::Stopped,
+        {"stopped after the last page",
+         kNone,
+         {},
+         6,
+         false,
+         SequenceResult::Stopped,
          {RunStep::End, 0, SendFailure::Stopped}},
     };
     for (const FailureCase& c : cases) {
@@ -221,8 +261,8 @@ TEST_F(Sequence, ARunThatFailsSaysWhereAndWhy) {
         EXPECT_EQ(m_Failure.why, c.where.why);
         EXPECT_EQ(m_Failure.refusal, c.where.refusal);
         // Nothing goes out after the message that failed, nor after a stop.
-        const size_t last = std::min({c.failing + 1, c.stopAfter == 0 ? kNone : c.stopAfter,
-                                      c.stopInPause ? size_t{1} : kNone});
+        const size_t last = std::min(
+            {c.failing + 1, c.stopAfter == 0 ? kNone : c.stopAfter, c.stopInPause ? size_t{1} : kNone});
         EXPECT_EQ(m_Link.m_Sent.size(), last);
     }
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "panel/AnchorLayout.h"
+#include "widgets/AnchorLayout.h"
 
 #include <QScrollArea>
 #include <QSize>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // A form whose controls follow the window's size by their anchors. The controls are children of Form().
 // Below the design size the form keeps its design size in that direction, the controls keep their design
@@ -43,4 +43,4 @@ class CResizableFormView : public QScrollArea, public CAnchorLayout {
     int m_bLayoutActive = 0;
 };
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

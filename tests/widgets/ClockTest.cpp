@@ -1,7 +1,7 @@
 #include "PaintCounting.h"
-#include "panel/CClockCtrl.h"
-#include "panel/ClockFormat.h"
-#include "panel/Colors.h"
+#include "widgets/CClockCtrl.h"
+#include "widgets/ClockFormat.h"
+#include "widgets/Colors.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -12,7 +12,7 @@
 #include <string>
 #include <tuple>
 
-namespace bp = brenwick::panel;
+namespace bp = brenwick::widgets;
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "panel/AnnounceThrottle.h"
+#include "widgets/AnnounceThrottle.h"
 
 #include <utility>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 CAnnounceThrottle::CAnnounceThrottle(int intervalMs, std::function<void()> announce)
     : m_Announce(std::move(announce)) {
@@ -28,4 +28,4 @@ void CAnnounceThrottle::OnIntervalEnd() {
     }
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // A one-line text of the panel. While the text fits it is drawn with the label's alignment; when it is wider
 // than the box its beginning stays in view, left-aligned and cut short with an ellipsis. text(), the tooltip
@@ -20,4 +20,4 @@ class CTextLine : public QLabel {
     void paintEvent(QPaintEvent* event) override;
 };
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

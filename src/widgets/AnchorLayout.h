@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <vector>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // A point of the layout rectangle as percentages of its width and height (0 left/top, 100 right/bottom).
 struct Anchor {
@@ -94,4 +94,4 @@ class CAnchorLayout {
     int m_WindowEntryCount = 0;
 };
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -1,11 +1,11 @@
-#include "panel/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 int MulDivRound(int value, int numerator, int denominator) {
     if (denominator == 0) {
@@ -66,4 +66,4 @@ QRect CDialogUnits::ToPixels(const QRect& units) const {
     return {left, top, right - left, bottom - top};
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

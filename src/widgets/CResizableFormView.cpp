@@ -1,11 +1,11 @@
-#include "panel/CResizableFormView.h"
+#include "widgets/CResizableFormView.h"
 
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <memory>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 CResizableFormView::CResizableFormView(QSize designSize, QWidget* parent)
     : QScrollArea(parent), m_DesignSize(designSize.expandedTo(QSize(0, 0))) {
@@ -62,4 +62,4 @@ void CResizableFormView::resizeEvent(QResizeEvent* event) {
     }
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -3,7 +3,7 @@
 #include <QRect>
 #include <cstdint>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // Where the parts of the status bar go in a control of the given size: the bar on the left, the lamp square
 // of side `height` at the right end, the lamp circle 3 pixels inside the square, and the progress fill.
@@ -21,4 +21,4 @@ struct StatusGeometry {
 StatusGeometry ComputeStatusGeometry(int width, int height, std::uint32_t min, std::uint32_t max,
                                      std::uint32_t pos);
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -1,7 +1,7 @@
-#include "panel/CStatusCtrl.h"
+#include "widgets/CStatusCtrl.h"
 
-#include "panel/PanelAccessible.h"
-#include "panel/StatusGeometry.h"
+#include "widgets/PanelAccessible.h"
+#include "widgets/StatusGeometry.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -10,7 +10,7 @@
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 namespace {
 
@@ -199,4 +199,4 @@ void CStatusCtrl::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

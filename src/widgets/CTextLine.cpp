@@ -1,9 +1,9 @@
-#include "panel/CTextLine.h"
+#include "widgets/CTextLine.h"
 
 #include <QPainter>
 #include <QStyle>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 CTextLine::CTextLine(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
@@ -31,4 +31,4 @@ void CTextLine::paintEvent(QPaintEvent* event) {
                           palette(), isEnabled(), shown, foregroundRole());
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

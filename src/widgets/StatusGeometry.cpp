@@ -1,8 +1,8 @@
-#include "panel/StatusGeometry.h"
+#include "widgets/StatusGeometry.h"
 
 #include <algorithm>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 StatusGeometry ComputeStatusGeometry(int width, int height, std::uint32_t min, std::uint32_t max,
                                      std::uint32_t pos) {
@@ -31,4 +31,4 @@ StatusGeometry ComputeStatusGeometry(int width, int height, std::uint32_t min, s
     return g;
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

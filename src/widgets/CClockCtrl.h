@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/Colors.h"
+#include "widgets/Colors.h"
 
 #include <QFont>
 #include <QString>
@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // The date-and-time line: one line of centred text scaled to the control's height, updated from its own
 // 900 ms timer. The text changes, and the control repaints, only when the second changes. Assistive
@@ -57,4 +57,4 @@ class CClockCtrl : public QWidget {
     TimeSource m_Now;
 };
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

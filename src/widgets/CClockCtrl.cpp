@@ -1,14 +1,14 @@
-#include "panel/CClockCtrl.h"
+#include "widgets/CClockCtrl.h"
 
-#include "panel/ClockFormat.h"
-#include "panel/PanelAccessible.h"
+#include "widgets/ClockFormat.h"
+#include "widgets/PanelAccessible.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 namespace {
 
@@ -90,4 +90,4 @@ void CClockCtrl::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

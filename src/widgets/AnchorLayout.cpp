@@ -1,8 +1,8 @@
-#include "panel/AnchorLayout.h"
+#include "widgets/AnchorLayout.h"
 
 #include <iterator>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 namespace {
 
@@ -111,4 +111,4 @@ int CAnchorLayout::RepositionControls() {
     return static_cast<int>(batch.size());
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

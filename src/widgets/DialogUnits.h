@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QSize>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // Converts the dialog units of the form and dialog layouts into pixels. Four horizontal units are one
 // average character width of the dialog font, eight vertical units one character height, so a form keeps
@@ -38,4 +38,4 @@ class CDialogUnits {
 // 0 when the denominator is 0.
 int MulDivRound(int value, int numerator, int denominator);
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

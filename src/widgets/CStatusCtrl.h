@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/AnnounceThrottle.h"
-#include "panel/Colors.h"
+#include "widgets/AnnounceThrottle.h"
+#include "widgets/Colors.h"
 
 #include <QAccessible>
 #include <QImage>
@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <cstdint>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // The panel's status bar: one line of text centred over a progress fill, with a round lamp at the right end.
 // The owner sets the text, the lamp colour and the progress; every setter schedules a repaint, and several
@@ -80,4 +80,4 @@ class CStatusCtrl : public QWidget {
     CAnnounceThrottle m_ProgressAnnouncer;
 };
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <functional>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // Passes the first of a burst of announcements on at once and then at most one per interval; a request made
 // during the interval is delivered when it ends, so the last value is always told.
@@ -21,4 +21,4 @@ class CAnnounceThrottle {
     std::function<void()> m_Announce;
 };
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -1,12 +1,12 @@
-#include "panel/PanelAccessible.h"
+#include "widgets/PanelAccessible.h"
 
-#include "panel/CClockCtrl.h"
-#include "panel/CStatusCtrl.h"
+#include "widgets/CClockCtrl.h"
+#include "widgets/CStatusCtrl.h"
 
 #include <QAccessibleWidget>
 #include <memory>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 namespace {
 
@@ -81,4 +81,4 @@ void RegisterPanelAccessibility() {
     (void)installed;
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -1,13 +1,13 @@
 #include "PaintCounting.h"
-#include "panel/CStatusCtrl.h"
-#include "panel/Colors.h"
-#include "panel/StatusGeometry.h"
+#include "widgets/CStatusCtrl.h"
+#include "widgets/Colors.h"
+#include "widgets/StatusGeometry.h"
 
 #include <QApplication>
 #include <QImage>
 #include <gtest/gtest.h>
 
-namespace bp = brenwick::panel;
+namespace bp = brenwick::widgets;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "panel/AnchorLayout.h"
-#include "panel/CResizableFormView.h"
-#include "panel/DialogUnits.h"
+#include "widgets/AnchorLayout.h"
+#include "widgets/CResizableFormView.h"
+#include "widgets/DialogUnits.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -11,20 +11,20 @@
 #include <memory>
 #include <vector>
 
-namespace bp = brenwick::panel;
+namespace bp = brenwick::widgets;
 
 // How GoogleTest prints a rectangle in a failure message.
-namespace brenwick::panel {
+namespace brenwick::widgets {
 void PrintTo(const EdgeRect& r, std::ostream* os);
 void PrintTo(const EdgeRect& r, std::ostream* os) {
     *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
 }
-} // namespace brenwick::panel
+} // namespace brenwick::widgets
 
 // The corners' offsets from their anchors, and the places they give at the design size and at 601 x 301 (the
 // anchors the form below does not use; odd sizes truncate).
 TEST(AnchorMath, MarginsAndResolvedRectangles) {
-    using namespace brenwick::panel;
+    using namespace brenwick::widgets;
     const QSize design(300, 150);
     const struct {
         EdgeRect control;

@@ -1,9 +1,9 @@
-#include "panel/Colors.h"
+#include "widgets/Colors.h"
 
 #include <QApplication>
 #include <QPalette>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 QColor ToQColor(COLORREF color) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
@@ -51,4 +51,4 @@ COLORREF ButtonShadowColor() {
     return PaletteColor(QPalette::Dark);
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

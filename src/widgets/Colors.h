@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 // Colours travel through the program as 0x00BBGGRR values (red is 0x000000FF).
 using COLORREF = std::uint32_t;
@@ -38,4 +38,4 @@ COLORREF ButtonTextColor();
 COLORREF ButtonHighlightColor();
 COLORREF ButtonShadowColor();
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets

@@ -1,10 +1,10 @@
-#include "panel/ClockFormat.h"
+#include "widgets/ClockFormat.h"
 
 #include <array>
 #include <cstdio>
 #include <string_view>
 
-namespace brenwick::panel {
+namespace brenwick::widgets {
 
 namespace {
 
@@ -62,4 +62,4 @@ int ClockFontCellHeight(int controlHeight) {
     return controlHeight * 90 / 100;
 }
 
-} // namespace brenwick::panel
+} // namespace brenwick::widgets
