@@ -303,9 +303,11 @@ void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
     switch (view.lines) {
     case StatePaint::Lines::Device:
         // A long device name does not fit the form's width; the whole line stays readable on hover.
-        setLine(m_IdentityLine, QString::fromLatin1(IdentityText(doc.targetName, doc.flashRev, doc.bootRev)));
-        setLine(m_GeometryLine, QString::fromLatin1(GeometryText(doc.serialNumber, doc.flashSize,
-                                                                 doc.pageSize, doc.bootLength)));
+        setLine(m_IdentityLine, QString::fromLatin1(IdentityText(doc.device.targetName, doc.device.flashRev,
+                                                                 doc.device.bootRev)));
+        setLine(m_GeometryLine,
+                QString::fromLatin1(GeometryText(doc.device.serialNumber, doc.device.flashSize,
+                                                 doc.device.pageSize, doc.device.bootLength)));
         break;
     case StatePaint::Lines::Cleared:
         setLine(m_IdentityLine, {});

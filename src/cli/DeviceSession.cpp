@@ -133,7 +133,7 @@ bool CDeviceSession::DeviceAnswered(const DocSnapshot& state) {
     const LinkState link = state.linkState;
     return (link == LinkState::Connected || link == LinkState::Programming ||
             link == LinkState::ProgrammingError) &&
-           state.flashSize != 0;
+           state.device.flashSize != 0;
 }
 
 std::string CDeviceSession::Seconds(std::chrono::milliseconds span) const {
@@ -158,7 +158,7 @@ void CDeviceSession::StepIdentifying() {
         if (state.unansweredRequest && *state.unansweredRequest != ControlItemCode::TargetName) {
             why = NoAnswerText(state) + " (waited " + Seconds(m_Timeout) + ")";
         } else if (state.linkState != LinkState::NotConnected && state.linkState != LinkState::OffLine &&
-                   state.flashSize == 0) {
+                   state.device.flashSize == 0) {
             why = "the device did not report its flash geometry"; // it answered, but with a short reply
         }
         Finish(SessionResult::NoAnswer,
@@ -171,11 +171,11 @@ void CDeviceSession::BeginProgramming() {
     if (Doc().ReloadImage() == 0) {
         Finish(SessionResult::LoadFailed, m_File + ": " + Doc().LastLoadResult().Describe() +
                                               " (stamped for this device's boot area of " +
-                                              std::to_string(Doc().Snapshot().bootLength) + " bytes)");
+                                              std::to_string(Doc().Snapshot().device.bootLength) + " bytes)");
         return;
     }
     const DocSnapshot state = Doc().Snapshot();
-    m_BytesToSend = Doc().BytesToSend(state.bootLength, state.pageSize);
+    m_BytesToSend = Doc().BytesToSend(state.device.bootLength, state.device.pageSize);
     m_BytesSeen = 0;
     m_ProgramStarted = Clock::now();
     Doc().PostCommand(WorkerCommand::Program);

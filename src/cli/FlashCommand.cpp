@@ -54,7 +54,7 @@ std::string StatusFor(const CDeviceSession& s) {
     case CDeviceSession::Phase::Identifying:
         return "Connecting";
     case CDeviceSession::Phase::Programming: {
-        const DocSnapshot facts = s.Facts();
+        const DeviceInfo facts = s.Facts().device;
         return "Programming " + Printable(facts.targetName) + " SN=" + Printable(facts.serialNumber);
     }
     case CDeviceSession::Phase::AwaitingVerdict:

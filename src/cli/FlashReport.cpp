@@ -24,7 +24,7 @@ std::string ClosingLine(int32_t bytes, double seconds, size_t devices) {
 std::string SummaryTable(const SessionList& sessions) {
     std::vector<std::array<std::string, 5>> rows = {{"PORT", "SERIAL", "RESULT", "BYTES", "TIME"}};
     for (const auto& s : sessions) {
-        const std::string serial = s->Facts().serialNumber;
+        const std::string serial = s->Facts().device.serialNumber;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", s->TotalSeconds());
         rows.push_back({Printable(s->Port()), serial.empty() ? "-" : Printable(serial),
@@ -50,7 +50,7 @@ std::string SummaryTable(const SessionList& sessions) {
 std::string FlashJson(const std::string& file, const SessionList& sessions, int exitStatus) {
     std::vector<std::string> devices;
     for (const auto& s : sessions) {
-        const DocSnapshot facts = s->Facts();
+        const DeviceInfo facts = s->Facts().device;
         CJsonObject device;
         device.Text("port", s->Port())
             .Text("name", facts.targetName)

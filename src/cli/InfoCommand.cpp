@@ -49,8 +49,9 @@ std::string WithHex(int32_t value) {
     return text;
 }
 
-void PrintFacts(const std::string& port, const DocSnapshot& d, bool json) {
-    const std::string state(protocol::LinkStateText(d.linkState));
+void PrintFacts(const std::string& port, const DocSnapshot& facts, bool json) {
+    const std::string state(protocol::LinkStateText(facts.linkState));
+    const DeviceInfo& d = facts.device;
     if (json) {
         CJsonObject object;
         object.Text("port", port)
@@ -59,7 +60,7 @@ void PrintFacts(const std::string& port, const DocSnapshot& d, bool json) {
             .Text("serial_number", d.serialNumber)
             .Raw("boot_revision", Revision(d.bootRev))
             .Raw("flash_revision", Revision(d.flashRev))
-            .Text("product_id", ProductIdText(d.productId))
+            .Text("product_id", ProductIdText(d.ProductIdBytes()))
             .Number("flash_size", d.flashSize)
             .Number("page_size", d.pageSize)
             .Number("boot_length", d.bootLength);
@@ -72,7 +73,7 @@ void PrintFacts(const std::string& port, const DocSnapshot& d, bool json) {
               << "serial number:  " << Printable(d.serialNumber) << "\n"
               << "boot revision:  " << Revision(d.bootRev) << "\n"
               << "flash revision: " << Revision(d.flashRev) << "\n"
-              << "product id:     " << ProductIdText(d.productId) << "\n"
+              << "product id:     " << ProductIdText(d.ProductIdBytes()) << "\n"
               << "flash size:     " << WithHex(d.flashSize) << "\n"
               << "page size:      " << d.pageSize << "\n"
               << "boot length:    " << WithHex(d.bootLength) << "\n";

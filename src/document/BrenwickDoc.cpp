@@ -48,8 +48,8 @@ DocSnapshot CBrenwickDoc::Snapshot() const {
     m_Link.Fill(s);
     s.fileLoaded = IsFileLoaded();
     const CFirmwareImage& image = m_Project.Image();
-    s.progress = ProgressOf(s.bytesSent, image.m_ImageLen, s.bootLength);
-    s.imageProductId = image.ProductId(s.bootLength);
+    s.progress = ProgressOf(s.bytesSent, image.m_ImageLen, s.device.bootLength);
+    s.imageProductId = image.ProductId(s.device.bootLength);
     return s;
 }
 

@@ -55,13 +55,11 @@ class CBrenwickDoc {
     // What may stop a load from a pipe or device, and how long one may wait for data.
     void SetReadLimits(ReadLimits limits) { m_Project.SetReadLimits(std::move(limits)); }
     const std::string& PathName() const { return m_Project.PathName(); }
-    bool IsModified() const { return m_Project.IsModified(); }
 
     // --- settings ---
     int LoadSettings(ISettingsStore& store) { return m_Settings.LoadSettings(store); }
     // 1 when both values were written; each is written even when the other cannot be.
     int SaveSettings(ISettingsStore& store) { return m_Settings.SaveSettings(store); }
-    void OnCloseDocument(ISettingsStore& store) { SaveSettings(store); }
     // The port for the next Connect (the port setup dialog and the command line set these).
     void SetPortSettings(const std::string& portName, int baudIndex) { m_Settings.Set(portName, baudIndex); }
     std::string ActivePortName() const { return m_Settings.ActivePortName(); }

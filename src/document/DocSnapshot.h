@@ -20,14 +20,7 @@ struct DocSnapshot {
     bool runActive = false;      // a run has sent Prepare and not yet ended: the board is being changed
     bool fileLoaded = false;
 
-    std::string targetName;
-    std::string serialNumber;
-    uint16_t bootRev = 0;
-    uint16_t flashRev = 0;
-    std::array<uint8_t, 4> productId{};
-    int32_t flashSize = 0;
-    int32_t pageSize = 0;
-    int32_t bootLength = 0;
+    DeviceInfo device;
 
     int32_t bytesSent = 0;   // of the running sequence; back to 0 once the link is idle again
     int32_t bytesToSend = 0; // of the running or last sequence

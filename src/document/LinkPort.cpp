@@ -159,15 +159,7 @@ void CLink::Fill(DocSnapshot& s) const {
     s.commandPending = m_Command != WorkerCommand::None || m_RunningCommand != WorkerCommand::None;
     s.imageInUse = m_ImageInUse;
     s.runActive = m_RunActive;
-    const DeviceInfo device = m_Device.Info();
-    s.targetName = device.targetName;
-    s.serialNumber = device.serialNumber;
-    s.bootRev = device.bootRev;
-    s.flashRev = device.flashRev;
-    s.productId = device.ProductIdBytes();
-    s.flashSize = device.flashSize;
-    s.pageSize = device.pageSize;
-    s.bootLength = device.bootLength;
+    s.device = m_Device.Info();
     {
         std::lock_guard lock(m_ProgressLock);
         s.bytesSent = m_BytesSent;

@@ -49,12 +49,10 @@ int CProject::OnNewDocument(FlashLayout layout) {
             m_ProjectFilePath.clear(); // forget a file that no longer loads
         }
     }
-    m_Modified = false;
     return 1;
 }
 
 int CProject::OnOpenDocument(const std::string& path, FlashLayout layout) {
-    m_Modified = false;
     if (LoadFirmware(path, layout)) {
         m_ProjectFilePath = path;
         m_PathName = path;

@@ -51,7 +51,6 @@ class CProject {
     const LoadResult& LastLoadResult() const { return m_LastLoad; }
     void SetReadLimits(ReadLimits limits) { m_ReadLimits = std::move(limits); }
     const std::string& PathName() const { return m_PathName; }
-    bool IsModified() const { return m_Modified; }
 
   private:
     CFirmwareImage m_Firmware;
@@ -61,7 +60,6 @@ class CProject {
     LoadResult m_LastLoad;
     ReadLimits m_ReadLimits;
     std::string m_PathName; // the document's title and recent-file entry
-    bool m_Modified = false;
 };
 
 } // namespace brenwick

@@ -65,14 +65,14 @@ std::string RunFailureText(const DocSnapshot& s, const std::string& file) {
     switch (s.lastSequence) {
     case SequenceResult::ProductMismatch:
         return "the file is for product " + ProductIdText(s.imageProductId) + ", the device is " +
-               ProductIdText(s.productId);
+               ProductIdText(s.device.ProductIdBytes());
     case SequenceResult::BadPageSize:
-        return "the device reported a page size of " + std::to_string(s.pageSize) +
+        return "the device reported a page size of " + std::to_string(s.device.pageSize) +
                " bytes, which no message can carry";
     case SequenceResult::TooLarge:
-        return file + " needs " + std::to_string(int64_t{s.bootLength} + s.bytesToSend) +
+        return file + " needs " + std::to_string(int64_t{s.device.bootLength} + s.bytesToSend) +
                " bytes of flash (boot area and image), but the device's flash holds " +
-               std::to_string(s.flashSize) + " bytes; nothing was sent";
+               std::to_string(s.device.flashSize) + " bytes; nothing was sent";
     case SequenceResult::NoRelease:
     case SequenceResult::DeviceGone:
     case SequenceResult::Stopped:

@@ -47,13 +47,13 @@ TEST(Link, TheHandshakeFillsTheDeviceFieldsAndSurvivesADisconnect) {
 
     EXPECT_EQ(rig.m_Doc.Device().targetName, "Bench Board");
     EXPECT_EQ(rig.m_Doc.Device().serialNumber, "SN-0042");
-    EXPECT_EQ(rig.m_Doc.Snapshot().bootRev, 120);
-    EXPECT_EQ(rig.m_Doc.Snapshot().flashRev, 300);
+    EXPECT_EQ(rig.m_Doc.Device().bootRev, 120);
+    EXPECT_EQ(rig.m_Doc.Device().flashRev, 300);
     EXPECT_EQ(rig.m_Doc.Device().ProductIdBytes(), (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
     EXPECT_TRUE(rig.m_Doc.Device().productIdReported);
-    EXPECT_EQ(rig.m_Doc.Snapshot().flashSize, 0x20000);
-    EXPECT_EQ(rig.m_Doc.Snapshot().pageSize, 512);
-    EXPECT_EQ(rig.m_Doc.Snapshot().bootLength, 0x2000);
+    EXPECT_EQ(rig.m_Doc.Device().flashSize, 0x20000);
+    EXPECT_EQ(rig.m_Doc.Device().pageSize, 512);
+    EXPECT_EQ(rig.m_Doc.Device().bootLength, 0x2000);
 
     // Disconnect goes off line at once and keeps the device's fields; the same object goes on line again.
     rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
