@@ -41,7 +41,6 @@ class CBrenwickDoc {
     // Exports the stamped application area of the project file as a flat binary file. It reads the file into
     // an image of its own, so the document's image and the device's geometry stay as the next run needs them.
     MakeBinOutcome MakeBin(const std::string& outputPath) const { return m_Project.MakeBin(outputPath); }
-    MakeBinOutcome MakeBin() const { return MakeBin(DefaultMakeBinPath()); }
     static std::string DefaultMakeBinPath() { return CProject::DefaultMakeBinPath(); }
     // True from the moment Program is posted until the worker has finished with it: the image must not
     // change.

@@ -110,10 +110,9 @@ class CLink : private IMessageTransport {
     std::atomic<int32_t> m_LastOpenError{0};
     std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
 
-    mutable std::mutex m_ProgressLock; // bytes sent and bytes to send change together
+    mutable std::mutex m_RunLock; // bytes sent, bytes to send and the failure of a run change together
     int32_t m_BytesSent = 0;
     int32_t m_BytesToSend = 0;
-    mutable std::mutex m_FailureLock;
     RunFailure m_RunFailure;
 
     serial::CSyncEvent m_hCommandEvent{false};

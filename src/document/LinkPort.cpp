@@ -160,14 +160,11 @@ void CLink::Fill(DocSnapshot& s) const {
     s.imageInUse = m_ImageInUse;
     s.runActive = m_RunActive;
     s.device = m_Device.Info();
-    {
-        std::lock_guard lock(m_ProgressLock);
-        s.bytesSent = m_BytesSent;
-        s.bytesToSend = m_BytesToSend;
-    }
     s.lastSequence = m_LastSequence;
     {
-        std::lock_guard lock(m_FailureLock);
+        std::lock_guard lock(m_RunLock);
+        s.bytesSent = m_BytesSent;
+        s.bytesToSend = m_BytesToSend;
         s.runFailure = m_RunFailure;
     }
     if (const uint16_t code = m_UnansweredRequest; code != 0) {

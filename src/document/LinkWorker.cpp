@@ -214,7 +214,7 @@ bool CLink::PauseUnlessStopped(uint32_t timeoutMs) {
 }
 
 void CLink::OnBytesSent(int32_t sent) {
-    std::lock_guard lock(m_ProgressLock);
+    std::lock_guard lock(m_RunLock);
     m_BytesSent = sent;
 }
 
@@ -222,11 +222,8 @@ bool CLink::ProgramDevice() {
     // The device's values as they stand now; a stray reply during the run must not move the pages.
     const DeviceInfo device = m_Device.Info();
     {
-        std::lock_guard lock(m_FailureLock);
+        std::lock_guard lock(m_RunLock);
         m_RunFailure = {};
-    }
-    {
-        std::lock_guard lock(m_ProgressLock);
         m_BytesSent = 0;
         m_BytesToSend = BytesToSend(m_Image.m_ImageLen, device.bootLength, device.pageSize);
     }
@@ -236,7 +233,7 @@ bool CLink::ProgramDevice() {
         m_ShowMessage(kWrongProduct); // the front end shows it; the worker waits until it is closed
     }
     {
-        std::lock_guard lock(m_FailureLock);
+        std::lock_guard lock(m_RunLock);
         m_RunFailure = failure;
     }
     m_LastSequence = result;
