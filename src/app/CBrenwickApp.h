@@ -42,7 +42,6 @@ class CBrenwickApp : public QObject {
     CMainFrame* MainFrame() const { return m_Frame.get(); }
     CBrenwickDoc& Document() { return *m_Doc; }
     const CRecentFiles& RecentFiles() const { return m_Recent; }
-    QString HelpFolder() const { return m_HelpFolder; }
 
   private:
     void OnClosing();

@@ -31,9 +31,6 @@ class CMainFrame : public QMainWindow {
     void ActivateFrame();
     void ApplyStayOnTop();
     void OnStayOnTop();
-    bool StayOnTop() const { return m_bStayOnTop != 0; }
-    bool HasSavedPlacement() const { return m_HasSavedPlacement; }
-    const WindowPlacement& SavedPlacement() const { return m_SavedPlacement; }
 
     void OnPortSetup();
     // Help > Help...: the help window at its index page; nothing when the pages are missing.
@@ -58,11 +55,8 @@ class CMainFrame : public QMainWindow {
     QAction& FileNewAction() { return *m_FileNew; }
     QAction& FileOpenAction() { return *m_FileOpen; }
     QAction& StayOnTopAction() { return *m_StayOnTopAction; }
-    QAction& PortSetupAction() { return *m_PortSetupAction; }
     QAction& AboutAction() { return *m_About; }
     QAction& HelpAction() { return *m_Help; }
-    QAction& ExitAction() { return *m_Exit; }
-    QMenu& RecentMenuHost() { return *m_FileMenu; }
     const QList<QAction*>& RecentActions() const { return m_RecentActions; }
 
   signals:

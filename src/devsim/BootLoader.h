@@ -35,8 +35,6 @@ class CBootLoader {
     const std::vector<uint8_t>& Flash() const { return m_Flash; }
     uint8_t Status() const { return m_Status; }
     int PagesReceived() const { return m_Pages; } // DataItems since the last Prepare or Begin
-    int PageErrors() const { return m_PageErrors; }
-    const StampVerdict& LastVerdict() const { return m_Verdict; }
 
     // Maps a DataItem's target address onto a flash offset: flash lies at 0x100000 for the ARM7 family and at
     // 0 for the Cortex-M family.

@@ -18,7 +18,6 @@ class CHeadlessLink {
 
     CBrenwickDoc& Doc() { return m_Doc; }
     const CBrenwickDoc& Doc() const { return m_Doc; }
-    CNotifyLoop& Loop() { return m_Loop; }
 
   private:
     // The document before the loop: the loop, which delivers to the document, is destroyed first.

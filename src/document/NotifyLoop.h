@@ -30,7 +30,6 @@ class CNotifyLoop : public serial::ISerialNotifyTarget {
     // from the loop's own thread.
     void Invoke(const std::function<void()>& task);
 
-    bool OnLoopThread() const { return std::this_thread::get_id() == m_Thread.get_id(); }
 
   private:
     void Run();

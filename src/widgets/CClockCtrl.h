@@ -27,7 +27,6 @@ class CClockCtrl : public QWidget {
     void SetTimeSource(TimeSource source);
     // 1 = local time (the panel's choice), 0 = UTC. Takes effect at the next change of second.
     void SetLocalTime(bool local) { m_bLocalTime = local ? 1 : 0; }
-    bool IsLocalTime() const { return m_bLocalTime != 0; }
 
     // One timer tick: reads the time and, if the second differs from the one shown (earlier or later),
     // reformats the text and schedules a repaint.

@@ -44,10 +44,7 @@ class CStatusCtrl : public QWidget {
     const QString& GetText() const { return m_Text; }
     COLORREF GetLampColor() const { return m_LampColor; }
     COLORREF GetBackColor() const { return m_BackColor; }
-    COLORREF GetTextColor() const { return m_TextColor; }
-    COLORREF GetBarColor() const { return m_BarColor; }
     bool IsProgressShown() const { return m_ProgressShown; }
-    const QString& GetDetail() const { return m_Detail; }
     // The lamp in words: "green: connected", or only the colour while no meaning is set.
     QString LampDescription() const;
     // The lamp in words and the detail: what assistive technology reads as the description.
