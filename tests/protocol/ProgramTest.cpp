@@ -205,6 +205,38 @@ TEST_F(Programming, StoppingMidRunEndsTheSequenceAtOnce) {
     EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threads; }, 2000)) << ThreadCount() << " threads";
 }
 
+// A Program still waiting behind the worker's idle handshake is dropped by a stop: nothing of it reaches the
+// board, and the image is free again at once.
+TEST_F(Programming, AStopDropsAProgramThatHasNotStarted) {
+    DeviceSimOptions options;
+    options.replyDelayMs = 300; // a handshake of eight messages keeps the worker busy for over two seconds
+    CLinkRig rig(options);
+    ASSERT_TRUE(rig.m_Doc.OnOpenDocument(WriteBin(0x800))) << rig.m_Doc.LastLoadResult().Describe();
+    ASSERT_TRUE(rig.GoOnLine(10000));
+    ASSERT_TRUE(rig.m_Doc.ReloadImage());
+    const Bytes targetName = {0x04, 0x20, 0x01, 0x00}; // the handshake's first request
+    const size_t seen = rig.m_Device.ReceivedCount();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto messages = rig.m_Device.ReceivedMessages();
+            return messages.size() > seen && messages.back() == targetName;
+        },
+        5000));
+    rig.m_Doc.PostCommand(WorkerCommand::Program);
+    EXPECT_TRUE(rig.m_Doc.StopRun());
+    EXPECT_FALSE(rig.m_Doc.IsImageInUse());
+    // The handshake ends and the next one starts: the dropped Program never ran.
+    const size_t later = rig.m_Device.ReceivedCount();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto messages = rig.m_Device.ReceivedMessages();
+            return messages.size() > later + 7 && messages.back() == targetName;
+        },
+        10000));
+    EXPECT_EQ(CountPhase(rig.m_Device.ReceivedMessages(), ProgramPhase::Prepare), 0);
+    EXPECT_EQ(rig.m_Doc.Snapshot().lastSequence, SequenceResult::NotRun);
+}
+
 // The operator stops a run: it ends between two messages as Stopped, with no End, while the worker and the
 // link go on; the board reports the unfinished run, and the next run starts again from Prepare and programs
 // it byte for byte. A line that stopped taking bytes does not hold the stop up.
