@@ -70,7 +70,6 @@ class CLink : private IMessageTransport {
     bool PollStatus();
     bool Request(ControlItemCode code, int parameter);
     bool ProgramDevice();
-    void OnPortEvent(uint32_t eventCode);
     void Act(const ReplyEffect& effect);
 
     bool Stopping() const { return m_StopRequested; }

@@ -116,12 +116,10 @@ SendOutcome CLink::SendAndWait(const uint8_t* message) {
 }
 
 void CLink::OnPortMessage(uint32_t message, uint32_t wParam, intptr_t /*lParam*/) {
-    if (message == protocol::kPortMessage) {
-        OnPortEvent(wParam & 0xFFFF); // the line events; the error bits are not used
+    if (message != protocol::kPortMessage) {
+        return;
     }
-}
-
-void CLink::OnPortEvent(uint32_t eventCode) {
+    const uint32_t eventCode = wParam & 0xFFFF; // the line events; the error bits are not used
     uint8_t buffer[protocol::kReadChunk];
     uint32_t count = 0;
     std::lock_guard lock(m_RxLock);
