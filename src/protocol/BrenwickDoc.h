@@ -101,8 +101,8 @@ class CBrenwickDoc {
     void SetMessageCallback(std::function<void(const std::string&)> callback) {
         m_ShowMessage = std::move(callback);
     }
-    // Why the last Connect failed: 0, an errno value or a code of the serial layer (DescribePortError).
-    int32_t LastOpenError() const { return m_LastOpenError; }
+    // Why the last Connect failed: none, a system error or a code of the serial layer (DescribePortError).
+    std::error_code LastOpenError() const { return m_LastOpenError; }
     SequenceResult LastSequenceResult() const { return m_LastSequence; }
     std::string TargetName() const;
     std::string SerialNumber() const;
@@ -202,7 +202,7 @@ class CBrenwickDoc {
     int32_t m_BytesToSend = 0;
 
     std::function<void(const std::string&)> m_ShowMessage;
-    std::atomic<int32_t> m_LastOpenError{0};
+    serial::SharedErrorCode m_LastOpenError;
     std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
     mutable std::mutex m_FailureLock;
     RunFailure m_RunFailure;

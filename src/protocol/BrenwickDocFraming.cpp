@@ -21,8 +21,8 @@ uint32_t WriteTimeoutMs(uint32_t length, int32_t baud) {
 
 // Codes with which a write finds the device gone: the line was hung up, the device removed, or the port
 // closed under it.
-bool LineGone(int32_t code) {
-    return code == serial::ERROR_INVALID_HANDLE || serial::DeviceGone(code);
+bool LineGone(std::error_code code) {
+    return code == serial::PortErrc::NotOpen || serial::DeviceGone(code);
 }
 
 } // namespace
@@ -44,9 +44,9 @@ bool CBrenwickDoc::SendAndWait(const uint8_t* message) {
         uint32_t written = 0;
         // The port takes a write and a read at the same time, so a write that waits for the line does not
         // hold the lock the receiver needs.
-        const int32_t code =
+        const std::error_code code =
             m_Port.WriteBytes(at, remaining, &written, nullptr, WriteTimeoutMs(remaining, m_LineBaud));
-        if (code != 0) {
+        if (code) {
             m_LinkLost = LineGone(code) || m_Port.HungUp();
             m_LastSendFailure = m_LinkLost      ? SendFailure::LineGone
                                 : RunStopping() ? SendFailure::Stopped

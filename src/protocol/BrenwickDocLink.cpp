@@ -192,7 +192,7 @@ void CBrenwickDoc::OpenLink() {
     m_RxState = 0;
     m_ProductId = protocol::kDefaultProductId;
     m_ProductIdPending = 1;
-    m_LastOpenError = 0;
+    m_LastOpenError = std::error_code();
     m_LinkLost = false;
     m_UnansweredRequest = 0;
 
@@ -206,20 +206,19 @@ void CBrenwickDoc::OpenLink() {
     // A stored index outside the table opens nothing: the connect fails as a port that cannot be opened.
     const int32_t baud = protocol::BaudRateForIndex(baudIndex);
     if (baud == 0) {
-        m_LastOpenError = serial::E_INVALIDARG;
+        m_LastOpenError = serial::PortErrc::InvalidArgument;
         return;
     }
     std::lock_guard lock(m_CloseLock);
-    const int32_t opened =
+    const std::error_code opened =
         m_Port.OpenPort(name.c_str(), m_hNotifyWnd, protocol::kPortMessage, 0, 32768, 32768);
-    if (opened != 0) {
+    if (opened) {
         m_LastOpenError = opened;
         return;
     }
     m_LineBaud = baud;
-    if (const int32_t setup =
-            m_Port.SetupLine(baud, serial::DataBits8, serial::ParityNone, serial::StopBitsOne);
-        setup != 0) {
+    if (const std::error_code setup =
+            m_Port.SetupLine(baud, serial::DataBits8, serial::ParityNone, serial::StopBitsOne)) {
         m_LastOpenError = setup;
         m_Port.ClosePort();
         return;
