@@ -15,7 +15,7 @@ namespace brenwick::serial {
 inline constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 
 // The layer's own errors. Errors the system reports travel in std::system_category() (errno values on
-// POSIX, Win32 error codes on Windows): the two never share numbers, so neither is mistaken for the other.
+// POSIX, Win32 error codes on Windows): the category, not the number, tells them apart.
 enum class PortErrc {
     NotPossibleOnPlainPort = 1, // completion object or finite time-out on a port opened for plain I/O
     NotOpen,                    // also: the port closed during the call
