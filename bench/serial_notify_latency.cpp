@@ -48,8 +48,8 @@ void BM_NotificationLatency(benchmark::State& state) {
     }
     TimingTarget target;
     CSerialWnd port;
-    if (port.OpenPort(name, &target, 1044, 0, 32768, 32768) != 0 || port.SetupLine(115200, 8, 0, 0) != 0 ||
-        port.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR) != 0) {
+    if (port.OpenPort(name, &target, 1044, 0, 32768, 32768) || port.SetupLine(115200, 8, 0, 0) ||
+        port.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR)) {
         state.SkipWithError("cannot open the pty as a port");
         return;
     }

@@ -106,7 +106,7 @@ void CPanelOutcome::FollowConnect(const DocSnapshot& doc) {
         return; // the worker has not opened the port yet
     }
     m_Phase = Phase::Idle;
-    if (!doc.onLine && doc.lastOpenError != 0) {
+    if (!doc.onLine && doc.lastOpenError) {
         Hold(Row(LinkState::PortOpenFailed), m_Port + ": " + serial::DescribePortError(doc.lastOpenError),
              false);
     }

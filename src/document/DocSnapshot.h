@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace brenwick {
 
@@ -31,7 +32,7 @@ struct DocSnapshot {
     std::array<uint8_t, 4> imageProductId{}; // the loaded image's, for the device's boot area
     // The request of the identification or the status poll that the device left unanswered last, if any.
     std::optional<ControlItemCode> unansweredRequest;
-    int32_t lastOpenError = 0; // why the last Connect failed: 0, an errno value or a serial layer code
+    std::error_code lastOpenError; // why the last Connect failed
 };
 
 } // namespace brenwick

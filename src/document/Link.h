@@ -7,6 +7,7 @@
 #include "protocol/MessageAssembler.h"
 #include "protocol/ProgrammingSequence.h"
 #include "serial/NotifyTarget.h"
+#include "serial/SerialCompletion.h"
 #include "serial/SerialWnd.h"
 #include "serial/SyncEvent.h"
 
@@ -106,7 +107,7 @@ class CLink : private IMessageTransport {
     std::atomic<uint8_t> m_LastRefusal{0};        // the result of a refusal of the message in flight
     std::atomic<uint16_t> m_UnansweredRequest{0}; // its item code, 0 for none
     std::atomic<int32_t> m_LineBaud{0};           // the rate the port was set up with: it bounds every write
-    std::atomic<int32_t> m_LastOpenError{0};
+    serial::SharedErrorCode m_LastOpenError;
     std::atomic<SequenceResult> m_LastSequence{SequenceResult::NotRun};
 
     mutable std::mutex m_RunLock; // bytes sent, bytes to send and the failure of a run change together

@@ -22,8 +22,8 @@ uint32_t WriteTimeoutMs(uint32_t length, int32_t baud) {
 
 // Codes with which a write finds the device gone: the line was hung up, the device removed, or the port
 // closed under it.
-bool LineGone(int32_t code) {
-    return code == serial::ERROR_INVALID_HANDLE || serial::DeviceGone(code);
+bool LineGone(std::error_code code) {
+    return code == serial::PortErrc::NotOpen || serial::DeviceGone(code);
 }
 
 } // namespace
@@ -42,26 +42,26 @@ void CLink::OpenLink() {
         m_Assembler.Reset();
     }
     m_Device.ForgetProductId();
-    m_LastOpenError = 0;
+    m_LastOpenError = std::error_code();
     m_UnansweredRequest = 0;
 
     const auto [name, baudIndex] = m_Settings.Current();
     // A stored index outside the table opens nothing: the connect fails as a port that cannot be opened.
     const int32_t baud = protocol::BaudRateForIndex(baudIndex);
     if (baud == 0) {
-        m_LastOpenError = serial::E_INVALIDARG;
+        m_LastOpenError = serial::PortErrc::InvalidArgument;
         return;
     }
     std::lock_guard lock(m_CloseLock);
-    const int32_t opened = m_Port.OpenPort(name.c_str(), m_Target, protocol::kPortMessage, 0, 32768, 32768);
-    if (opened != 0) {
+    const std::error_code opened =
+        m_Port.OpenPort(name.c_str(), m_Target, protocol::kPortMessage, 0, 32768, 32768);
+    if (opened) {
         m_LastOpenError = opened;
         return;
     }
     m_LineBaud = baud;
-    if (const int32_t setup =
-            m_Port.SetupLine(baud, serial::DataBits8, serial::ParityNone, serial::StopBitsOne);
-        setup != 0) {
+    if (const std::error_code setup =
+            m_Port.SetupLine(baud, serial::DataBits8, serial::ParityNone, serial::StopBitsOne)) {
         m_LastOpenError = setup;
         m_Port.ClosePort();
         return;
@@ -86,9 +86,9 @@ SendOutcome CLink::SendAndWait(const uint8_t* message) {
         uint32_t written = 0;
         // The port takes a write and a read at the same time, so a write that waits for the line does not
         // hold the lock the receiver needs.
-        const int32_t code =
+        const std::error_code code =
             m_Port.WriteBytes(at, remaining, &written, nullptr, WriteTimeoutMs(remaining, m_LineBaud));
-        if (code != 0) {
+        if (code) {
             return {LineGone(code) || m_Port.HungUp() ? SendFailure::LineGone
                     : RunStopping()                   ? SendFailure::Stopped
                                                       : SendFailure::WriteStalled};
@@ -168,7 +168,7 @@ void CLink::Fill(DocSnapshot& s) const {
     if (const uint16_t code = m_UnansweredRequest; code != 0) {
         s.unansweredRequest = static_cast<ControlItemCode>(code);
     }
-    s.lastOpenError = m_LastOpenError;
+    s.lastOpenError = m_LastOpenError.load();
 }
 
 } // namespace brenwick

@@ -8,24 +8,27 @@ using serial_detail::PortProblem;
 
 namespace {
 
-const char* OwnCodeText(int32_t code) {
-    switch (code) {
-    case ERROR_SUCCESS:
-        return "no error";
-    case ERROR_INVALID_FUNCTION:
-        return "the operation is not possible on a port opened for plain I/O";
-    case ERROR_INVALID_HANDLE:
-        return "the port is not open";
-    case ERROR_ALREADY_INITIALIZED:
-        return "the port is already open";
-    case ERROR_TIMEOUT:
-        return "the serial port did not respond in time";
-    case E_INVALIDARG:
-        return "invalid setting for the serial port";
-    default:
-        return nullptr;
+class PortCategoryImpl : public std::error_category {
+  public:
+    const char* name() const noexcept override { return "serial port"; }
+    std::string message(int value) const override {
+        switch (static_cast<PortErrc>(value)) {
+        case PortErrc::NotPossibleOnPlainPort:
+            return "the operation is not possible on a port opened for plain I/O";
+        case PortErrc::NotOpen:
+            return "the port is not open";
+        case PortErrc::Aborted:
+            return "the transfer was cancelled";
+        case PortErrc::AlreadyOpen:
+            return "the port is already open";
+        case PortErrc::TimedOut:
+            return "the serial port did not respond in time";
+        case PortErrc::InvalidArgument:
+            return "invalid setting for the serial port";
+        }
+        return "serial port error " + std::to_string(value);
     }
-}
+};
 
 const char* ProblemText(PortProblem problem) {
     switch (problem) {
@@ -50,24 +53,34 @@ const char* ProblemText(PortProblem problem) {
 
 } // namespace
 
-std::string DescribePortError(int32_t code) {
-    if (const char* own = OwnCodeText(code)) {
-        return own;
+const std::error_category& PortCategory() {
+    static const PortCategoryImpl category;
+    return category;
+}
+
+std::string DescribePortError(std::error_code code) {
+    if (!code) {
+        return "no error";
+    }
+    if (code.category() == PortCategory()) {
+        return code.message();
     }
     std::string systemText;
-    if (const char* text = ProblemText(serial_detail::ClassifySystemError(code, systemText))) {
+    if (code.category() != std::system_category()) {
+        systemText = code.message(); // a library's error, such as a thread that could not start
+    } else if (const char* text = ProblemText(serial_detail::ClassifySystemError(code.value(), systemText))) {
         return text;
     }
     if (!systemText.empty()) {
         return "serial port error: " + systemText;
     }
-    return "serial port error " + std::to_string(code);
+    return "serial port error " + std::to_string(code.value());
 }
 
-bool DeviceGone(int32_t code) {
+bool DeviceGone(std::error_code code) {
     std::string unused;
-    return code != ERROR_SUCCESS && OwnCodeText(code) == nullptr &&
-           serial_detail::ClassifySystemError(code, unused) == PortProblem::DeviceGone;
+    return code && code.category() == std::system_category() &&
+           serial_detail::ClassifySystemError(code.value(), unused) == PortProblem::DeviceGone;
 }
 
 } // namespace brenwick::serial

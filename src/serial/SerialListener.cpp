@@ -8,31 +8,32 @@ CSerialListener::~CSerialListener() {
     CSerialListener::ClosePort();
 }
 
-int32_t CSerialListener::OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool startListener) {
-    const int32_t rc = CSerialPort::OpenPort(name, inQueue, outQueue, true);
-    if (rc != 0) {
+std::error_code CSerialListener::OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue,
+                                          bool startListener) {
+    const std::error_code rc = CSerialPort::OpenPort(name, inQueue, outQueue, true);
+    if (rc) {
         return rc;
     }
     m_ListenerEvent.done.Reset();
     if (startListener) {
-        if (const int32_t started = StartListener(); started != 0) {
+        if (const std::error_code started = StartListener()) {
             return started;
         }
     }
-    return Finish(0);
+    return Finish({});
 }
 
-int32_t CSerialListener::ClosePort() {
+std::error_code CSerialListener::ClosePort() {
     StopListener(INFINITE);
     return CSerialPort::ClosePort();
 }
 
-int32_t CSerialListener::StartListener() {
-    Finish(0);
+std::error_code CSerialListener::StartListener() {
+    Finish({});
     std::lock_guard guard(m_ListenerMutex);
     if (m_ListenerThread.joinable()) {
         if (m_ListenerActive.load()) {
-            return 0;
+            return {};
         }
         m_ListenerThread.join(); // ended by itself; make room for a new one
     }
@@ -42,12 +43,12 @@ int32_t CSerialListener::StartListener() {
         m_ListenerThread = std::thread([this] { ListenerThreadProc(); });
     } catch (const std::system_error& error) {
         m_ListenerActive.store(false);
-        return Finish(error.code().value());
+        return Finish(error.code());
     }
-    return 0;
+    return {};
 }
 
-int32_t CSerialListener::StopListener(uint32_t timeout) {
+std::error_code CSerialListener::StopListener(uint32_t timeout) {
     // The device must not close while the thread still uses it, so the thread is always waited for: a
     // finite time-out cannot be honoured when OnSerialEvent takes longer.
     static_cast<void>(timeout);
@@ -63,7 +64,7 @@ int32_t CSerialListener::StopListener(uint32_t timeout) {
             m_Stopping.store(false);
         }
     }
-    return Finish(0);
+    return Finish({});
 }
 
 void CSerialListener::ListenerThreadProc() {
@@ -74,7 +75,7 @@ void CSerialListener::ListenerThreadProc() {
             break;
         }
         m_ListenerEvent.done.Reset();
-        if (WaitEvent(&m_ListenerEvent, INFINITE) != 0) {
+        if (WaitEvent(&m_ListenerEvent, INFINITE)) {
             break; // device removed or port closing: end quietly, the code stays in m_LastError
         }
         m_ListenerEvent.done.Wait(INFINITE);

@@ -19,15 +19,16 @@ class CSerialListener : public CSerialPort {
     ~CSerialListener() override;
 
     // Always opens for overlapped I/O; `startListener` starts the thread as well.
-    int32_t OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool startListener) override;
+    std::error_code OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue,
+                             bool startListener) override;
     // Stops the thread (waiting for it to end), then closes the device.
-    int32_t ClosePort() override;
+    std::error_code ClosePort() override;
 
     // Starts the thread unless one runs; a thread that ended by itself (device removed) is replaced.
-    virtual int32_t StartListener();
-    // Ends the thread and waits for it; returns 0. The wait is not cut short by `timeout`: the device must
-    // not close while the thread may still use it.
-    virtual int32_t StopListener(uint32_t timeout);
+    virtual std::error_code StartListener();
+    // Ends the thread and waits for it; returns success. The wait is not cut short by `timeout`: the device
+    // must not close while the thread may still use it.
+    virtual std::error_code StopListener(uint32_t timeout);
     // Called on the listener thread for every wake-up that found masked events. Must not close the port.
     virtual void OnSerialEvent(uint32_t events, uint32_t errors) = 0;
 

@@ -3,24 +3,23 @@
 #include "serial/SerialCompletion.h"
 #include "serial/SerialTypes.h"
 
-#if defined(_WIN32)
-#include "base/win32/UniqueHandle.h"
-
-#include <vector>
-#else
-#include "serial/posix/LineErrors.h"
-#endif
-
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <system_error>
 
 namespace brenwick::serial {
 
-// One serial device opened exclusively. Every operation returns an error code (0 = success) and leaves it
-// in the object (GetLastError). Ports opened for overlapped I/O accept time-outs and completion objects;
-// ports opened for plain I/O block without limit and refuse both.
+namespace serial_detail {
+struct FlowControl;
+struct LineSettings;
+} // namespace serial_detail
+
+// One serial device opened exclusively. Every operation returns an error code (empty on success: a PortErrc
+// or a system error) and leaves it in the object (GetLastError). Ports opened for overlapped I/O accept
+// time-outs and completion objects; ports opened for plain I/O block without limit and refuse both.
 //
 // Threads: one thread may write, another read and a third wait for line events at the same time. ClosePort
 // may be called from any thread other than one inside OnSerialEvent of a derived class; calls blocked on the
@@ -32,14 +31,14 @@ class CSerialPort {
     CSerialPort& operator=(const CSerialPort&) = delete;
     virtual ~CSerialPort();
 
-    virtual int32_t OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool overlapped);
-    virtual int32_t ClosePort();
-    virtual int32_t SetupLine(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits);
-    virtual int32_t SetEventChar(char eventChar, bool adjustMask);
-    virtual int32_t SetEventMask(uint32_t mask);
-    virtual int32_t WaitEvent(SerialCompletion* completion, uint32_t timeout);
-    virtual int32_t SetHandshaking(int32_t mode);
-    virtual int32_t SetReadTimeoutMode(int32_t mode);
+    virtual std::error_code OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool overlapped);
+    virtual std::error_code ClosePort();
+    virtual std::error_code SetupLine(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits);
+    virtual std::error_code SetEventChar(char eventChar, bool adjustMask);
+    virtual std::error_code SetEventMask(uint32_t mask);
+    virtual std::error_code WaitEvent(SerialCompletion* completion, uint32_t timeout);
+    virtual std::error_code SetHandshaking(int32_t mode);
+    virtual std::error_code SetReadTimeoutMode(int32_t mode);
     virtual int32_t GetBaudRate();
     virtual int32_t GetDataBits();
     virtual int32_t GetParity();
@@ -47,23 +46,23 @@ class CSerialPort {
     virtual int32_t GetHandshaking();
     virtual uint32_t GetEventMask();
     virtual char GetEventChar();
-    virtual int32_t WriteString(const char* text, uint32_t* written, SerialCompletion* completion,
-                                uint32_t timeout);
-    virtual int32_t WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
-                               SerialCompletion* completion, uint32_t timeout);
-    virtual int32_t ReadBytes(void* buffer, uint32_t capacity, uint32_t* read, SerialCompletion* completion,
-                              uint32_t timeout);
+    virtual std::error_code WriteString(const char* text, uint32_t* written, SerialCompletion* completion,
+                                        uint32_t timeout);
+    virtual std::error_code WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
+                                       SerialCompletion* completion, uint32_t timeout);
+    virtual std::error_code ReadBytes(void* buffer, uint32_t capacity, uint32_t* read,
+                                      SerialCompletion* completion, uint32_t timeout);
 
     bool IsOpen() const { return m_Handle.load() != kNoDevice; }
-    // Ends the reads and writes that wait for the line at this moment with ERROR_OPERATION_ABORTED; later
-    // ones are not affected. Any thread.
-    int32_t CancelIo();
+    // Ends the reads and writes that wait for the line at this moment with PortErrc::Aborted; later ones
+    // are not affected. Any thread.
+    std::error_code CancelIo();
     // True once a wait for line events has seen the line hung up (the device went away).
     bool HungUp() const { return m_HungUp.load(); }
     // The events of the latest completed wait that are in the mask; clears them.
     uint32_t GetEventType();
     // Code of the latest operation on any thread; callers use the returned codes.
-    int32_t GetLastError() const { return m_LastError.load(); }
+    std::error_code GetLastError() const { return m_LastError.load(); }
 
   protected:
     // Makes the next event wait end at once (without events) if the mask is set again between this call
@@ -71,7 +70,7 @@ class CSerialPort {
     void ArmEventWait() { m_ArmedSerial.store(m_MaskSerial.load()); }
     // Line-error (CE_) bits collected since the previous call; clears them.
     uint32_t TakeLineErrors();
-    int32_t Finish(int32_t code) {
+    std::error_code Finish(std::error_code code) {
         m_LastError.store(code);
         return code;
     }
@@ -98,6 +97,14 @@ class CSerialPort {
         DeviceHandle m_Device;
     };
 
+    // What the system needs besides the device while the port is open (wake-up and close signals,
+    // transfers in flight): posix/SystemPort.h, win32/SystemPort.h. Made by InstallDevice, dropped by
+    // CloseDevice.
+    struct SystemPort;
+    struct SystemPortDelete {
+        void operator()(SystemPort* system) const;
+    };
+
     // Reads the line state afresh and extracts one setting: -1 when the port is closed or the read failed.
     template <typename Extract>
     int32_t GetLineSetting(Extract extract);
@@ -108,25 +115,29 @@ class CSerialPort {
     bool RefusesCall(const SerialCompletion* completion, uint32_t timeout) const {
         return !m_Overlapped.load() && (completion != nullptr || timeout != INFINITE);
     }
-    // Why a read or write cannot start (closed port, refused call, missing buffer), or 0.
-    int32_t CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
-                          const SerialCompletion* completion, uint32_t timeout) const;
+    // Why a read or write cannot start (closed port, refused call, missing buffer), or nothing.
+    std::error_code CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
+                                  const SerialCompletion* completion, uint32_t timeout) const;
     void CloseDevice();
-    int32_t InstallDevice(DeviceHandle device, bool overlapped);
+    std::error_code InstallDevice(DeviceHandle device, bool overlapped);
     // Resets what an open starts afresh and makes the device the port's, last of all.
     void PublishDevice(DeviceHandle device, bool overlapped);
-    // The system's part of SetEventChar, SetEventMask and SetReadTimeoutMode: 0 or the code of the failed
-    // call.
-    int32_t WriteEventChar(DeviceHandle device, char eventChar);
-    int32_t ApplyEventMask(DeviceHandle device, uint32_t mask);
+    // The system's part of SetupLine, SetHandshaking, SetEventChar, SetEventMask and SetReadTimeoutMode,
+    // given checked arguments: nothing or the code of the failed call. ReadLine reads the line afresh.
+    std::error_code ApplyLine(DeviceHandle device, int32_t baud, int32_t dataBits, int32_t parity,
+                              int32_t stopBits);
+    std::error_code ApplyFlowControl(DeviceHandle device, const serial_detail::FlowControl& flow);
+    std::error_code ReadLine(DeviceHandle device, serial_detail::LineSettings& line);
+    std::error_code WriteEventChar(DeviceHandle device, char eventChar);
+    std::error_code ApplyEventMask(DeviceHandle device, uint32_t mask);
     // The system's part of a write or read: moves bytes until done, the time-out, a cancel or the close;
     // `done` counts what moved, also when the rest failed.
-    int32_t WriteToDevice(DeviceHandle device, const char* bytes, uint32_t length, uint32_t timeout,
-                          uint32_t& done);
-    int32_t ReadFromDevice(DeviceHandle device, char* bytes, uint32_t capacity, uint32_t timeout,
-                           uint32_t& done);
-    int32_t ApplyReadMode(DeviceHandle device, int32_t mode);
-    int32_t WaitLineEvents(DeviceHandle device, uint32_t timeout);
+    std::error_code WriteToDevice(DeviceHandle device, const char* bytes, uint32_t length, uint32_t timeout,
+                                  uint32_t& done);
+    std::error_code ReadFromDevice(DeviceHandle device, char* bytes, uint32_t capacity, uint32_t timeout,
+                                   uint32_t& done);
+    std::error_code ApplyReadMode(DeviceHandle device, int32_t mode);
+    std::error_code WaitLineEvents(DeviceHandle device, uint32_t timeout);
     uint32_t CollectDeviceEvents(DeviceHandle device);
     // Counts bytes that reached the driver: EV_RXCHAR when more arrived than the last look saw. The caller
     // holds m_RxMutex from reading the driver's count of waiting bytes to this call, so that no read takes
@@ -134,7 +145,7 @@ class CSerialPort {
     uint32_t CountArrivals(uint64_t waiting);
     void Wake() const;
 
-    std::atomic<int32_t> m_LastError{0};
+    SharedErrorCode m_LastError;
     std::atomic<DeviceHandle> m_Handle{kNoDevice};
     std::atomic<uint32_t> m_Events{0};
     std::atomic<uint32_t> m_EventMask{0};
@@ -161,28 +172,7 @@ class CSerialPort {
     std::mutex m_ErrorMutex;
     uint32_t m_PendingErrors = 0;
 
-#if defined(_WIN32)
-    int32_t RunTransfer(DeviceHandle device, bool write, void* buffer, uint32_t length, uint32_t timeout,
-                        uint64_t startSerial, uint32_t& moved);
-    int32_t WaitForDeviceEvents(DeviceHandle device, uint32_t timeoutMs, uint32_t& events);
-    bool PauseForWake(uint32_t ms, uint64_t maskSerial, int32_t& rc);
-
-    UniqueHandle m_CloseEvent;      // set while the port closes: every wait ends
-    UniqueHandle m_WakeEvent;       // auto-reset: a mask change or a finished write
-    std::mutex m_TransferMutex;     // reads and writes in flight, for CancelIo
-    std::vector<void*> m_Transfers; // their OVERLAPPED structures
-#else
-    int DrainWaitMs(int fd);
-
-    // Waiting for line events: an epoll set over the device, a wake-up counter (mask change, finished
-    // write) and a close signal that also ends blocked reads and writes.
-    int m_EpollFd = -1;
-    int m_WakeFd = -1;
-    int m_CloseFd = -1;
-    int m_CancelFd = -1; // signalled by CancelIo
-    serial_detail::ErrorCounters m_Counters;
-    bool m_HasCounters = false;
-#endif
+    std::unique_ptr<SystemPort, SystemPortDelete> m_System; // while open
 
     std::mutex m_OpenCloseMutex; // one open or close at a time
     std::shared_mutex m_IoLock;  // held shared by every device call, exclusively while closing

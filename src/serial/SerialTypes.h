@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <system_error>
 
 #if defined(_WIN32)
 #include "serial/win32/UndefWindowsNames.h"
@@ -8,21 +9,26 @@
 
 namespace brenwick::serial {
 
-// Numbers shared by the serial layer and its callers. The error codes and event bits keep the values the
-// rest of the program tests for (the event bits travel to the view inside a notification). Errors reported
-// by the operating system are errno values; the few errno values that would collide with the program's own
-// codes are reported as their nearest non-colliding equivalent (see SerialErrno.h).
+// Numbers shared by the serial layer and its callers. The event bits keep the values the rest of the program
+// tests for (they travel to the view inside a notification).
 
 inline constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 
-// Error codes.
-inline constexpr int32_t ERROR_SUCCESS = 0;
-inline constexpr int32_t ERROR_INVALID_FUNCTION = 1; // completion object or finite time-out on a plain port
-inline constexpr int32_t ERROR_INVALID_HANDLE = 6;   // the port is not open
-inline constexpr int32_t ERROR_OPERATION_ABORTED = 995; // CancelIo ended the transfer
-inline constexpr int32_t ERROR_ALREADY_INITIALIZED = 1247;
-inline constexpr int32_t ERROR_TIMEOUT = 1460;
-inline constexpr int32_t E_INVALIDARG = static_cast<int32_t>(0x80070057u);
+// The layer's own errors. Errors the system reports travel in std::system_category() (errno values on
+// POSIX, Win32 error codes on Windows): the category, not the number, tells them apart.
+enum class PortErrc {
+    NotPossibleOnPlainPort = 1, // completion object or finite time-out on a port opened for plain I/O
+    NotOpen,                    // also: the port closed during the call
+    Aborted,                    // CancelIo ended the transfer
+    AlreadyOpen,
+    TimedOut,
+    InvalidArgument, // refused by the argument checks every system shares
+};
+
+const std::error_category& PortCategory();
+inline std::error_code make_error_code(PortErrc code) {
+    return {static_cast<int>(code), PortCategory()};
+}
 
 // Line event bits (mask of SetEventMask, events of a wait, low word of a notification).
 inline constexpr uint32_t EV_RXCHAR = 0x0001;
@@ -61,3 +67,6 @@ inline constexpr int32_t StopBitsOneAndHalf = 1;
 inline constexpr int32_t StopBitsTwo = 2;
 
 } // namespace brenwick::serial
+
+template <>
+struct std::is_error_code_enum<brenwick::serial::PortErrc> : std::true_type {};

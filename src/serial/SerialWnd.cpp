@@ -26,24 +26,24 @@ CSerialWnd::~CSerialWnd() {
     CSerialWnd::ClosePort();
 }
 
-int32_t CSerialWnd::OpenPort(const char* name, ISerialNotifyTarget* target, uint32_t message, intptr_t param,
-                             uint32_t inQueue, uint32_t outQueue) {
-    const int32_t rc = CSerialListener::OpenPort(name, inQueue, outQueue, false);
-    if (rc != 0) {
+std::error_code CSerialWnd::OpenPort(const char* name, ISerialNotifyTarget* target, uint32_t message,
+                                     intptr_t param, uint32_t inQueue, uint32_t outQueue) {
+    const std::error_code rc = CSerialListener::OpenPort(name, inQueue, outQueue, false);
+    if (rc) {
         return rc;
     }
     // The destination is in place before the thread starts, so the first event already has one.
     m_NotifyParam.store(param);
     m_NotifyMessage.store(message != 0 ? message : DefaultComMsg());
     m_NotifyWindow.store(target);
-    if (const int32_t started = StartListener(); started != 0) {
+    if (const std::error_code started = StartListener()) {
         ClosePort();
         return Finish(started);
     }
-    return Finish(0);
+    return Finish({});
 }
 
-int32_t CSerialWnd::ClosePort() {
+std::error_code CSerialWnd::ClosePort() {
     m_NotifyWindow.store(nullptr);
     m_NotifyMessage.store(0);
     return CSerialListener::ClosePort();

@@ -21,12 +21,12 @@ class CSerialWnd : public CSerialListener {
 
     using CSerialListener::OpenPort;
     // Forgets the target first, so that nothing is posted while the thread stops, then closes.
-    int32_t ClosePort() override;
+    std::error_code ClosePort() override;
     // Posts the notification; the target only queues it.
     void OnSerialEvent(uint32_t events, uint32_t errors) override;
     // Opens for overlapped I/O and starts listening; `message` 0 selects DefaultComMsg().
-    virtual int32_t OpenPort(const char* name, ISerialNotifyTarget* target, uint32_t message, intptr_t param,
-                             uint32_t inQueue, uint32_t outQueue);
+    virtual std::error_code OpenPort(const char* name, ISerialNotifyTarget* target, uint32_t message,
+                                     intptr_t param, uint32_t inQueue, uint32_t outQueue);
 
   private:
     std::atomic<ISerialNotifyTarget*> m_NotifyWindow{nullptr};

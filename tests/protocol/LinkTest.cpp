@@ -69,7 +69,7 @@ struct OpenFailureCase {
     const char* name;
     std::string port; // "" : the simulated device's
     int baudIndex;
-    int32_t error;
+    std::error_code error;
 };
 void PrintTo(const OpenFailureCase& c, std::ostream* os) {
     *os << c.name; // test listings show the case, not its bytes
@@ -95,9 +95,10 @@ TEST_P(OpenFailures, ShowPortOpenFailedThenOffLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Connect, OpenFailures,
-    ::testing::Values(OpenFailureCase{"missing_device", "/dev/brenwick-no-such-port", 10, ENOENT},
-                      OpenFailureCase{"baud_index_past_the_table", "", 13, E_INVALIDARG},
-                      OpenFailureCase{"negative_baud_index", "", -1, E_INVALIDARG}),
+    ::testing::Values(OpenFailureCase{"missing_device", "/dev/brenwick-no-such-port", 10,
+                                      std::error_code(ENOENT, std::system_category())},
+                      OpenFailureCase{"baud_index_past_the_table", "", 13, PortErrc::InvalidArgument},
+                      OpenFailureCase{"negative_baud_index", "", -1, PortErrc::InvalidArgument}),
     [](const ::testing::TestParamInfo<OpenFailureCase>& p) { return std::string(p.param.name); });
 
 TEST(Link, ASilentDeviceIsNotConnectedAndOnlyTheFirstRequestGoesOut) {

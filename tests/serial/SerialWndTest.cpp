@@ -15,13 +15,15 @@ namespace {
 constexpr uint32_t kDocumentMask = EV_RXCHAR | EV_TXEMPTY | EV_ERR; // 133
 constexpr int kGenerousWaitMs = 5000; // only ever reached when the behaviour is broken
 
-// Opens the port the way the document does; the first failing step's code, else 0.
-int32_t OpenLikeTheDocument(CSerialWnd& port, const std::string& path, ISerialNotifyTarget& target) {
-    int32_t rc = port.OpenPort(path.c_str(), &target, 1044, 0, 32768, 32768);
-    rc = rc != 0 ? rc : port.SetupLine(115200, 8, 0, 0);
-    rc = rc != 0 ? rc : port.SetHandshaking(HandshakeOff);
-    rc = rc != 0 ? rc : port.SetEventMask(kDocumentMask);
-    return rc != 0 ? rc : port.SetReadTimeoutMode(ReadTimeoutNonblocking);
+const std::error_code kSuccess;
+
+// Opens the port the way the document does; the first failing step's code, else success.
+std::error_code OpenLikeTheDocument(CSerialWnd& port, const std::string& path, ISerialNotifyTarget& target) {
+    std::error_code rc = port.OpenPort(path.c_str(), &target, 1044, 0, 32768, 32768);
+    rc = rc ? rc : port.SetupLine(115200, 8, 0, 0);
+    rc = rc ? rc : port.SetHandshaking(HandshakeOff);
+    rc = rc ? rc : port.SetEventMask(kDocumentMask);
+    return rc ? rc : port.SetReadTimeoutMode(ReadTimeoutNonblocking);
 }
 
 double CpuSeconds() { // of the whole process, every thread included
@@ -35,7 +37,7 @@ TEST(SerialWnd, NotificationCarriesTheGivenOrTheDefaultMessageNumberAndTheParame
         PtyPair pty;
         RecordingTarget target;
         CSerialWnd port;
-        ASSERT_EQ(port.OpenPort(pty.path.c_str(), &target, message, param, 0, 0), 0);
+        ASSERT_EQ(port.OpenPort(pty.path.c_str(), &target, message, param, 0, 0), kSuccess);
         pty.SendFromDevice("x");
         ASSERT_TRUE(target.WaitForCount(1, kGenerousWaitMs));
         EXPECT_EQ(target.Snapshot()[0].message, expected);
@@ -49,10 +51,10 @@ TEST(SerialWnd, OneThreadPostsOncePerMaskedEventCostsNothingWhileBytesWaitAndEnd
     PtyPair pty;
     RecordingTarget target;
     CSerialWnd port;
-    ASSERT_EQ(OpenLikeTheDocument(port, pty.path, target), 0);
-    ASSERT_EQ(port.SetEventMask(kDocumentMask), 0); // a second mask change: still nothing to post
+    ASSERT_EQ(OpenLikeTheDocument(port, pty.path, target), kSuccess);
+    ASSERT_EQ(port.SetEventMask(kDocumentMask), kSuccess); // a second mask change: still nothing to post
     const size_t threads = ThreadCount();
-    EXPECT_EQ(port.StartListener(), 0); // starting again starts no second thread
+    EXPECT_EQ(port.StartListener(), kSuccess); // starting again starts no second thread
     EXPECT_EQ(ThreadCount(), threads);
 
     pty.SendFromDevice("first");
@@ -66,18 +68,18 @@ TEST(SerialWnd, OneThreadPostsOncePerMaskedEventCostsNothingWhileBytesWaitAndEnd
     ASSERT_TRUE(target.WaitForCount(2, kGenerousWaitMs));
     char buffer[16384];
     uint32_t read = 0;
-    ASSERT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
+    ASSERT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), kSuccess);
     EXPECT_EQ(std::string(buffer, read), "firstsecond");
 
     // A write from the worker reports the drained output queue.
-    ASSERT_EQ(port.WriteBytes("ping", 4, nullptr, nullptr, INFINITE), 0);
+    ASSERT_EQ(port.WriteBytes("ping", 4, nullptr, nullptr, INFINITE), kSuccess);
     ASSERT_TRUE(target.WaitForCount(3, kGenerousWaitMs));
     EXPECT_EQ(pty.ReceiveAtDevice(1000), "ping");
 
     // Events outside the mask are not posted.
-    ASSERT_EQ(port.SetEventMask(EV_TXEMPTY), 0);
+    ASSERT_EQ(port.SetEventMask(EV_TXEMPTY), kSuccess);
     pty.SendFromDevice("ignored");
-    ASSERT_EQ(port.WriteBytes("x", 1, nullptr, nullptr, INFINITE), 0);
+    ASSERT_EQ(port.WriteBytes("x", 1, nullptr, nullptr, INFINITE), kSuccess);
     ASSERT_TRUE(target.WaitForCount(4, kGenerousWaitMs));
     EXPECT_FALSE(target.WaitForCount(5, 200));
     // Events in the low word, line errors in the high one (a pty reports none).
@@ -100,11 +102,11 @@ TEST(SerialWnd, OneThreadPostsOncePerMaskedEventCostsNothingWhileBytesWaitAndEnd
     }
     EXPECT_FALSE(port.ListenerRunning());
     EXPECT_EQ(ThreadCount(), threads - 1);
-    EXPECT_NE(port.WriteBytes("x", 1, nullptr, nullptr, INFINITE), 0);
+    EXPECT_NE(port.WriteBytes("x", 1, nullptr, nullptr, INFINITE), kSuccess);
     const double afterHangUp = CpuSeconds();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_LT(CpuSeconds() - afterHangUp, 0.1); // nothing spins on the dead device
-    EXPECT_EQ(port.ClosePort(), 0);
+    EXPECT_EQ(port.ClosePort(), kSuccess);
     EXPECT_FALSE(port.IsOpen());
 }
 
@@ -115,15 +117,15 @@ TEST(SerialWnd, ClosingFromTwoThreadsWhileBytesStreamIsSafeAndRepeatedOpensLeave
     CSerialWnd port;
     { // One cycle first: runtimes such as ThreadSanitizer start a helper thread with the first thread.
         PtyPair pty;
-        ASSERT_EQ(OpenLikeTheDocument(port, pty.path, target), 0);
-        ASSERT_EQ(port.ClosePort(), 0);
+        ASSERT_EQ(OpenLikeTheDocument(port, pty.path, target), kSuccess);
+        ASSERT_EQ(port.ClosePort(), kSuccess);
     }
     const size_t descriptors = OpenDescriptorCount();
     const size_t threads = ThreadCount();
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         PtyPair pty;
-        ASSERT_EQ(OpenLikeTheDocument(port, pty.path, target), 0);
+        ASSERT_EQ(OpenLikeTheDocument(port, pty.path, target), kSuccess);
         ASSERT_TRUE(port.ListenerRunning());
         std::atomic<bool> streaming{true};
         std::thread device([&] {
@@ -134,13 +136,13 @@ TEST(SerialWnd, ClosingFromTwoThreadsWhileBytesStreamIsSafeAndRepeatedOpensLeave
         });
         std::thread reader([&] {
             char buffer[256];
-            while (port.ReadBytes(buffer, sizeof buffer, nullptr, nullptr, INFINITE) == 0) {
+            while (!port.ReadBytes(buffer, sizeof buffer, nullptr, nullptr, INFINITE)) {
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             }
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::thread closerA([&] { EXPECT_EQ(port.ClosePort(), 0); });
-        std::thread closerB([&] { EXPECT_EQ(port.ClosePort(), 0); });
+        std::thread closerA([&] { EXPECT_EQ(port.ClosePort(), kSuccess); });
+        std::thread closerB([&] { EXPECT_EQ(port.ClosePort(), kSuccess); });
         closerA.join();
         closerB.join();
         reader.join();
@@ -154,10 +156,10 @@ TEST(SerialWnd, ClosingFromTwoThreadsWhileBytesStreamIsSafeAndRepeatedOpensLeave
     // And the object still works, until it is closed.
     RecordingTarget fresh;
     PtyPair pty;
-    ASSERT_EQ(OpenLikeTheDocument(port, pty.path, fresh), 0);
+    ASSERT_EQ(OpenLikeTheDocument(port, pty.path, fresh), kSuccess);
     pty.SendFromDevice("x");
     EXPECT_TRUE(fresh.WaitForCount(1, kGenerousWaitMs));
-    ASSERT_EQ(port.ClosePort(), 0);
+    ASSERT_EQ(port.ClosePort(), kSuccess);
     pty.SendFromDevice("late");
     EXPECT_FALSE(fresh.WaitForCount(2, 200));
 }

@@ -2,6 +2,7 @@
 // pseudo-terminals under Wine, made by scripts/test-windows and named in BRENWICK_TEST_COM_PAIR as
 // "COMa COMb"). Line settings as the device reads them back, bytes carried unchanged and announced by line
 // events, and every way a wait ends: data, time-out, cancel and close.
+#include "serial/PortContract.h"
 #include "serial/PortErrors.h"
 #include "serial/SerialWnd.h"
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 using namespace brenwick::serial;
+using port_contract::kSuccess;
 
 namespace {
 
@@ -46,44 +48,47 @@ class CountingTarget : public ISerialNotifyTarget {
     std::atomic<int> drained{0};
 };
 
-TEST(WindowsPort, LineSettingsReadBackAndRefusedModesChangeNothing) {
+TEST(WindowsPort, LineSettingsReadBackAndAClosedPortRefusesThem) {
     REQUIRE_LINE(pair);
     CSerialPort port;
-    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 32768, 32768, true), 0);
-    EXPECT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, true), ERROR_ALREADY_INITIALIZED);
+    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 32768, 32768, true), kSuccess);
+    EXPECT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, true), PortErrc::AlreadyOpen);
     const struct {
         int32_t baud, stopBits;
     } lines[] = {{115200, StopBitsOne}, {9600, StopBitsTwo}, {230400, StopBitsOne}, {1200, StopBitsTwo}};
     for (const auto& line : lines) {
         SCOPED_TRACE(line.baud);
-        ASSERT_EQ(port.SetupLine(line.baud, DataBits8, ParityNone, line.stopBits), 0);
+        ASSERT_EQ(port.SetupLine(line.baud, DataBits8, ParityNone, line.stopBits), kSuccess);
         EXPECT_EQ(port.GetBaudRate(), line.baud);
         EXPECT_EQ(port.GetStopBits(), line.stopBits);
         EXPECT_EQ(port.GetDataBits(), DataBits8);
         EXPECT_EQ(port.GetParity(), ParityNone);
     }
-    // Hardware handshaking raises DTR and RTS but does not put them under handshake control: it reads 0.
-    const std::pair<int32_t, int32_t> modes[] = {{HandshakeSoftware, HandshakeSoftware},
-                                                 {HandshakeHardware, HandshakeOff},
-                                                 {HandshakeOff, HandshakeOff}};
-    for (const auto& [mode, reported] : modes) {
-        EXPECT_EQ(port.SetHandshaking(mode), 0) << mode;
-        EXPECT_EQ(port.GetHandshaking(), reported) << mode;
-    }
-    EXPECT_EQ(port.SetHandshaking(HandshakeSoftware), 0);
-    EXPECT_EQ(port.SetHandshaking(3), E_INVALIDARG);
-    EXPECT_EQ(port.GetHandshaking(), HandshakeSoftware);
-    EXPECT_EQ(port.SetReadTimeoutMode(2), E_INVALIDARG);
-    EXPECT_EQ(port.SetEventChar('\r', true), 0);
+    EXPECT_EQ(port.SetEventChar('\r', true), kSuccess);
     EXPECT_EQ(port.GetEventChar(), '\r');
     EXPECT_NE(port.GetEventMask() & EV_RXFLAG, 0u);
-    EXPECT_EQ(port.ClosePort(), 0);
-    EXPECT_EQ(port.ClosePort(), 0);
+    EXPECT_EQ(port.ClosePort(), kSuccess);
+    EXPECT_EQ(port.ClosePort(), kSuccess);
     EXPECT_EQ(port.GetBaudRate(), -1);
-    EXPECT_EQ(port.SetupLine(9600, 8, 0, 0), ERROR_INVALID_HANDLE);
-    const int32_t missing = port.OpenPort("COM254", 0, 0, true);
+    EXPECT_EQ(port.SetupLine(9600, 8, 0, 0), PortErrc::NotOpen);
+    const std::error_code missing = port.OpenPort("COM254", 0, 0, true);
     EXPECT_NE(DescribePortError(missing).find("no such device"), std::string::npos) << missing;
     EXPECT_FALSE(port.IsOpen());
+}
+
+// The same table runs in the POSIX suite.
+TEST(WindowsPort, RefusedArgumentsAreInvalidSettingsNotAGoneDeviceAndChangeNothing) {
+    REQUIRE_LINE(pair);
+    CSerialPort port;
+    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, true), kSuccess);
+    port_contract::ExpectRefusedCallsChangeNothing(port);
+}
+
+TEST(WindowsPort, EveryHandshakingModeReadsBackAsItself) {
+    REQUIRE_LINE(pair);
+    CSerialPort port;
+    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, true), kSuccess);
+    port_contract::ExpectHandshakingReadsBack(port);
 }
 
 // Waits up to five seconds for `counter` to pass `above`.
@@ -99,11 +104,11 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     CountingTarget target;
     CSerialWnd receiver;
     CSerialPort sender;
-    ASSERT_EQ(receiver.OpenPort(pair[1].c_str(), &target, 0, 0, 32768, 32768), 0);
-    ASSERT_EQ(sender.OpenPort(pair[0].c_str(), 32768, 32768, true), 0);
+    ASSERT_EQ(receiver.OpenPort(pair[1].c_str(), &target, 0, 0, 32768, 32768), kSuccess);
+    ASSERT_EQ(sender.OpenPort(pair[0].c_str(), 32768, 32768, true), kSuccess);
     for (CSerialPort* port : {static_cast<CSerialPort*>(&receiver), &sender}) {
-        ASSERT_EQ(port->SetupLine(115200, DataBits8, ParityNone, StopBitsOne), 0);
-        ASSERT_EQ(port->SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR), 0);
+        ASSERT_EQ(port->SetupLine(115200, DataBits8, ParityNone, StopBitsOne), kSuccess);
+        ASSERT_EQ(port->SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR), kSuccess);
     }
     // Every byte value, control characters and XON/XOFF included, in both read modes.
     std::string sent;
@@ -111,7 +116,8 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
         sent += static_cast<char>(i * 7 % 256);
     }
     uint32_t written = 0;
-    ASSERT_EQ(sender.WriteBytes(sent.data(), static_cast<uint32_t>(sent.size()), &written, nullptr, 5000), 0);
+    ASSERT_EQ(sender.WriteBytes(sent.data(), static_cast<uint32_t>(sent.size()), &written, nullptr, 5000),
+              kSuccess);
     EXPECT_EQ(written, sent.size());
     // The receiver reads when an arrival is announced, as the document does.
     EXPECT_TRUE(Passes(target.arrivals, 0));
@@ -119,7 +125,7 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     char buffer[256];
     for (int wait = 0; wait < 500 && received.size() < sent.size(); ++wait) {
         uint32_t read = 0;
-        ASSERT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
+        ASSERT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), kSuccess);
         received.append(buffer, read);
         if (read == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -129,7 +135,7 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     // Nothing more has arrived: a non-blocking read returns at once with nothing, and no arrival is posted.
     const int announced = target.arrivals.load();
     uint32_t read = 99;
-    EXPECT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
+    EXPECT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), kSuccess);
     EXPECT_EQ(read, 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(target.arrivals.load(), announced);
@@ -137,57 +143,57 @@ TEST(WindowsPort, BytesCrossUnchangedAndEachArrivalIsAnnouncedOnce) {
     // A single byte is announced and read, and the sender's drained queue is announced on its side.
     CountingTarget senderTarget;
     CSerialWnd echo;
-    ASSERT_EQ(sender.ClosePort(), 0);
-    ASSERT_EQ(echo.OpenPort(pair[0].c_str(), &senderTarget, 0, 0, 0, 0), 0);
-    ASSERT_EQ(echo.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR), 0);
-    ASSERT_EQ(echo.WriteString("!", &written, nullptr, 5000), 0);
+    ASSERT_EQ(sender.ClosePort(), kSuccess);
+    ASSERT_EQ(echo.OpenPort(pair[0].c_str(), &senderTarget, 0, 0, 0, 0), kSuccess);
+    ASSERT_EQ(echo.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_ERR), kSuccess);
+    ASSERT_EQ(echo.WriteString("!", &written, nullptr, 5000), kSuccess);
     EXPECT_TRUE(Passes(target.arrivals, announced));
-    EXPECT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), 0);
+    EXPECT_EQ(receiver.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), kSuccess);
     EXPECT_EQ(std::string(buffer, read), "!");
     EXPECT_TRUE(Passes(senderTarget.drained, 0));
-    ASSERT_EQ(echo.ClosePort(), 0);
-    ASSERT_EQ(sender.OpenPort(pair[0].c_str(), 0, 0, true), 0);
+    ASSERT_EQ(echo.ClosePort(), kSuccess);
+    ASSERT_EQ(sender.OpenPort(pair[0].c_str(), 0, 0, true), kSuccess);
 
     // A blocking read takes exactly what it asks for.
-    ASSERT_EQ(receiver.SetReadTimeoutMode(ReadTimeoutBlocking), 0);
-    ASSERT_EQ(sender.WriteString("0123456789", &written, nullptr, 5000), 0);
-    ASSERT_EQ(receiver.ReadBytes(buffer, 10, &read, nullptr, 5000), 0);
+    ASSERT_EQ(receiver.SetReadTimeoutMode(ReadTimeoutBlocking), kSuccess);
+    ASSERT_EQ(sender.WriteString("0123456789", &written, nullptr, 5000), kSuccess);
+    ASSERT_EQ(receiver.ReadBytes(buffer, 10, &read, nullptr, 5000), kSuccess);
     EXPECT_EQ(std::string(buffer, read), "0123456789");
 }
 
 TEST(WindowsPort, AWaitEndsWithItsTimeOutACancelOrTheClose) {
     REQUIRE_LINE(pair);
     CSerialPort port;
-    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, true), 0);
-    ASSERT_EQ(port.SetReadTimeoutMode(ReadTimeoutBlocking), 0);
+    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, true), kSuccess);
+    ASSERT_EQ(port.SetReadTimeoutMode(ReadTimeoutBlocking), kSuccess);
     char buffer[16];
     uint32_t read = 99;
-    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, 200), ERROR_TIMEOUT);
+    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, 200), PortErrc::TimedOut);
     EXPECT_EQ(read, 0u);
-    EXPECT_EQ(port.WaitEvent(nullptr, 100), ERROR_TIMEOUT);
+    EXPECT_EQ(port.WaitEvent(nullptr, 100), PortErrc::TimedOut);
 
     std::thread canceller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_EQ(port.CancelIo(), 0);
+        EXPECT_EQ(port.CancelIo(), kSuccess);
     });
-    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), PortErrc::Aborted);
     canceller.join();
     // A cancel from before a read started does not end it.
-    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, 100), ERROR_TIMEOUT);
+    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, 100), PortErrc::TimedOut);
 
     std::thread closer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_EQ(port.ClosePort(), 0);
+        EXPECT_EQ(port.ClosePort(), kSuccess);
     });
-    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, INFINITE), PortErrc::NotOpen);
     closer.join();
     EXPECT_FALSE(port.IsOpen());
 
     // A port opened for plain I/O takes neither a completion object nor a finite time-out.
-    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, false), 0);
-    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, 100), ERROR_INVALID_FUNCTION);
+    ASSERT_EQ(port.OpenPort(pair[0].c_str(), 0, 0, false), kSuccess);
+    EXPECT_EQ(port.ReadBytes(buffer, sizeof buffer, &read, nullptr, 100), PortErrc::NotPossibleOnPlainPort);
     SerialCompletion completion;
-    EXPECT_EQ(port.WaitEvent(&completion, INFINITE), ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(port.WaitEvent(&completion, INFINITE), PortErrc::NotPossibleOnPlainPort);
 }
 
 } // namespace

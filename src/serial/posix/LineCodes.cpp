@@ -12,35 +12,11 @@ namespace {
 constexpr uint32_t kDataBitCodes[] = {CS5, CS6, CS7, CS8};
 constexpr uint32_t kParityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
 
-struct HandshakeFlags {
-    bool ctsFlow;
-    bool xonXoff;
-    bool raiseLines; // DTR and RTS
-};
-constexpr HandshakeFlags kHandshakes[] = {{false, false, false}, {true, false, true}, {false, true, false}};
-
 constexpr uint32_t Bits(uint32_t flags) {
     return flags;
 }
 
 } // namespace
-
-bool ValidLine(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits) {
-    if (baud <= 0 || dataBits < 5 || dataBits > 8 || parity < ParityNone || parity > ParitySpace) {
-        return false;
-    }
-    // One and a half stop bits exist only with five data bits, two only with six or more.
-    switch (stopBits) {
-    case StopBitsOne:
-        return true;
-    case StopBitsOneAndHalf:
-        return dataBits == 5;
-    case StopBitsTwo:
-        return dataBits > 5;
-    default:
-        return false;
-    }
-}
 
 void EncodeLine(LineState& state, int32_t dataBits, int32_t parity, int32_t stopBits) {
     state.cflag &= ~Bits(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
@@ -82,27 +58,22 @@ int32_t DecodeStopBits(const LineState& state) {
     return (state.cflag & CSIZE) == CS5 ? StopBitsOneAndHalf : StopBitsTwo;
 }
 
-bool EncodeHandshaking(LineState& state, int32_t mode) {
-    const HandshakeFlags& chosen = kHandshakes[mode];
+void EncodeFlow(LineState& state, const FlowControl& flow) {
     state.cflag &= ~Bits(CRTSCTS);
     state.iflag &= ~Bits(IXON | IXOFF);
-    if (chosen.ctsFlow) {
+    if (flow.ctsFlow) {
         state.cflag |= CRTSCTS;
     }
-    if (chosen.xonXoff) {
+    if (flow.xonXoff) {
         state.iflag |= IXON | IXOFF;
     }
-    return chosen.raiseLines;
 }
 
-int32_t DecodeHandshaking(const LineState& state) {
-    if ((state.cflag & CRTSCTS) != 0) {
-        return HandshakeHardware;
-    }
-    if ((state.iflag & IXON) != 0 && (state.iflag & IXOFF) != 0) {
-        return HandshakeSoftware;
-    }
-    return HandshakeOff;
+FlowControl DecodeFlow(const LineState& state) {
+    FlowControl flow;
+    flow.ctsFlow = (state.cflag & CRTSCTS) != 0;
+    flow.xonXoff = (state.iflag & IXON) != 0 && (state.iflag & IXOFF) != 0;
+    return flow;
 }
 
 void MakeRaw(LineState& state) {

@@ -50,22 +50,22 @@ void FromKernel(const termios2& from, LineState& to) {
 
 } // namespace
 
-int32_t ReadLineState(int fd, LineState& state) {
+std::error_code ReadLineState(int fd, LineState& state) {
     termios2 kernel{};
     if (ioctl(fd, TCGETS2, &kernel) != 0) {
         return LastSerialError();
     }
     FromKernel(kernel, state);
-    return 0;
+    return {};
 }
 
-int32_t WriteLineState(int fd, const LineState& state) {
+std::error_code WriteLineState(int fd, const LineState& state) {
     termios2 kernel{};
     ToKernel(state, kernel);
     if (ioctl(fd, TCSETS2, &kernel) != 0) {
         return LastSerialError();
     }
-    return 0;
+    return {};
 }
 
 void SetLineSpeed(LineState& state, uint32_t baud) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <system_error>
 
 namespace brenwick::serial {
 
@@ -19,9 +20,9 @@ struct LineState {
     uint32_t ospeed = 0;
 };
 
-// Read or write the settings in one step; return 0 or the serial error code of the failed call.
-int32_t ReadLineState(int fd, LineState& state);
-int32_t WriteLineState(int fd, const LineState& state);
+// Read or write the settings in one step; return nothing or the error of the failed call.
+std::error_code ReadLineState(int fd, LineState& state);
+std::error_code WriteLineState(int fd, const LineState& state);
 
 // Sets input and output speed to exactly `baud`: a standard rate through its speed code (so that every tool
 // reads it back), any other rate as a free number (BOTHER).

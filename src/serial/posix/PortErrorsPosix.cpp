@@ -5,9 +5,10 @@
 
 namespace brenwick::serial::serial_detail {
 
-PortProblem ClassifySystemError(int32_t code, std::string& text) {
+PortProblem ClassifySystemError(int code, std::string& text) {
     switch (code) {
     case EACCES:
+    case EPERM:
         return PortProblem::PermissionDenied;
     case EBUSY:
 #if EWOULDBLOCK != EBUSY

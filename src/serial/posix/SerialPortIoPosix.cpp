@@ -1,6 +1,7 @@
 // Reads, writes and waits for line events.
 #include "serial/SerialPort.h"
 #include "serial/posix/SerialErrno.h"
+#include "serial/posix/SystemPort.h"
 
 #include <algorithm>
 #include <chrono>
@@ -51,12 +52,12 @@ struct TransferSignals {
     bool Cancelled() const { return cancelSerial.load() != startSerial; }
 };
 
-// Waits until the device is ready for `events`: 0, or ERROR_TIMEOUT, ERROR_INVALID_HANDLE when the port
-// closes meanwhile, ERROR_OPERATION_ABORTED when the transfer is cancelled, or the code of a failed wait.
-int32_t WaitReady(int fd, const TransferSignals& signals, short events, const Deadline& deadline) {
+// Waits until the device is ready for `events`: nothing, or TimedOut, NotOpen when the port closes
+// meanwhile, Aborted when the transfer is cancelled, or the code of a failed wait.
+std::error_code WaitReady(int fd, const TransferSignals& signals, short events, const Deadline& deadline) {
     for (;;) {
         if (signals.Cancelled()) {
-            return ERROR_OPERATION_ABORTED;
+            return PortErrc::Aborted;
         }
         pollfd fds[3] = {{fd, events, 0}, {signals.closeFd, POLLIN, 0}, {signals.cancelFd, POLLIN, 0}};
         const int n = poll(fds, 3, deadline.RemainingMs());
@@ -67,43 +68,55 @@ int32_t WaitReady(int fd, const TransferSignals& signals, short events, const De
             return LastSerialError();
         }
         if (n == 0) {
-            return ERROR_TIMEOUT;
+            return PortErrc::TimedOut;
         }
         if (fds[1].revents != 0) {
-            return ERROR_INVALID_HANDLE;
+            return PortErrc::NotOpen;
         }
         if (fds[2].revents != 0) {
             if (signals.Cancelled()) {
-                return ERROR_OPERATION_ABORTED;
+                return PortErrc::Aborted;
             }
             DrainCounter(signals.cancelFd);
             if (fds[0].revents == 0) {
                 continue;
             }
         }
-        return 0; // also on hang-up or error: the next call reports it
+        return {}; // also on hang-up or error: the next call reports it
     }
+}
+
+// How long until the driver should have sent what it holds: ten bit times per byte at the current rate, at
+// least 1 ms, at most 100 ms between looks; 0 once it is empty.
+int DrainWaitMs(int fd, uint32_t baud) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        return 0;
+    }
+    const uint64_t ms = static_cast<uint64_t>(queued) * 10000u / std::max<uint32_t>(baud, 50) + 1;
+    return static_cast<int>(std::min<uint64_t>(ms, 100));
 }
 
 } // namespace
 
-int32_t CSerialPort::CancelIo() {
-    m_LastError.store(0);
+std::error_code CSerialPort::CancelIo() {
+    m_LastError.store({});
     DeviceUse use(*this);
     if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
+        return Finish(PortErrc::NotOpen);
     }
     m_CancelSerial.fetch_add(1);
     const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t signalled = write(m_CancelFd, &one, sizeof one);
-    return Finish(0);
+    [[maybe_unused]] const ssize_t signalled = write(m_System->cancel.Get(), &one, sizeof one);
+    return {};
 }
 
-int32_t CSerialPort::WriteToDevice(DeviceHandle fd, const char* bytes, uint32_t length, uint32_t timeout,
-                                   uint32_t& done) {
+std::error_code CSerialPort::WriteToDevice(DeviceHandle fd, const char* bytes, uint32_t length,
+                                           uint32_t timeout, uint32_t& done) {
     const Deadline deadline(timeout);
-    const TransferSignals signals{m_CloseFd, m_CancelFd, m_CancelSerial, m_CancelSerial.load()};
-    int32_t rc = 0;
+    const TransferSignals signals{m_System->closing.Get(), m_System->cancel.Get(), m_CancelSerial,
+                                  m_CancelSerial.load()};
+    std::error_code rc;
     do {
         const ssize_t n = write(fd, bytes + done, length - done);
         if (n >= 0) {
@@ -122,17 +135,18 @@ int32_t CSerialPort::WriteToDevice(DeviceHandle fd, const char* bytes, uint32_t 
             break;
         }
         rc = WaitReady(fd, signals, POLLOUT, deadline);
-    } while (done < length && rc == 0);
+    } while (done < length && !rc);
     return rc;
 }
 
-int32_t CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32_t capacity, uint32_t timeout,
-                                    uint32_t& done) {
+std::error_code CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32_t capacity, uint32_t timeout,
+                                            uint32_t& done) {
     const bool blocking = m_ReadMode.load() == ReadTimeoutBlocking;
     const Deadline deadline(timeout);
-    const TransferSignals signals{m_CloseFd, m_CancelFd, m_CancelSerial, m_CancelSerial.load()};
-    int32_t rc = 0;
-    while (done < capacity && rc == 0) {
+    const TransferSignals signals{m_System->closing.Get(), m_System->cancel.Get(), m_CancelSerial,
+                                  m_CancelSerial.load()};
+    std::error_code rc;
+    while (done < capacity && !rc) {
         ssize_t n = 0;
         {
             std::lock_guard rx(m_RxMutex);
@@ -146,7 +160,7 @@ int32_t CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32_t capac
             continue;
         }
         if (n == 0) {
-            rc = EIO; // a tty reads end-of-file only once it has been hung up
+            rc = SystemError(EIO); // a tty reads end-of-file only once it has been hung up
             break;
         }
         if (errno == EINTR) {
@@ -164,24 +178,26 @@ int32_t CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32_t capac
     return rc;
 }
 
-int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
+std::error_code CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
     const Deadline deadline(timeout);
+    const int wakeFd = m_System->wake.Get();
+    const int closeFd = m_System->closing.Get();
     // Wake-ups from before this wait are stale; the mask read after draining is the one in force.
-    DrainCounter(m_WakeFd);
+    DrainCounter(wakeFd);
     const uint64_t armed = m_ArmedSerial.exchange(kNotArmed);
     const uint64_t maskSerial = armed != kNotArmed ? armed : m_MaskSerial.load();
     m_Events.store(0);
     if (m_MaskSerial.load() != maskSerial) {
-        return 0; // the mask changed after the caller armed this wait
+        return {}; // the mask changed after the caller armed this wait
     }
     for (;;) {
         if (m_HungUp.load()) {
-            return EIO;
+            return SystemError(EIO);
         }
         uint32_t events = 0;
         int waitMs = deadline.RemainingMs();
         if (m_TxPending.load()) {
-            const int drainMs = DrainWaitMs(fd);
+            const int drainMs = DrainWaitMs(fd, m_Baud.load());
             if (drainMs == 0) {
                 m_TxPending.store(false);
                 events |= EV_TXEMPTY;
@@ -192,11 +208,11 @@ int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
         }
         if ((events & m_EventMask.load()) != 0) {
             m_Events.store(events);
-            return 0;
+            return {};
         }
 
         epoll_event ready[3];
-        const int n = epoll_wait(m_EpollFd, ready, 3, waitMs);
+        const int n = epoll_wait(m_System->epoll.Get(), ready, 3, waitMs);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -206,11 +222,11 @@ int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
         bool maskChanged = false;
         bool deviceWoke = false;
         for (int i = 0; i < n; ++i) {
-            if (ready[i].data.fd == m_CloseFd) {
-                return ERROR_INVALID_HANDLE;
+            if (ready[i].data.fd == closeFd) {
+                return PortErrc::NotOpen;
             }
-            if (ready[i].data.fd == m_WakeFd) {
-                DrainCounter(m_WakeFd);
+            if (ready[i].data.fd == wakeFd) {
+                DrainCounter(wakeFd);
                 maskChanged = maskChanged || m_MaskSerial.load() != maskSerial;
             } else {
                 deviceWoke = true;
@@ -226,13 +242,13 @@ int32_t CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
         events &= m_EventMask.load();
         if (events != 0 || maskChanged) {
             m_Events.store(events);
-            return 0;
+            return {};
         }
         if (m_HungUp.load()) {
-            return EIO;
+            return SystemError(EIO);
         }
         if (n == 0 && deadline.RemainingMs() == 0) {
-            return ERROR_TIMEOUT;
+            return PortErrc::TimedOut;
         }
     }
 }
@@ -248,24 +264,14 @@ uint32_t CSerialPort::CollectDeviceEvents(int fd) {
     }
     std::lock_guard errors(m_ErrorMutex);
     serial_detail::ErrorCounters now;
-    if (m_HasCounters && serial_detail::ReadErrorCounters(fd, now)) {
-        const serial_detail::LineErrorReport report = serial_detail::LineErrorsBetween(m_Counters, now);
-        m_Counters = now;
+    if (m_System->hasCounters && serial_detail::ReadErrorCounters(fd, now)) {
+        const serial_detail::LineErrorReport report =
+            serial_detail::LineErrorsBetween(m_System->counters, now);
+        m_System->counters = now;
         m_PendingErrors |= report.errors;
         events |= report.events;
     }
     return events;
-}
-
-int CSerialPort::DrainWaitMs(int fd) {
-    int queued = 0;
-    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
-        return 0;
-    }
-    // Ten bit times per byte at the current rate, at least 1 ms, at most 100 ms between looks.
-    const uint64_t baud = std::max<uint32_t>(m_Baud.load(), 50);
-    const uint64_t ms = static_cast<uint64_t>(queued) * 10000u / baud + 1;
-    return static_cast<int>(std::min<uint64_t>(ms, 100));
 }
 
 } // namespace brenwick::serial

@@ -1,8 +1,10 @@
 #include "base/UniqueFd.h"
+#include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
 #include "serial/posix/LineCodes.h"
 #include "serial/posix/LineState.h"
 #include "serial/posix/SerialErrno.h"
+#include "serial/posix/SystemPort.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -32,34 +34,38 @@ void RequestLowLatency(int fd) {
 
 } // namespace
 
-int32_t CSerialPort::OpenPort(const char* name, uint32_t /*inQueue*/, uint32_t /*outQueue*/,
-                              bool overlapped) {
-    m_LastError.store(0);
+void CSerialPort::SystemPortDelete::operator()(SystemPort* system) const {
+    std::default_delete<SystemPort>()(system);
+}
+
+std::error_code CSerialPort::OpenPort(const char* name, uint32_t /*inQueue*/, uint32_t /*outQueue*/,
+                                      bool overlapped) {
+    m_LastError.store({});
     if (IsOpen()) {
-        return Finish(ERROR_ALREADY_INITIALIZED);
+        return Finish(PortErrc::AlreadyOpen);
     }
     if (name == nullptr || *name == '\0') {
-        return Finish(ENOENT);
+        return Finish(SystemError(ENOENT));
     }
     UniqueFd device(open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (device.Get() < 0) {
         return Finish(LastSerialError());
     }
     if (!isatty(device.Get())) {
-        return Finish(ENOTTY);
+        return Finish(SystemError(ENOTTY));
     }
     // TIOCEXCL keeps other users out, but not root; the lock also holds against root and against a second
     // open within this program.
     if (flock(device.Get(), LOCK_EX | LOCK_NB) != 0) {
-        return Finish(errno == EWOULDBLOCK ? EBUSY : LastSerialError());
+        return Finish(errno == EWOULDBLOCK ? SystemError(EBUSY) : LastSerialError());
     }
     if (ioctl(device.Get(), TIOCEXCL) != 0) {
         return Finish(LastSerialError());
     }
     // The tty's queues are fixed by the driver: the requested sizes are not adjustable here.
-    const int32_t installed = InstallDevice(device.Get(), overlapped);
-    if (installed != 0) {
-        if (installed != ERROR_ALREADY_INITIALIZED) {
+    const std::error_code installed = InstallDevice(device.Get(), overlapped);
+    if (installed) {
+        if (installed != PortErrc::AlreadyOpen) {
             ioctl(device.Get(), TIOCNXCL);
         }
         return Finish(installed);
@@ -67,14 +73,14 @@ int32_t CSerialPort::OpenPort(const char* name, uint32_t /*inQueue*/, uint32_t /
     device.Release();
 
     SetEventMask(EV_RXCHAR | EV_BREAK | EV_ERR);
-    const int32_t readMode = SetReadTimeoutMode(ReadTimeoutNonblocking);
+    const std::error_code readMode = SetReadTimeoutMode(ReadTimeoutNonblocking);
 
     // The device's own defaults: raw mode and low latency, each best effort.
     {
         DeviceUse use(*this);
         if (use.Open()) {
             LineState state;
-            if (serial_detail::ReadLineState(use.Device(), state) == 0) {
+            if (!serial_detail::ReadLineState(use.Device(), state)) {
                 codes::MakeRaw(state);
                 serial_detail::WriteLineState(use.Device(), state);
                 m_Baud.store(serial_detail::LineSpeed(state));
@@ -85,12 +91,14 @@ int32_t CSerialPort::OpenPort(const char* name, uint32_t /*inQueue*/, uint32_t /
     return Finish(readMode);
 }
 
-int32_t CSerialPort::InstallDevice(int fd, bool overlapped) {
-    UniqueFd epoll(epoll_create1(EPOLL_CLOEXEC));
-    UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    UniqueFd closing(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    UniqueFd cancel(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (epoll.Get() < 0 || wake.Get() < 0 || closing.Get() < 0 || cancel.Get() < 0) {
+std::error_code CSerialPort::InstallDevice(int fd, bool overlapped) {
+    auto system = std::make_unique<SystemPort>();
+    system->epoll.Reset(epoll_create1(EPOLL_CLOEXEC));
+    system->wake.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    system->closing.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    system->cancel.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!system->epoll.Valid() || !system->wake.Valid() || !system->closing.Valid() ||
+        !system->cancel.Valid()) {
         return LastSerialError();
     }
     // Edge-triggered input: one wake-up per arrival of bytes, none while read bytes merely wait.
@@ -99,31 +107,26 @@ int32_t CSerialPort::InstallDevice(int fd, bool overlapped) {
     deviceEvent.data.fd = fd;
     epoll_event wakeEvent{};
     wakeEvent.events = EPOLLIN;
-    wakeEvent.data.fd = wake.Get();
+    wakeEvent.data.fd = system->wake.Get();
     epoll_event closeEvent{};
     closeEvent.events = EPOLLIN;
-    closeEvent.data.fd = closing.Get();
-    if (epoll_ctl(epoll.Get(), EPOLL_CTL_ADD, fd, &deviceEvent) != 0 ||
-        epoll_ctl(epoll.Get(), EPOLL_CTL_ADD, wake.Get(), &wakeEvent) != 0 ||
-        epoll_ctl(epoll.Get(), EPOLL_CTL_ADD, closing.Get(), &closeEvent) != 0) {
+    closeEvent.data.fd = system->closing.Get();
+    const int epoll = system->epoll.Get();
+    if (epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &deviceEvent) != 0 ||
+        epoll_ctl(epoll, EPOLL_CTL_ADD, system->wake.Get(), &wakeEvent) != 0 ||
+        epoll_ctl(epoll, EPOLL_CTL_ADD, system->closing.Get(), &closeEvent) != 0) {
         return LastSerialError();
     }
+    system->hasCounters = serial_detail::ReadErrorCounters(fd, system->counters);
 
     std::lock_guard openClose(m_OpenCloseMutex);
     std::unique_lock io(m_IoLock);
     if (m_Handle.load() >= 0) {
-        return ERROR_ALREADY_INITIALIZED; // another thread opened the object meanwhile
+        return PortErrc::AlreadyOpen; // another thread opened the object meanwhile
     }
-    {
-        std::lock_guard errors(m_ErrorMutex);
-        m_HasCounters = serial_detail::ReadErrorCounters(fd, m_Counters);
-    }
-    m_EpollFd = epoll.Release();
-    m_WakeFd = wake.Release();
-    m_CloseFd = closing.Release();
-    m_CancelFd = cancel.Release();
+    m_System.reset(system.release());
     PublishDevice(fd, overlapped);
-    return 0;
+    return {};
 }
 
 void CSerialPort::CloseDevice() {
@@ -134,129 +137,73 @@ void CSerialPort::CloseDevice() {
     }
     // Calls blocked on the device see the signal and leave; then nobody uses the descriptors.
     const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t signalled = write(m_CloseFd, &one, sizeof one);
+    [[maybe_unused]] const ssize_t signalled = write(m_System->closing.Get(), &one, sizeof one);
     std::unique_lock io(m_IoLock);
     m_Handle.store(-1);
     // A pseudo-terminal keeps its exclusive flag while its master lives: drop it for the next opener.
     ioctl(fd, TIOCNXCL);
     close(fd);
-    close(m_EpollFd);
-    close(m_WakeFd);
-    close(m_CloseFd);
-    close(m_CancelFd);
-    m_EpollFd = m_WakeFd = m_CloseFd = m_CancelFd = -1;
+    m_System.reset();
     m_Overlapped.store(false);
 }
 
-int32_t CSerialPort::SetupLine(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
+std::error_code CSerialPort::ApplyLine(DeviceHandle fd, int32_t baud, int32_t dataBits, int32_t parity,
+                                       int32_t stopBits) {
     LineState state;
-    if (const int32_t rc = serial_detail::ReadLineState(use.Device(), state); rc != 0) {
-        return Finish(rc);
-    }
-    if (!codes::ValidLine(baud, dataBits, parity, stopBits)) {
-        return Finish(EINVAL);
+    if (const std::error_code rc = serial_detail::ReadLineState(fd, state)) {
+        return rc;
     }
     codes::EncodeLine(state, dataBits, parity, stopBits);
     serial_detail::SetLineSpeed(state, static_cast<uint32_t>(baud));
-    if (const int32_t rc = serial_detail::WriteLineState(use.Device(), state); rc != 0) {
-        return Finish(rc);
-    }
-    m_Baud.store(static_cast<uint32_t>(baud));
-    return 0;
+    return serial_detail::WriteLineState(fd, state);
 }
 
-// A tty has no event character: the object keeps it.
-int32_t CSerialPort::WriteEventChar(DeviceHandle /*device*/, char /*eventChar*/) {
-    return 0;
-}
-
-// The event mask is the object's own: event waits apply it.
-int32_t CSerialPort::ApplyEventMask(DeviceHandle /*device*/, uint32_t /*mask*/) {
-    return 0;
-}
-
-// Reads never block in the driver here: the read itself waits when the mode asks for it.
-int32_t CSerialPort::ApplyReadMode(DeviceHandle /*device*/, int32_t /*mode*/) {
-    return 0;
-}
-
-int32_t CSerialPort::SetHandshaking(int32_t mode) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
+std::error_code CSerialPort::ApplyFlowControl(DeviceHandle fd, const serial_detail::FlowControl& flow) {
     LineState state;
-    if (const int32_t rc = serial_detail::ReadLineState(use.Device(), state); rc != 0) {
-        return Finish(rc);
+    if (const std::error_code rc = serial_detail::ReadLineState(fd, state)) {
+        return rc;
     }
-    if (mode < HandshakeOff || mode > HandshakeSoftware) {
-        return Finish(E_INVALIDARG);
-    }
-    const bool raiseLines = codes::EncodeHandshaking(state, mode);
-    if (const int32_t rc = serial_detail::WriteLineState(use.Device(), state); rc != 0) {
-        return Finish(rc);
+    codes::EncodeFlow(state, flow);
+    if (const std::error_code rc = serial_detail::WriteLineState(fd, state)) {
+        return rc;
     }
     // A pseudo-terminal has no modem lines and refuses this; that changes nothing for the line.
     const int lines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(use.Device(), raiseLines ? TIOCMBIS : TIOCMBIC, &lines);
-    return 0;
+    ioctl(fd, flow.raiseLines ? TIOCMBIS : TIOCMBIC, &lines);
+    return {};
 }
 
-namespace {
-
-// Reads the line state afresh for a getter; -1 and the code in `rc` when it cannot.
-template <typename Extract>
-int32_t ReadSetting(int fd, int32_t& rc, Extract extract) {
-    if (fd < 0) {
-        rc = ERROR_INVALID_HANDLE;
-        return -1;
-    }
+std::error_code CSerialPort::ReadLine(DeviceHandle fd, serial_detail::LineSettings& line) {
     LineState state;
-    rc = serial_detail::ReadLineState(fd, state);
-    return rc == 0 ? extract(state) : -1;
+    if (const std::error_code rc = serial_detail::ReadLineState(fd, state)) {
+        return rc;
+    }
+    line.baud = static_cast<int32_t>(serial_detail::LineSpeed(state));
+    line.dataBits = codes::DecodeDataBits(state);
+    line.parity = codes::DecodeParity(state);
+    line.stopBits = codes::DecodeStopBits(state);
+    line.flow = codes::DecodeFlow(state);
+    return {};
 }
 
-} // namespace
-
-template <typename Extract>
-int32_t CSerialPort::GetLineSetting(Extract extract) {
-    DeviceUse use(*this);
-    int32_t rc = 0;
-    const int32_t value = ReadSetting(use.Device(), rc, extract);
-    m_LastError.store(rc);
-    return value;
+// A tty has no event character: the object keeps it.
+std::error_code CSerialPort::WriteEventChar(DeviceHandle /*device*/, char /*eventChar*/) {
+    return {};
 }
 
-int32_t CSerialPort::GetBaudRate() {
-    return GetLineSetting(
-        [](const LineState& state) { return static_cast<int32_t>(serial_detail::LineSpeed(state)); });
+// The event mask is the object's own: event waits apply it.
+std::error_code CSerialPort::ApplyEventMask(DeviceHandle /*device*/, uint32_t /*mask*/) {
+    return {};
 }
 
-int32_t CSerialPort::GetDataBits() {
-    return GetLineSetting(codes::DecodeDataBits);
-}
-
-int32_t CSerialPort::GetParity() {
-    return GetLineSetting(codes::DecodeParity);
-}
-
-int32_t CSerialPort::GetStopBits() {
-    return GetLineSetting(codes::DecodeStopBits);
-}
-
-int32_t CSerialPort::GetHandshaking() {
-    return GetLineSetting(codes::DecodeHandshaking);
+// Reads never block in the driver here: the read itself waits when the mode asks for it.
+std::error_code CSerialPort::ApplyReadMode(DeviceHandle /*device*/, int32_t /*mode*/) {
+    return {};
 }
 
 void CSerialPort::Wake() const {
     const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t signalled = write(m_WakeFd, &one, sizeof one);
+    [[maybe_unused]] const ssize_t signalled = write(m_System->wake.Get(), &one, sizeof one);
 }
 
 } // namespace brenwick::serial

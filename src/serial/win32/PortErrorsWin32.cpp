@@ -7,7 +7,7 @@ namespace brenwick::serial::serial_detail {
 namespace {
 
 // The system's own sentence for a code, without its line break.
-std::string SystemText(int32_t code) {
+std::string SystemText(int code) {
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -25,7 +25,7 @@ std::string SystemText(int32_t code) {
 
 } // namespace
 
-PortProblem ClassifySystemError(int32_t code, std::string& text) {
+PortProblem ClassifySystemError(int code, std::string& text) {
     switch (static_cast<DWORD>(code)) {
     case ERROR_ACCESS_DENIED: // what Windows answers when another program has the port open
     case ERROR_SHARING_VIOLATION:

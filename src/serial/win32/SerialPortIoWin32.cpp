@@ -2,6 +2,7 @@
 #include "base/win32/UniqueHandle.h"
 #include "serial/PortErrors.h"
 #include "serial/SerialPort.h"
+#include "serial/win32/SystemPort.h"
 #include "serial/win32/WindowsApi.h"
 
 #include <algorithm>
@@ -12,11 +13,6 @@ namespace brenwick::serial {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int32_t LastCode() {
-    const DWORD code = ::GetLastError();
-    return code == 0 ? static_cast<int32_t>(ERROR_GEN_FAILURE) : static_cast<int32_t>(code);
-}
 
 // Milliseconds left until the end of a call's time-out; INFINITE stays INFINITE.
 class Deadline {
@@ -69,7 +65,7 @@ struct LineStatus {
     uint64_t queuedOut = 0;
 };
 
-int32_t ReadLineStatus(HANDLE device, LineStatus& status) {
+std::error_code ReadLineStatus(HANDLE device, LineStatus& status) {
     DWORD errors = 0;
     COMSTAT stat{};
     if (::ClearCommError(device, &errors, &stat) == 0) {
@@ -78,7 +74,7 @@ int32_t ReadLineStatus(HANDLE device, LineStatus& status) {
     status.errors = static_cast<uint32_t>(errors);
     status.waiting = stat.cbInQue;
     status.queuedOut = stat.cbOutQue;
-    return 0;
+    return {};
 }
 
 // The line events that go with error bits.
@@ -99,22 +95,23 @@ constexpr DWORD kRecheckMaxMs = 4;
 
 } // namespace
 
-int32_t CSerialPort::CancelIo() {
-    m_LastError.store(0);
+std::error_code CSerialPort::CancelIo() {
+    m_LastError.store({});
     DeviceUse use(*this);
     if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
+        return Finish(PortErrc::NotOpen);
     }
-    std::lock_guard transfers(m_TransferMutex);
+    std::lock_guard lock(m_System->transferMutex);
     m_CancelSerial.fetch_add(1);
-    for (void* overlapped : m_Transfers) {
-        ::CancelIoEx(use.Device(), static_cast<OVERLAPPED*>(overlapped));
+    for (OVERLAPPED* overlapped : m_System->transfers) {
+        ::CancelIoEx(use.Device(), overlapped);
     }
-    return Finish(0);
+    return {};
 }
 
-int32_t CSerialPort::RunTransfer(DeviceHandle device, bool write, void* buffer, uint32_t length,
-                                 uint32_t timeout, uint64_t startSerial, uint32_t& moved) {
+std::error_code CSerialPort::SystemPort::RunTransfer(CSerialPort& port, HANDLE device, bool write,
+                                                     void* buffer, uint32_t length, uint32_t timeout,
+                                                     uint64_t startSerial, uint32_t& moved) {
     moved = 0;
     Operation op;
     if (!op.Valid()) {
@@ -124,50 +121,51 @@ int32_t CSerialPort::RunTransfer(DeviceHandle device, bool write, void* buffer, 
     {
         // Started under the lock that CancelIo takes: a cancel either comes before (and is seen here) or
         // finds the transfer in the list.
-        std::lock_guard transfers(m_TransferMutex);
-        if (m_CancelSerial.load() != startSerial) {
-            return ERROR_OPERATION_ABORTED;
+        std::lock_guard lock(transferMutex);
+        if (port.m_CancelSerial.load() != startSerial) {
+            return PortErrc::Aborted;
         }
         const BOOL done = write ? ::WriteFile(device, buffer, length, nullptr, op.Overlapped())
                                 : ::ReadFile(device, buffer, length, nullptr, op.Overlapped());
         if (done == 0 && ::GetLastError() != ERROR_IO_PENDING) {
             return LastCode();
         }
-        m_Transfers.push_back(op.Overlapped());
+        transfers.push_back(op.Overlapped());
     }
-    const HANDLE waits[2] = {op.Event(), m_CloseEvent.Get()};
+    const HANDLE waits[2] = {op.Event(), closeEvent.Get()};
     const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, timeout);
-    int32_t rc = 0;
+    std::error_code rc;
     bool collected = false;
     if (woke == WAIT_OBJECT_0) {
         collected = op.Collect(device, count);
     } else {
-        rc = woke == WAIT_OBJECT_0 + 1 ? ERROR_INVALID_HANDLE
-             : woke == WAIT_TIMEOUT    ? ERROR_TIMEOUT
+        rc = woke == WAIT_OBJECT_0 + 1 ? PortErrc::NotOpen
+             : woke == WAIT_TIMEOUT    ? PortErrc::TimedOut
                                        : LastCode();
         collected = op.CancelAndCollect(device, count);
     }
-    if (!collected && rc == 0) {
-        rc = LastCode(); // ERROR_OPERATION_ABORTED when CancelIo ended it
+    if (!collected && !rc) {
+        // CancelIo ended it, or the driver failed it.
+        rc = ::GetLastError() == ERROR_OPERATION_ABORTED ? PortErrc::Aborted : LastCode();
     }
     {
-        std::lock_guard transfers(m_TransferMutex);
-        std::erase(m_Transfers, static_cast<void*>(op.Overlapped()));
+        std::lock_guard lock(transferMutex);
+        std::erase(transfers, op.Overlapped());
     }
     moved = count;
-    if (rc != 0 && DeviceGone(rc)) {
-        m_HungUp.store(true);
+    if (DeviceGone(rc)) {
+        port.m_HungUp.store(true);
     }
     return rc;
 }
 
-int32_t CSerialPort::WriteToDevice(DeviceHandle device, const char* bytes, uint32_t length, uint32_t timeout,
-                                   uint32_t& done) {
+std::error_code CSerialPort::WriteToDevice(DeviceHandle device, const char* bytes, uint32_t length,
+                                           uint32_t timeout, uint32_t& done) {
     if (length == 0) {
-        return 0;
+        return {};
     }
-    const int32_t rc =
-        RunTransfer(device, true, const_cast<char*>(bytes), length, timeout, m_CancelSerial.load(), done);
+    const std::error_code rc = m_System->RunTransfer(*this, device, true, const_cast<char*>(bytes), length,
+                                                     timeout, m_CancelSerial.load(), done);
     if (done > 0) {
         m_TxPending.store(true);
         Wake(); // the event wait watches the output queue drain
@@ -175,101 +173,100 @@ int32_t CSerialPort::WriteToDevice(DeviceHandle device, const char* bytes, uint3
     return rc;
 }
 
-int32_t CSerialPort::ReadFromDevice(DeviceHandle device, char* bytes, uint32_t capacity, uint32_t timeout,
-                                    uint32_t& done) {
+std::error_code CSerialPort::ReadFromDevice(DeviceHandle device, char* bytes, uint32_t capacity,
+                                            uint32_t timeout, uint32_t& done) {
     const uint64_t startSerial = m_CancelSerial.load();
-    int32_t rc = 0;
+    std::error_code rc;
     if (m_ReadMode.load() == ReadTimeoutNonblocking) {
         // Only what has arrived is asked for, so the read returns at once on every driver. The count of
         // waiting bytes and the read that takes them stay together for the arrival accounting.
         std::lock_guard rx(m_RxMutex);
         LineStatus status;
         rc = ReadLineStatus(device, status);
-        if (rc == 0) {
+        if (!rc) {
             {
                 std::lock_guard errors(m_ErrorMutex);
                 m_PendingErrors |= status.errors;
             }
             const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(capacity, status.waiting));
             if (wanted > 0) {
-                rc = RunTransfer(device, false, bytes, wanted, timeout, startSerial, done);
+                rc = m_System->RunTransfer(*this, device, false, bytes, wanted, timeout, startSerial, done);
             }
             m_BytesTaken += done;
         } else if (DeviceGone(rc)) {
             m_HungUp.store(true);
         }
     } else if (capacity > 0) {
-        rc = RunTransfer(device, false, bytes, capacity, timeout, startSerial, done);
+        rc = m_System->RunTransfer(*this, device, false, bytes, capacity, timeout, startSerial, done);
         std::lock_guard rx(m_RxMutex);
         m_BytesTaken += done;
     }
     return rc;
 }
 
-// Pauses up to `ms` for a close or a wake-up: false, with the code to return in `rc`, when the wait must end
-// (the port closes, or the mask changed: rc 0 without events).
-bool CSerialPort::PauseForWake(uint32_t ms, uint64_t maskSerial, int32_t& rc) {
-    const HANDLE waits[2] = {m_CloseEvent.Get(), m_WakeEvent.Get()};
+bool CSerialPort::SystemPort::PauseForWake(const CSerialPort& port, uint32_t ms, uint64_t maskSerial,
+                                           std::error_code& rc) {
+    const HANDLE waits[2] = {closeEvent.Get(), wakeEvent.Get()};
     const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, ms);
     if (woke == WAIT_OBJECT_0) {
-        rc = ERROR_INVALID_HANDLE;
+        rc = PortErrc::NotOpen;
         return false;
     }
-    if (woke == WAIT_OBJECT_0 + 1 && m_MaskSerial.load() != maskSerial) {
-        rc = 0;
+    if (woke == WAIT_OBJECT_0 + 1 && port.m_MaskSerial.load() != maskSerial) {
+        rc.clear();
         return false;
     }
     return true;
 }
 
-int32_t CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeout) {
+std::error_code CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeout) {
     const Deadline deadline(timeout);
     // Wake-ups from before this wait are stale; the mask read after clearing is the one in force.
-    ::ResetEvent(m_WakeEvent.Get());
+    ::ResetEvent(m_System->wakeEvent.Get());
     const uint64_t armed = m_ArmedSerial.exchange(kNotArmed);
     const uint64_t maskSerial = armed != kNotArmed ? armed : m_MaskSerial.load();
     m_Events.store(0);
     if (m_MaskSerial.load() != maskSerial) {
-        return 0; // the mask changed after the caller armed this wait
+        return {}; // the mask changed after the caller armed this wait
     }
     DWORD pauseMs = 1;
     for (;;) {
         if (m_HungUp.load()) {
-            return static_cast<int32_t>(ERROR_GEN_FAILURE);
+            return SystemCode(ERROR_GEN_FAILURE);
         }
         uint32_t reported = 0;
-        const int32_t rc = WaitForDeviceEvents(device, deadline.RemainingMs(), reported);
-        if (rc != 0 || (reported == 0 && m_MaskSerial.load() != maskSerial)) {
+        const std::error_code rc =
+            m_System->WaitForDeviceEvents(*this, device, deadline.RemainingMs(), reported);
+        if (rc || (reported == 0 && m_MaskSerial.load() != maskSerial)) {
             return rc; // closed, timed out, device gone, or the mask changed (no events)
         }
         // Arrivals and a drained output queue are judged from the driver's counts, so that a driver that
         // reports them again for the same bytes posts nothing new.
         uint32_t events = CollectDeviceEvents(device) | (reported & ~(EV_RXCHAR | EV_TXEMPTY));
         if (m_HungUp.load()) {
-            return static_cast<int32_t>(ERROR_GEN_FAILURE);
+            return SystemCode(ERROR_GEN_FAILURE);
         }
         events &= m_EventMask.load();
         if (events != 0) {
             m_Events.store(events);
-            return 0;
+            return {};
         }
         // Nothing new: the driver ended the wait early. Look again after a short pause that a close or a
         // mask change cuts short.
         const DWORD left = deadline.RemainingMs();
         if (left == 0) {
-            return ERROR_TIMEOUT;
+            return PortErrc::TimedOut;
         }
-        int32_t ended = 0;
-        if (!PauseForWake(std::min(pauseMs, left), maskSerial, ended)) {
+        std::error_code ended;
+        if (!m_System->PauseForWake(*this, std::min(pauseMs, left), maskSerial, ended)) {
             return ended;
         }
         pauseMs = std::min<DWORD>(pauseMs * 2, kRecheckMaxMs);
     }
 }
 
-// One WaitCommEvent: the events it reported in `events`, 0 without events when a wake-up (mask change,
-// finished write) ended it, or the code of a close, a time-out or a failure.
-int32_t CSerialPort::WaitForDeviceEvents(DeviceHandle device, uint32_t timeoutMs, uint32_t& events) {
+std::error_code CSerialPort::SystemPort::WaitForDeviceEvents(CSerialPort& port, HANDLE device,
+                                                             uint32_t timeoutMs, uint32_t& events) {
     events = 0;
     Operation op;
     if (!op.Valid()) {
@@ -279,53 +276,53 @@ int32_t CSerialPort::WaitForDeviceEvents(DeviceHandle device, uint32_t timeoutMs
     DWORD count = 0;
     if (::WaitCommEvent(device, &reported, op.Overlapped()) != 0) {
         events = static_cast<uint32_t>(reported);
-        return 0;
+        return {};
     }
     if (::GetLastError() != ERROR_IO_PENDING) {
-        const int32_t code = LastCode();
+        const std::error_code code = LastCode();
         if (DeviceGone(code)) {
-            m_HungUp.store(true);
+            port.m_HungUp.store(true);
         }
         return code;
     }
-    const HANDLE waits[3] = {op.Event(), m_CloseEvent.Get(), m_WakeEvent.Get()};
+    const HANDLE waits[3] = {op.Event(), closeEvent.Get(), wakeEvent.Get()};
     const DWORD woke = ::WaitForMultipleObjects(3, waits, FALSE, timeoutMs);
     if (woke == WAIT_OBJECT_0) {
         if (op.Collect(device, count)) {
             events = static_cast<uint32_t>(reported);
-            return 0;
+            return {};
         }
-        const int32_t code = LastCode();
-        if (code == ERROR_OPERATION_ABORTED) {
-            return 0; // a mask change, or a driver that ends waits early: the caller looks at the line
+        if (::GetLastError() == ERROR_OPERATION_ABORTED) {
+            return {}; // a mask change, or a driver that ends waits early: the caller looks at the line
         }
+        const std::error_code code = LastCode();
         if (DeviceGone(code)) {
-            m_HungUp.store(true);
+            port.m_HungUp.store(true);
         }
         return code;
     }
     op.CancelAndCollect(device, count);
     if (woke == WAIT_OBJECT_0 + 1) {
-        return ERROR_INVALID_HANDLE;
+        return PortErrc::NotOpen;
     }
     if (woke == WAIT_OBJECT_0 + 2) {
-        return 0; // woken: the caller tells a mask change from a finished write
+        return {}; // woken: the caller tells a mask change from a finished write
     }
-    return woke == WAIT_TIMEOUT ? ERROR_TIMEOUT : LastCode();
+    return woke == WAIT_TIMEOUT ? PortErrc::TimedOut : LastCode();
 }
 
 uint32_t CSerialPort::CollectDeviceEvents(DeviceHandle device) {
     uint32_t events = 0;
     LineStatus status;
-    int32_t rc = 0;
+    std::error_code rc;
     {
         std::lock_guard rx(m_RxMutex);
         rc = ReadLineStatus(device, status);
-        if (rc == 0) {
+        if (!rc) {
             events |= CountArrivals(status.waiting);
         }
     }
-    if (rc != 0) {
+    if (rc) {
         if (DeviceGone(rc)) {
             m_HungUp.store(true);
         }

@@ -1,7 +1,9 @@
 // Opening, setting up and closing a serial port through the Win32 communications API.
 #include "base/win32/UniqueHandle.h"
 #include "base/win32/Utf16.h"
+#include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
+#include "serial/win32/SystemPort.h"
 #include "serial/win32/WindowsApi.h"
 
 #include <string>
@@ -9,11 +11,6 @@
 namespace brenwick::serial {
 
 namespace {
-
-int32_t LastCode() {
-    const DWORD code = ::GetLastError();
-    return code == 0 ? static_cast<int32_t>(ERROR_GEN_FAILURE) : static_cast<int32_t>(code);
-}
 
 // "COM5" becomes "\\.\COM5", which also reaches COM10 and above; a name that already is a device path stays.
 std::wstring DevicePath(const std::string& name) {
@@ -47,11 +44,15 @@ void MakeRaw(DCB& dcb) {
     dcb.fAbortOnError = FALSE;
 }
 
-// The device's line state, read afresh: 0 or the code of the failed read.
-int32_t ReadState(HANDLE device, DCB& dcb) {
+// The device's line state, read afresh: nothing or the code of the failed read.
+std::error_code ReadState(HANDLE device, DCB& dcb) {
     dcb = DCB{};
     dcb.DCBlength = sizeof dcb;
-    return ::GetCommState(device, &dcb) != 0 ? 0 : LastCode();
+    return ::GetCommState(device, &dcb) != 0 ? std::error_code() : LastCode();
+}
+
+std::error_code WriteState(HANDLE device, DCB& dcb) {
+    return ::SetCommState(device, &dcb) != 0 ? std::error_code() : LastCode();
 }
 
 HANDLE NewEvent(bool manualReset) {
@@ -60,13 +61,18 @@ HANDLE NewEvent(bool manualReset) {
 
 } // namespace
 
-int32_t CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue, bool overlapped) {
-    m_LastError.store(0);
+void CSerialPort::SystemPortDelete::operator()(SystemPort* system) const {
+    std::default_delete<SystemPort>()(system);
+}
+
+std::error_code CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32_t outQueue,
+                                      bool overlapped) {
+    m_LastError.store({});
     if (IsOpen()) {
-        return Finish(ERROR_ALREADY_INITIALIZED);
+        return Finish(PortErrc::AlreadyOpen);
     }
     if (name == nullptr || *name == '\0') {
-        return Finish(static_cast<int32_t>(ERROR_FILE_NOT_FOUND));
+        return Finish(SystemCode(ERROR_FILE_NOT_FOUND));
     }
     // Every port is opened for overlapped I/O: a plain port then waits without limit, but a close still
     // ends its waits.
@@ -78,18 +84,18 @@ int32_t CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32_t outQu
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (::GetCommState(device.Get(), &dcb) == 0) {
-        return Finish(static_cast<int32_t>(ERROR_NOT_SUPPORTED)); // a file or device that has no line
+        return Finish(SystemCode(ERROR_NOT_SUPPORTED)); // a file or device that has no line
     }
     if ((inQueue != 0 || outQueue != 0) && ::SetupComm(device.Get(), inQueue, outQueue) == 0) {
         return Finish(LastCode());
     }
-    if (const int32_t installed = InstallDevice(device.Get(), overlapped); installed != 0) {
+    if (const std::error_code installed = InstallDevice(device.Get(), overlapped)) {
         return Finish(installed);
     }
     device.Release();
 
     SetEventMask(EV_RXCHAR | EV_BREAK | EV_ERR);
-    const int32_t readMode = SetReadTimeoutMode(ReadTimeoutNonblocking);
+    const std::error_code readMode = SetReadTimeoutMode(ReadTimeoutNonblocking);
     {
         DeviceUse use(*this);
         if (use.Open()) {
@@ -104,21 +110,21 @@ int32_t CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32_t outQu
     return Finish(readMode);
 }
 
-int32_t CSerialPort::InstallDevice(DeviceHandle device, bool overlapped) {
-    UniqueHandle closing(NewEvent(true));
-    UniqueHandle wake(NewEvent(false));
-    if (!closing.Valid() || !wake.Valid()) {
+std::error_code CSerialPort::InstallDevice(DeviceHandle device, bool overlapped) {
+    auto system = std::make_unique<SystemPort>();
+    system->closeEvent.Reset(NewEvent(true));
+    system->wakeEvent.Reset(NewEvent(false));
+    if (!system->closeEvent.Valid() || !system->wakeEvent.Valid()) {
         return LastCode();
     }
     std::lock_guard openClose(m_OpenCloseMutex);
     std::unique_lock io(m_IoLock);
     if (m_Handle.load() != kNoDevice) {
-        return ERROR_ALREADY_INITIALIZED; // another thread opened the object meanwhile
+        return PortErrc::AlreadyOpen; // another thread opened the object meanwhile
     }
-    m_CloseEvent = std::move(closing);
-    m_WakeEvent = std::move(wake);
+    m_System.reset(system.release());
     PublishDevice(device, overlapped);
-    return 0;
+    return {};
 }
 
 void CSerialPort::CloseDevice() {
@@ -129,54 +135,71 @@ void CSerialPort::CloseDevice() {
     }
     // Calls waiting on the device see the close event, cancel their own transfer and leave; then nobody
     // uses the handle.
-    ::SetEvent(m_CloseEvent.Get());
+    ::SetEvent(m_System->closeEvent.Get());
     std::unique_lock io(m_IoLock);
     m_Handle.store(kNoDevice);
     ::CloseHandle(device);
-    m_CloseEvent.Reset();
-    m_WakeEvent.Reset();
+    m_System.reset();
     m_Overlapped.store(false);
 }
 
-int32_t CSerialPort::SetupLine(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
+std::error_code CSerialPort::ApplyLine(DeviceHandle device, int32_t baud, int32_t dataBits, int32_t parity,
+                                       int32_t stopBits) {
     DCB dcb{};
-    if (const int32_t rc = ReadState(use.Device(), dcb); rc != 0) {
-        return Finish(rc);
+    if (const std::error_code rc = ReadState(device, dcb)) {
+        return rc;
     }
     dcb.BaudRate = static_cast<DWORD>(baud);
     dcb.ByteSize = static_cast<BYTE>(dataBits);
     dcb.Parity = static_cast<BYTE>(parity);
     dcb.StopBits = static_cast<BYTE>(stopBits);
     dcb.fParity = parity != ParityNone ? TRUE : FALSE;
-    if (baud <= 0) {
-        return Finish(static_cast<int32_t>(ERROR_INVALID_PARAMETER));
-    }
-    if (::SetCommState(use.Device(), &dcb) == 0) {
-        return Finish(LastCode());
-    }
-    m_Baud.store(static_cast<uint32_t>(baud));
-    return 0;
+    return WriteState(device, dcb);
 }
 
-int32_t CSerialPort::WriteEventChar(DeviceHandle device, char eventChar) {
+// Hardware handshaking raises DTR and RTS but leaves them under the program's control, as on POSIX.
+std::error_code CSerialPort::ApplyFlowControl(DeviceHandle device, const serial_detail::FlowControl& flow) {
     DCB dcb{};
-    if (const int32_t rc = ReadState(device, dcb); rc != 0) {
+    if (const std::error_code rc = ReadState(device, dcb)) {
+        return rc;
+    }
+    dcb.fOutxCtsFlow = flow.ctsFlow ? TRUE : FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = flow.raiseLines ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = flow.raiseLines ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fOutX = flow.xonXoff ? TRUE : FALSE;
+    dcb.fInX = flow.xonXoff ? TRUE : FALSE;
+    return WriteState(device, dcb);
+}
+
+std::error_code CSerialPort::ReadLine(DeviceHandle device, serial_detail::LineSettings& line) {
+    DCB dcb{};
+    if (const std::error_code rc = ReadState(device, dcb)) {
+        return rc;
+    }
+    line.baud = static_cast<int32_t>(dcb.BaudRate);
+    line.dataBits = dcb.ByteSize;
+    line.parity = dcb.fParity != 0 ? dcb.Parity : ParityNone;
+    line.stopBits = dcb.StopBits;
+    line.flow.ctsFlow = dcb.fOutxCtsFlow != 0;
+    line.flow.xonXoff = dcb.fOutX != 0 && dcb.fInX != 0;
+    return {};
+}
+
+std::error_code CSerialPort::WriteEventChar(DeviceHandle device, char eventChar) {
+    DCB dcb{};
+    if (const std::error_code rc = ReadState(device, dcb)) {
         return rc;
     }
     dcb.EvtChar = eventChar;
-    return ::SetCommState(device, &dcb) != 0 ? 0 : LastCode();
+    return WriteState(device, dcb);
 }
 
-int32_t CSerialPort::ApplyEventMask(DeviceHandle device, uint32_t mask) {
-    return ::SetCommMask(device, mask) != 0 ? 0 : LastCode();
+std::error_code CSerialPort::ApplyEventMask(DeviceHandle device, uint32_t mask) {
+    return ::SetCommMask(device, mask) != 0 ? std::error_code() : LastCode();
 }
 
-int32_t CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
+std::error_code CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
     COMMTIMEOUTS timeouts{};
     if (::GetCommTimeouts(device, &timeouts) == 0) {
         return LastCode();
@@ -185,80 +208,11 @@ int32_t CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
     timeouts.ReadIntervalTimeout = mode == ReadTimeoutNonblocking ? MAXDWORD : 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
-    return ::SetCommTimeouts(device, &timeouts) != 0 ? 0 : LastCode();
-}
-
-int32_t CSerialPort::SetHandshaking(int32_t mode) {
-    m_LastError.store(0);
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        return Finish(ERROR_INVALID_HANDLE);
-    }
-    DCB dcb{};
-    if (const int32_t rc = ReadState(use.Device(), dcb); rc != 0) {
-        return Finish(rc);
-    }
-    if (mode < HandshakeOff || mode > HandshakeSoftware) {
-        return Finish(E_INVALIDARG);
-    }
-    const bool hardware = mode == HandshakeHardware;
-    const bool software = mode == HandshakeSoftware;
-    dcb.fOutxCtsFlow = hardware ? TRUE : FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = hardware ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = hardware ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-    dcb.fOutX = software ? TRUE : FALSE;
-    dcb.fInX = software ? TRUE : FALSE;
-    if (::SetCommState(use.Device(), &dcb) == 0) {
-        return Finish(LastCode());
-    }
-    return 0;
-}
-
-template <typename Extract>
-int32_t CSerialPort::GetLineSetting(Extract extract) {
-    DeviceUse use(*this);
-    if (!use.Open()) {
-        m_LastError.store(ERROR_INVALID_HANDLE);
-        return -1;
-    }
-    DCB dcb{};
-    if (const int32_t rc = ReadState(use.Device(), dcb); rc != 0) {
-        m_LastError.store(rc);
-        return -1;
-    }
-    m_LastError.store(0);
-    return extract(dcb);
-}
-
-int32_t CSerialPort::GetBaudRate() {
-    return GetLineSetting([](const DCB& dcb) { return static_cast<int32_t>(dcb.BaudRate); });
-}
-
-int32_t CSerialPort::GetDataBits() {
-    return GetLineSetting([](const DCB& dcb) { return static_cast<int32_t>(dcb.ByteSize); });
-}
-
-int32_t CSerialPort::GetParity() {
-    return GetLineSetting(
-        [](const DCB& dcb) { return dcb.fParity != 0 ? static_cast<int32_t>(dcb.Parity) : 0; });
-}
-
-int32_t CSerialPort::GetStopBits() {
-    return GetLineSetting([](const DCB& dcb) { return static_cast<int32_t>(dcb.StopBits); });
-}
-
-int32_t CSerialPort::GetHandshaking() {
-    return GetLineSetting([](const DCB& dcb) {
-        if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) {
-            return int32_t{HandshakeHardware};
-        }
-        return dcb.fOutX != 0 && dcb.fInX != 0 ? int32_t{HandshakeSoftware} : int32_t{HandshakeOff};
-    });
+    return ::SetCommTimeouts(device, &timeouts) != 0 ? std::error_code() : LastCode();
 }
 
 void CSerialPort::Wake() const {
-    ::SetEvent(m_WakeEvent.Get());
+    ::SetEvent(m_System->wakeEvent.Get());
 }
 
 } // namespace brenwick::serial

@@ -3,13 +3,6 @@
 // (SerialTypes.h). Undefining them lets the layer's own constants be declared and named, in whichever order
 // the headers come.
 #undef INFINITE
-#undef ERROR_SUCCESS
-#undef ERROR_INVALID_FUNCTION
-#undef ERROR_INVALID_HANDLE
-#undef ERROR_OPERATION_ABORTED
-#undef ERROR_ALREADY_INITIALIZED
-#undef ERROR_TIMEOUT
-#undef E_INVALIDARG
 #undef EV_RXCHAR
 #undef EV_RXFLAG
 #undef EV_TXEMPTY
