@@ -1,7 +1,6 @@
 #include "app/CPortSetupDlg.h"
 
 #include "panel/DialogUnits.h"
-#include "protocol/ProtocolTypes.h"
 
 #include <QAbstractItemView>
 #include <QFile>

@@ -25,7 +25,7 @@ int CBrenwickDoc::LoadSettings(ISettingsStore& store) {
     const auto index = store.GetString(kIntsSection, kBaudIndex);
     std::lock_guard lock(m_SettingsLock);
     m_ActivePortName = name && !name->empty() ? *name : DefaultPortName();
-    m_ComBaudrateIndex = index ? ParseInt(*index).value_or(0) : 0;
+    m_ComBaudrateIndex = ParseInt(index.value_or("")).value_or(protocol::kUnsetBaudIndex);
     return 1;
 }
 
