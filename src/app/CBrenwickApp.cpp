@@ -97,8 +97,8 @@ bool CBrenwickApp::InitInstance() {
         // The simulated port for this run only; the stored one is put back at close.
         m_StoredPort = m_Store->GetString("Settings\\Strings", "m_ActivePortName");
         const int index = m_Doc->ComBaudrateIndex();
-        m_Doc->SetPortSettings(m_Demo->PortPath(),
-                               index >= 0 && index <= protocol::kMaxBaudIndex ? index : 9);
+        const bool inTable = index >= 0 && index <= protocol::kMaxBaudIndex;
+        m_Doc->SetPortSettings(m_Demo->PortPath(), inTable ? index : protocol::kDefaultBaudIndex);
     }
     m_Frame->ActivateFrame();
 

@@ -1,7 +1,7 @@
 #include "app/CPortSetupDlg.h"
 
-#include "widgets/DialogUnits.h"
 #include "protocol/ProtocolTypes.h"
+#include "widgets/DialogUnits.h"
 
 #include <QAbstractItemView>
 #include <QFile>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/ProtocolTypes.h"
 #include "serial/PortDiscovery.h"
 
 #include <QComboBox>
@@ -26,7 +27,7 @@ class CPortSetupDlg : public QDialog {
     int exec() override;
 
     std::string m_PortName;
-    int m_BaudIndex = 9; // 115200 baud
+    int m_BaudIndex = protocol::kDefaultBaudIndex;
 
     QComboBox& PortList() { return m_PortList; }
     QComboBox& BaudList() { return m_BaudList; }

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "base/Version.h"
+
 namespace brenwick::app {
 
 AppOptions ParseCommandLine(const std::vector<std::string>& args) {
@@ -41,7 +43,7 @@ std::string UsageText(const std::string& program) {
 }
 
 std::string VersionText() {
-    return "Brenwick Version 1.25\n";
+    return std::string("Brenwick Version ") + kVersion;
 }
 
 } // namespace brenwick::app

@@ -18,6 +18,7 @@ struct AppOptions {
 AppOptions ParseCommandLine(const std::vector<std::string>& args);
 
 std::string UsageText(const std::string& program);
+// "Brenwick Version N": what --version prints and the About box shows.
 std::string VersionText();
 
 } // namespace brenwick::app

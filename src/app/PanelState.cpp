@@ -16,12 +16,12 @@ using Lines = StatePaint::Lines;
 
 // Indexed by the link state's number.
 constexpr std::array<StatePaint, 6> kPaint = {{
-    {"Connected", kLampGreen, "connected", Lines::Device},
-    {"COM Port Failed To Open", kLampRed, "port failed to open", Lines::Unchanged},
-    {"Not Connected", kLampRed, "not connected", Lines::Unchanged},
-    {"Off Line", kLampGrey, "off line", Lines::Cleared},
-    {"Programming", kLampYellow, "programming", Lines::Device},
-    {"Programming Error", kLampYellow, "programming failed", Lines::Device},
+    {protocol::LinkStateText(LinkState::Connected), kLampGreen, "connected", Lines::Device},
+    {protocol::LinkStateText(LinkState::PortOpenFailed), kLampRed, "port failed to open", Lines::Unchanged},
+    {protocol::LinkStateText(LinkState::NotConnected), kLampRed, "not connected", Lines::Unchanged},
+    {protocol::LinkStateText(LinkState::OffLine), kLampGrey, "off line", Lines::Cleared},
+    {protocol::LinkStateText(LinkState::Programming), kLampYellow, "programming", Lines::Device},
+    {protocol::LinkStateText(LinkState::ProgrammingError), kLampYellow, "programming failed", Lines::Device},
 }};
 constexpr StatePaint kFileNotLoaded = {"File Not Loaded", kLampRed, "no firmware file loaded", Lines::Device};
 

@@ -11,7 +11,7 @@ namespace brenwick::app {
 // How the panel shows one link state: the status text, the lamp, and whether the two device lines are
 // refreshed or cleared. (Whether the bar follows a run is the run's, not the state's: see PanelOutcome.)
 struct StatePaint {
-    const char* text;
+    std::string_view text;
     widgets::COLORREF lamp;
     const char* lampMeaning; // what the lamp says, for those who do not see its colour
     enum class Lines { Unchanged, Device, Cleared } lines;

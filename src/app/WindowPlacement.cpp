@@ -1,44 +1,24 @@
 #include "app/WindowPlacement.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <limits>
+#include "base/ParseInt.h"
 
 namespace brenwick::app {
-
-std::optional<std::pair<int32_t, size_t>> ScanInt(std::string_view text) {
-    const std::string copy(text); // strtol needs a terminated string
-    const char* begin = copy.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(begin, &end, 0);
-    if (end == begin || errno == ERANGE || value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<int32_t>::max()) {
-        return std::nullopt;
-    }
-    return std::pair{static_cast<int32_t>(value), static_cast<size_t>(end - begin)};
-}
 
 std::optional<StoredPlacement> ParseWindowPos(std::string_view text) {
     WindowPlacement p;
     int32_t* const fields[] = {&p.flags, &p.showCmd, &p.minX, &p.minY,  &p.maxX,
                                &p.maxY,  &p.left,    &p.top,  &p.right, &p.bottom};
     size_t at = 0;
-    bool first = true;
     for (int32_t* field : fields) {
-        if (!first) {
-            if (at >= text.size() || text[at] != ':') {
-                return std::nullopt;
-            }
-            ++at;
-        }
-        first = false;
-        const auto number = ScanInt(text.substr(at));
+        // Every field after the first follows a colon.
+        const bool separated = field == fields[0] || (at < text.size() && text[at++] == ':');
+        size_t length = 0;
+        const auto number = separated ? ParseInt(text.substr(at), &length) : std::nullopt;
         if (!number) {
             return std::nullopt;
         }
-        *field = number->first;
-        at += number->second;
+        *field = *number;
+        at += length;
     }
     StoredPlacement stored;
     stored.stayOnTop = (p.flags & kStayOnTopFlag) != 0;

@@ -45,8 +45,4 @@ std::optional<StoredPlacement> ParseWindowPos(std::string_view text);
 // The "WindowPos" text for a placement, with the Stay On Top state in bit 15 of the flags.
 std::string FormatWindowPos(WindowPlacement placement, bool stayOnTop);
 
-// One "%i" number at the start of `text` (after optional white space). Nothing when none converts or it
-// does not fit 32 bits; else the value and the number of characters it took.
-std::optional<std::pair<int32_t, size_t>> ScanInt(std::string_view text);
-
 } // namespace brenwick::app

@@ -3,6 +3,7 @@
 #include "app/CBrenwickApp.h"
 #include "app/CommandLine.h"
 #include "base/StandardStreams.h"
+#include "base/Version.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -22,7 +23,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (early.version) {
-        std::fputs(VersionText().c_str(), stdout);
+        std::printf("%s\n", VersionText().c_str());
         return 0;
     }
     if (!early.error.empty()) {
@@ -42,7 +43,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenwick"));
     QApplication::setOrganizationName(QStringLiteral("Veltmark"));
-    QApplication::setApplicationVersion(QStringLiteral("1.25"));
+    QApplication::setApplicationVersion(QString::fromLatin1(brenwick::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("brenwick"));
     QApplication::setWindowIcon(AppIcon());
 

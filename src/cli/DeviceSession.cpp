@@ -14,17 +14,17 @@ namespace {
 struct ResultRow {
     SessionResult result;
     int exitCode;
-    const char* text;
+    std::string_view text;
 };
 
 // In order of priority, highest first (the order of SessionResult).
 constexpr ResultRow kResults[] = {
     {SessionResult::Interrupted, kExitInterrupted, "Interrupted"},
-    {SessionResult::PortFailed, kExitPortFailed, "COM Port Failed To Open"},
-    {SessionResult::NoAnswer, kExitNoAnswer, "Not Connected"},
+    {SessionResult::PortFailed, kExitPortFailed, protocol::LinkStateText(LinkState::PortOpenFailed)},
+    {SessionResult::NoAnswer, kExitNoAnswer, protocol::LinkStateText(LinkState::NotConnected)},
     {SessionResult::LoadFailed, kExitLoadFailed, "File Not Loaded"},
     {SessionResult::ProductMismatch, kExitProductMismatch, "Invalid .hex file for this Product"},
-    {SessionResult::DeviceError, kExitDeviceError, "Programming Error"},
+    {SessionResult::DeviceError, kExitDeviceError, protocol::LinkStateText(LinkState::ProgrammingError)},
     {SessionResult::Succeeded, kExitOk, "OK"},
 };
 
@@ -38,8 +38,8 @@ int ExitCodeFor(SessionResult result) {
     return RowFor(result).exitCode;
 }
 
-const char* ResultText(SessionResult result) {
-    return RowFor(result).text;
+std::string ResultText(SessionResult result) {
+    return std::string(RowFor(result).text);
 }
 
 SessionResult WorstOf(SessionResult a, SessionResult b) {
@@ -121,8 +121,7 @@ void CDeviceSession::StepOpening() {
         return;
     }
     if (!state.onLine) {
-        Finish(SessionResult::PortFailed, std::string(protocol::LinkStateText(LinkState::PortOpenFailed)) +
-                                              ": " + serial::DescribePortError(state.lastOpenError));
+        Fail(SessionResult::PortFailed, serial::DescribePortError(state.lastOpenError));
         return;
     }
     m_Phase = Phase::Identifying;
@@ -161,8 +160,7 @@ void CDeviceSession::StepIdentifying() {
                    state.device.flashSize == 0) {
             why = "the device did not report its flash geometry"; // it answered, but with a short reply
         }
-        Finish(SessionResult::NoAnswer,
-               std::string(protocol::LinkStateText(LinkState::NotConnected)) + ": " + why);
+        Fail(SessionResult::NoAnswer, why);
     }
 }
 
@@ -184,6 +182,7 @@ void CDeviceSession::BeginProgramming() {
 
 std::string CDeviceSession::SequenceFailure(const DocSnapshot& state, SequenceResult result) {
     const std::string why = RunFailureText(state, m_File);
+    const std::string failed = ResultText(SessionResult::DeviceError) + ": " + why;
     switch (result) {
     case SequenceResult::ProductMismatch: {
         std::lock_guard lock(m_MessageLock);
@@ -193,9 +192,9 @@ std::string CDeviceSession::SequenceFailure(const DocSnapshot& state, SequenceRe
     }
     case SequenceResult::BadPageSize:
     case SequenceResult::TooLarge:
-        return "Programming Error: " + why;
+        return failed;
     default:
-        return "Programming Error: " + why + " after " + std::to_string(m_BytesSeen) + " bytes";
+        return failed + " after " + std::to_string(m_BytesSeen) + " bytes";
     }
 }
 
@@ -232,8 +231,7 @@ void CDeviceSession::StepVerdict() {
         Finish(SessionResult::Succeeded, "the device reports the new firmware in place");
         return;
     case LinkState::ProgrammingError:
-        Finish(SessionResult::DeviceError,
-               "Programming Error: the device reported an error after programming");
+        Fail(SessionResult::DeviceError, "the device reported an error after programming");
         return;
     default:
         break; // still programming, or a poll missed while the device writes or restarts: wait on
@@ -242,12 +240,11 @@ void CDeviceSession::StepVerdict() {
         return;
     }
     if (link == LinkState::NotConnected) {
-        Finish(SessionResult::NoAnswer, "Not Connected: the device stopped answering after programming (no "
-                                        "verdict within " +
-                                            Seconds(m_Timeout) + ")");
+        Fail(SessionResult::NoAnswer,
+             "the device stopped answering after programming (no verdict within " + Seconds(m_Timeout) + ")");
     } else {
-        Finish(SessionResult::DeviceError, "Programming Error: the device still reports programming " +
-                                               Seconds(m_Timeout) + " after the end");
+        Fail(SessionResult::DeviceError,
+             "the device still reports programming " + Seconds(m_Timeout) + " after the end");
     }
 }
 

@@ -24,7 +24,7 @@ enum class SessionResult {
 
 int ExitCodeFor(SessionResult result);
 // The program's own short text for a result, as the panel would show it.
-const char* ResultText(SessionResult result);
+std::string ResultText(SessionResult result);
 // The result that decides the exit status of a run over several devices.
 SessionResult WorstOf(SessionResult a, SessionResult b);
 
@@ -69,6 +69,10 @@ class CDeviceSession {
 
   private:
     void Finish(SessionResult result, std::string message);
+    // Finishes with "<the result's text>: <why>".
+    void Fail(SessionResult result, const std::string& why) {
+        Finish(result, ResultText(result) + ": " + why);
+    }
     void StepOpening();
     void StepIdentifying();
     void BeginProgramming();

@@ -17,12 +17,10 @@ std::string ValidBaudRates() {
 }
 
 std::string BaudUsage() {
-    const int32_t defaultRate = protocol::BaudRateForIndex(LinkOptions{}.baudIndex);
     std::string text = "  --baud RATE    ";
     for (int k = 0; k <= protocol::kMaxBaudIndex; ++k) {
-        const int32_t rate = protocol::BaudRateForIndex(k);
-        text += std::to_string(rate);
-        if (rate == defaultRate) {
+        text += std::to_string(protocol::BaudRateForIndex(k));
+        if (k == protocol::kDefaultBaudIndex) {
             text += " (default),\n                 "; // the rest on a second line
         } else if (k + 1 < protocol::kMaxBaudIndex) {
             text += ", ";

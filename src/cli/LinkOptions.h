@@ -10,7 +10,7 @@ namespace brenwick::cli {
 
 // The options that say how to reach a device: --baud and --timeout, shared by info and flash.
 struct LinkOptions {
-    int baudIndex = protocol::BaudIndexForRate(115200);
+    int baudIndex = protocol::kDefaultBaudIndex;
     std::chrono::milliseconds timeout{5000};
     bool json = false;
 };

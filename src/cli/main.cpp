@@ -1,4 +1,5 @@
 #include "base/StandardStreams.h"
+#include "base/Version.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Output.h"
@@ -11,8 +12,6 @@ using namespace brenwick::cli;
 using namespace brenwick;
 
 namespace {
-
-constexpr const char* kVersion = "0.1.0";
 
 constexpr const char* kUsage =
     "usage: brenwick-cli COMMAND [OPTIONS]\n"

@@ -136,8 +136,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> args) {
     ParsedCommandLine parsed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        if (arg == "-h" || arg == "--help") {
-            parsed.action = CommandLineAction::Help;
+        if (arg == "-h" || arg == "--help" || arg == "--version") {
+            parsed.action = arg == "--version" ? CommandLineAction::Version : CommandLineAction::Help;
             return parsed;
         }
         if (arg == "-v" || arg == "--verbose") {
@@ -207,7 +207,8 @@ std::string UsageText() {
            "  --quiet-after-end MS   answer nothing for MS milliseconds after End\n"
            "  --baud RATE            pace both directions like a UART at RATE baud\n"
            "  -v, --verbose          log every message in and out on standard error, in hex\n"
-           "  -h, --help             show this text\n";
+           "  -h, --help             show this text\n"
+           "  --version              show the version\n";
 }
 
 } // namespace devsim

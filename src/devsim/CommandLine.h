@@ -10,7 +10,7 @@ namespace brenwick {
 
 namespace devsim {
 
-enum class CommandLineAction { Run, Help, Error };
+enum class CommandLineAction { Run, Help, Version, Error };
 
 struct ParsedCommandLine {
     CommandLineAction action = CommandLineAction::Run;

@@ -2,6 +2,7 @@
 
 #include "base/StandardStreams.h"
 #include "base/UniqueFd.h"
+#include "base/Version.h"
 #include "devsim/CommandLine.h"
 #include "devsim/SimulatedDevice.h"
 
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     const devsim::ParsedCommandLine parsed = devsim::ParseCommandLine(args);
     if (parsed.action == devsim::CommandLineAction::Help) {
         std::fputs(devsim::UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (parsed.action == devsim::CommandLineAction::Version) {
+        std::printf("brenwick-devsim %s\n", kVersion);
         return 0;
     }
     if (parsed.action == devsim::CommandLineAction::Error) {

@@ -1,12 +1,9 @@
 // The two port settings kept in the per-user store: the port's device path and the baud index.
 #include "document/PortSettings.h"
 
+#include "base/ParseInt.h"
+#include "protocol/ProtocolTypes.h"
 #include "serial/PortDiscovery.h"
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <optional>
 
 namespace brenwick {
 
@@ -16,19 +13,6 @@ const std::string kIntsSection = "Settings\\Ints";
 const std::string kStringsSection = "Settings\\Strings";
 const std::string kPortName = "m_ActivePortName";
 const std::string kBaudIndex = "m_ComBaudrateIndex";
-
-// A number in "%i" form: optional sign, then decimal, hexadecimal after "0x" or octal after a leading "0";
-// whatever follows the number is ignored. Nothing when no number converts or it does not fit an int.
-std::optional<int> ParseInt(const std::string& text) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(begin, &end, 0);
-    if (end == begin || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<int>(value);
-}
 
 // With no stored port, the first serial device present; else the first on-board UART.
 std::string DefaultPortName() {
@@ -43,7 +27,7 @@ int CPortSettings::LoadSettings(ISettingsStore& store) {
     const auto index = store.GetString(kIntsSection, kBaudIndex);
     std::lock_guard lock(m_Lock);
     m_ActivePortName = name && !name->empty() ? *name : DefaultPortName();
-    m_ComBaudrateIndex = index ? ParseInt(*index).value_or(0) : 0;
+    m_ComBaudrateIndex = ParseInt(index.value_or("")).value_or(protocol::kUnsetBaudIndex);
     return 1;
 }
 

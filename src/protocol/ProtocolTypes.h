@@ -79,6 +79,11 @@ inline constexpr int BaudIndexForRate(int32_t rate) {
     }
     return -1;
 }
+// 115200 baud, the rate most boot loaders listen at: the command line's default, and the window's choice when
+// it has no usable index of its own.
+inline constexpr int kDefaultBaudIndex = BaudIndexForRate(115200);
+// What a missing or unreadable stored index reads as: the table's first rate, 1200 baud.
+inline constexpr int kUnsetBaudIndex = 0;
 
 // Device status byte to link state: 15 and 16 programming, 128 error, anything else connected.
 inline constexpr LinkState LinkStateForStatus(uint8_t status) {

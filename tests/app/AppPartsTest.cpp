@@ -50,7 +50,7 @@ TEST(PanelStateTable, GivesTextLampAndLines) {
     };
     for (const auto& [state, want] : cases) {
         const StatePaint paint = PaintFor(state, true);
-        EXPECT_STREQ(paint.text, want.text) << state;
+        EXPECT_EQ(paint.text, want.text) << state;
         EXPECT_EQ(paint.lamp, want.lamp) << state;
         EXPECT_STREQ(paint.lampMeaning, want.lampMeaning) << state;
         EXPECT_EQ(paint.lines, want.lines) << state;

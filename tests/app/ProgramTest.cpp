@@ -14,10 +14,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -388,6 +390,30 @@ TEST(AppInProcess, MakeBinTellsWhereTheFileWentOrWhyNot) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+// Help > About names the version that project(VERSION) gives the build.
+TEST(AppInProcess, TheAboutBoxNamesTheBuildsVersion) {
+    CUserDirs dir;
+    CAppInProcess run(dir);
+    ASSERT_TRUE(run.m_Started);
+    QString title;
+    QStringList texts;
+    QTimer::singleShot(0, [&] { // runs once the box's own event loop does
+        auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (about == nullptr) {
+            return; // the box was not shown modally: title stays empty
+        }
+        title = about->windowTitle();
+        for (const QLabel* label : about->findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        about->accept();
+    });
+    run.Frame().AboutAction().trigger();
+    EXPECT_EQ(title, "About Brenwick");
+    EXPECT_TRUE(texts.contains(QStringLiteral("Brenwick Version " BRENWICK_PROJECT_VERSION)))
+        << texts.join(" | ").toStdString();
+}
+
 // Settings that could not be read are told in the window once, without a modal box.
 TEST(AppInProcess, ASettingsFileKeptAsideIsToldInTheWindow) {
     CUserDirs dir;
@@ -428,9 +454,10 @@ TEST(CommandLine, ExitStatusesAndMessages) {
         "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" + dirs.Path("config") +
         " XDG_RUNTIME_DIR=" + dirs.Path("run") + " ";
     // The arguments, the exit status, and what standard output and standard error hold.
-    for (const auto& [args, status, out, err] : {std::tuple{"--version", 0, "Brenwick Version 1.25", ""},
-                                                 {"--frobnicate", 2, "", "unknown option --frobnicate"},
-                                                 {"", 1, "", "no display"}}) {
+    for (const auto& [args, status, out, err] :
+         {std::tuple{"--version", 0, "Brenwick Version " BRENWICK_PROJECT_VERSION "\n", ""},
+          {"--frobnicate", 2, "", "unknown option --frobnicate"},
+          {"", 1, "", "no display"}}) {
         const CommandResult r =
             RunCommand(env + (status == 2 ? "QT_QPA_PLATFORM=offscreen " : "") + BRENWICK_EXE + " " + args);
         EXPECT_EQ(r.status, status) << args;

@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"info_two_ports", "-", "info --port PORT --port /dev/x", 2, "info takes one --port"},
         ExitCase{"info_stray_word", "-", "info --port PORT extra", 2, "unexpected argument 'extra'"},
         // the file commands and the program itself
-        ExitCase{"version", "-", "--version", 0, "", "brenwick-cli "},
+        ExitCase{"version", "-", "--version", 0, "", "brenwick-cli " BRENWICK_PROJECT_VERSION "\n"},
         ExitCase{"no_command", "-", "", 2, "usage:"},
         ExitCase{"unknown_command", "-", "frobnicate", 2, "unknown command 'frobnicate'"},
         ExitCase{"make_bin_help", "-", "make-bin --help", 0, "", "usage: brenwick-cli make-bin"},

@@ -104,4 +104,5 @@ TEST(DevsimCommandLine, RefusesBadArguments) {
         EXPECT_FALSE(parsed.error.empty()) << args;
     }
     EXPECT_EQ(ParseCommandLine(Words("--name x --help")).action, CommandLineAction::Help);
+    EXPECT_EQ(ParseCommandLine(Words("--name x --version")).action, CommandLineAction::Version);
 }

@@ -36,15 +36,26 @@ TEST(DevsimProgram, ReplacesAStaleLinkServesAndLogsThroughItAndEndsCleanlyOnEach
     }
 }
 
-TEST(DevsimProgram, BadOptionsGiveUsageAndExitTwo) {
-    // The options themselves are read in DeviceLogicTest.cpp; here, what the program does with a bad one.
-    CProcess bad(BRENWICK_DEVSIM_EXE, {"--baud"});
-    EXPECT_EQ(bad.Wait(), 2);
-    EXPECT_NE(bad.Err().find("usage: brenwick-devsim"), std::string::npos) << bad.Err();
-    EXPECT_EQ(bad.Out(), "") << "no port";
-    CProcess help(BRENWICK_DEVSIM_EXE, {"--help"});
-    EXPECT_EQ(help.Wait(), 0);
-    EXPECT_EQ(help.Out().rfind("usage: brenwick-devsim [options]\n", 0), 0u) << help.Out();
+// The options that end the program at once: a bad one, --help and --version. The options themselves are read
+// in DeviceLogicTest.cpp; here, what the program does with them.
+TEST(DevsimProgram, BadOptionsHelpAndVersionEndAtOnce) {
+    const struct {
+        const char* arg;
+        int status;
+        std::string outStart; // standard output begins with this
+        const char* errPart;
+    } cases[] = {
+        {"--baud", 2, "", "usage: brenwick-devsim"}, // and no port
+        {"--help", 0, "usage: brenwick-devsim [options]\n", ""},
+        {"--version", 0, "brenwick-devsim " BRENWICK_PROJECT_VERSION "\n", ""},
+    };
+    for (const auto& c : cases) {
+        CProcess run(BRENWICK_DEVSIM_EXE, {c.arg});
+        EXPECT_EQ(run.Wait(), c.status) << c.arg;
+        EXPECT_EQ(run.Out().substr(0, c.outStart.size()), c.outStart) << c.arg;
+        EXPECT_EQ(c.outStart.empty(), run.Out().empty()) << c.arg << ": " << run.Out();
+        EXPECT_NE(run.Err().find(c.errPart), std::string::npos) << c.arg << ": " << run.Err();
+    }
 }
 
 TEST(DevsimProgram, ExitsAfterHangingUpAndWritesItsFlash) {
