@@ -1,7 +1,5 @@
 #include "document/NotifyLoop.h"
 
-#include "serial/SyncEvent.h"
-
 namespace brenwick {
 
 CNotifyLoop::CNotifyLoop(Handler handler) : m_Handler(std::move(handler)), m_Thread([this] { Run(); }) {}
@@ -25,15 +23,6 @@ void CNotifyLoop::PostTask(std::function<void()> task) {
         m_Queue.push_back(std::move(task));
     }
     m_Wake.notify_one();
-}
-
-void CNotifyLoop::Invoke(const std::function<void()>& task) {
-    serial::CSyncEvent done(true);
-    PostTask([&] {
-        task();
-        done.Set();
-    });
-    done.Wait(0xFFFFFFFFu);
 }
 
 void CNotifyLoop::Run() {

@@ -26,10 +26,6 @@ class CNotifyLoop : public serial::ISerialNotifyTarget {
     void Post(uint32_t message, uint32_t wParam, intptr_t lParam) override;
     // Queues a task behind the notifications posted so far.
     void PostTask(std::function<void()> task);
-    // Runs a task on the loop's thread and waits for it (to read what that thread writes). Must not be called
-    // from the loop's own thread.
-    void Invoke(const std::function<void()>& task);
-
 
   private:
     void Run();

@@ -244,38 +244,33 @@ std::error_code CSerialPort::CheckTransfer(const DeviceUse& use, const void* buf
 
 std::error_code CSerialPort::WriteBytes(const void* buffer, uint32_t length, uint32_t* written,
                                         SerialCompletion* completion, uint32_t timeout) {
-    uint32_t unused = 0;
-    uint32_t& count = written != nullptr ? *written : unused;
-    count = 0;
-    m_LastError.store({});
-    DeviceUse use(*this);
-    if (const std::error_code refused = CheckTransfer(use, buffer, length, completion, timeout)) {
-        return Finish(refused);
-    }
-    uint32_t done = 0;
-    std::error_code rc = WriteToDevice(use.Device(), static_cast<const char*>(buffer), length, timeout, done);
-    // Bytes the driver took are reported even when the rest failed: the caller must not send them twice.
-    if (done > 0) {
-        rc.clear();
-    }
-    count = done;
-    CompleteWith(completion, rc, done);
-    return Finish(rc);
+    return Transfer(buffer, length, written, completion, timeout, [&](DeviceHandle device, uint32_t& done) {
+        return WriteToDevice(device, static_cast<const char*>(buffer), length, timeout, done);
+    });
 }
 
 std::error_code CSerialPort::ReadBytes(void* buffer, uint32_t capacity, uint32_t* read,
                                        SerialCompletion* completion, uint32_t timeout) {
+    return Transfer(buffer, capacity, read, completion, timeout, [&](DeviceHandle device, uint32_t& done) {
+        return ReadFromDevice(device, static_cast<char*>(buffer), capacity, timeout, done);
+    });
+}
+
+template <typename Move>
+std::error_code CSerialPort::Transfer(const void* buffer, uint32_t size, uint32_t* moved,
+                                      SerialCompletion* completion, uint32_t timeout, Move move) {
     uint32_t unused = 0;
-    uint32_t& count = read != nullptr ? *read : unused;
+    uint32_t& count = moved != nullptr ? *moved : unused;
     count = 0;
     m_LastError.store({});
     DeviceUse use(*this);
-    if (const std::error_code refused = CheckTransfer(use, buffer, capacity, completion, timeout)) {
+    if (const std::error_code refused = CheckTransfer(use, buffer, size, completion, timeout)) {
         return Finish(refused);
     }
     uint32_t done = 0;
-    std::error_code rc = ReadFromDevice(use.Device(), static_cast<char*>(buffer), capacity, timeout, done);
-    // Bytes already taken from the driver are handed over even when the wait for the rest failed.
+    std::error_code rc = move(use.Device(), done);
+    // Bytes that moved are reported even when the rest failed: a writer must not send them twice, a reader
+    // gets what the driver already handed over.
     if (done > 0) {
         rc.clear();
     }

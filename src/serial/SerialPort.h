@@ -116,6 +116,10 @@ class CSerialPort {
         return !m_Overlapped.load() && (completion != nullptr || timeout != INFINITE);
     }
     // Why a read or write cannot start (closed port, refused call, missing buffer), or nothing.
+    // A read or write: the checks, the system's part (`move`), the count and the completion.
+    template <typename Move>
+    std::error_code Transfer(const void* buffer, uint32_t size, uint32_t* moved, SerialCompletion* completion,
+                             uint32_t timeout, Move move);
     std::error_code CheckTransfer(const DeviceUse& use, const void* buffer, uint32_t size,
                                   const SerialCompletion* completion, uint32_t timeout) const;
     void CloseDevice();

@@ -4,8 +4,8 @@
 #include "app/CMainFrame.h"
 #include "devsim/SimulatedDevice.h"
 #include "document/BrenwickDoc.h"
-#include "document/SettingsStore.h"
 #include "support/Firmware.h"
+#include "support/MemorySettingsStore.h"
 #include "support/TempDir.h"
 
 #include <QAbstractButton>

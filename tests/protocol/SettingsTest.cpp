@@ -1,5 +1,5 @@
 #include "document/BrenwickDoc.h"
-#include "document/SettingsStore.h"
+#include "support/MemorySettingsStore.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,10 +1,10 @@
 // Reads, writes and waits for line events.
+#include "serial/Deadline.h"
 #include "serial/SerialPort.h"
 #include "serial/posix/SerialErrno.h"
 #include "serial/posix/SystemPort.h"
 
 #include <algorithm>
-#include <chrono>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/ioctl.h>
@@ -13,27 +13,6 @@
 namespace brenwick::serial {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Milliseconds left until `deadline` for poll(), -1 without limit.
-class Deadline {
-  public:
-    explicit Deadline(uint32_t timeout)
-        : m_Unlimited(timeout == INFINITE), m_End(Clock::now() + std::chrono::milliseconds(timeout)) {}
-    int RemainingMs() const {
-        if (m_Unlimited) {
-            return -1;
-        }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - Clock::now()).count();
-        return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1 << 30));
-    }
-    bool Unlimited() const { return m_Unlimited; }
-
-  private:
-    bool m_Unlimited;
-    Clock::time_point m_End;
-};
 
 void DrainCounter(int fd) {
     uint64_t value = 0;
@@ -54,7 +33,7 @@ struct TransferSignals {
 
 // Waits until the device is ready for `events`: nothing, or TimedOut, NotOpen when the port closes
 // meanwhile, Aborted when the transfer is cancelled, or the code of a failed wait.
-std::error_code WaitReady(int fd, const TransferSignals& signals, short events, const Deadline& deadline) {
+std::error_code WaitReady(int fd, const TransferSignals& signals, short events, const CDeadline& deadline) {
     for (;;) {
         if (signals.Cancelled()) {
             return PortErrc::Aborted;
@@ -113,7 +92,7 @@ std::error_code CSerialPort::CancelIo() {
 
 std::error_code CSerialPort::WriteToDevice(DeviceHandle fd, const char* bytes, uint32_t length,
                                            uint32_t timeout, uint32_t& done) {
-    const Deadline deadline(timeout);
+    const CDeadline deadline(timeout);
     const TransferSignals signals{m_System->closing.Get(), m_System->cancel.Get(), m_CancelSerial,
                                   m_CancelSerial.load()};
     std::error_code rc;
@@ -142,7 +121,7 @@ std::error_code CSerialPort::WriteToDevice(DeviceHandle fd, const char* bytes, u
 std::error_code CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32_t capacity, uint32_t timeout,
                                             uint32_t& done) {
     const bool blocking = m_ReadMode.load() == ReadTimeoutBlocking;
-    const Deadline deadline(timeout);
+    const CDeadline deadline(timeout);
     const TransferSignals signals{m_System->closing.Get(), m_System->cancel.Get(), m_CancelSerial,
                                   m_CancelSerial.load()};
     std::error_code rc;
@@ -179,7 +158,7 @@ std::error_code CSerialPort::ReadFromDevice(DeviceHandle fd, char* bytes, uint32
 }
 
 std::error_code CSerialPort::WaitLineEvents(int fd, uint32_t timeout) {
-    const Deadline deadline(timeout);
+    const CDeadline deadline(timeout);
     const int wakeFd = m_System->wake.Get();
     const int closeFd = m_System->closing.Get();
     // Wake-ups from before this wait are stale; the mask read after draining is the one in force.

@@ -1,36 +1,16 @@
 // Reads, writes and waits for line events with overlapped Win32 I/O.
 #include "base/win32/UniqueHandle.h"
+#include "serial/Deadline.h"
 #include "serial/PortErrors.h"
 #include "serial/SerialPort.h"
 #include "serial/win32/SystemPort.h"
 #include "serial/win32/WindowsApi.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace brenwick::serial {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Milliseconds left until the end of a call's time-out; INFINITE stays INFINITE.
-class Deadline {
-  public:
-    explicit Deadline(uint32_t timeout)
-        : m_Unlimited(timeout == INFINITE), m_End(Clock::now() + std::chrono::milliseconds(timeout)) {}
-    DWORD RemainingMs() const {
-        if (m_Unlimited) {
-            return INFINITE;
-        }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_End - Clock::now()).count();
-        return static_cast<DWORD>(std::clamp<decltype(left)>(left, 0, 1 << 30));
-    }
-
-  private:
-    bool m_Unlimited;
-    Clock::time_point m_End;
-};
 
 // An overlapped operation in flight: its own event, and the structure the driver writes into until the
 // operation has ended. Ending it early (time-out, cancel, close) cancels it and waits for the driver to let
@@ -220,7 +200,7 @@ bool CSerialPort::SystemPort::PauseForWake(const CSerialPort& port, uint32_t ms,
 }
 
 std::error_code CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeout) {
-    const Deadline deadline(timeout);
+    const CDeadline deadline(timeout);
     // Wake-ups from before this wait are stale; the mask read after clearing is the one in force.
     ::ResetEvent(m_System->wakeEvent.Get());
     const uint64_t armed = m_ArmedSerial.exchange(kNotArmed);
@@ -235,8 +215,8 @@ std::error_code CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeou
             return SystemCode(ERROR_GEN_FAILURE);
         }
         uint32_t reported = 0;
-        const std::error_code rc =
-            m_System->WaitForDeviceEvents(*this, device, deadline.RemainingMs(), reported);
+        const std::error_code rc = m_System->WaitForDeviceEvents(
+            *this, device, static_cast<DWORD>(deadline.RemainingMs()), reported);
         if (rc || (reported == 0 && m_MaskSerial.load() != maskSerial)) {
             return rc; // closed, timed out, device gone, or the mask changed (no events)
         }
@@ -253,7 +233,7 @@ std::error_code CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeou
         }
         // Nothing new: the driver ended the wait early. Look again after a short pause that a close or a
         // mask change cuts short.
-        const DWORD left = deadline.RemainingMs();
+        const auto left = static_cast<DWORD>(deadline.RemainingMs()); // -1 is INFINITE
         if (left == 0) {
             return PortErrc::TimedOut;
         }
