@@ -61,66 +61,38 @@ struct ValueOption {
 };
 
 constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
+using O = DeviceSimOptions;
+
+template <class T>
+Setter Number(T O::*field, int64_t low, int64_t high) {
+    return [=](std::string_view v, O& o) { return StoreNumber(v, low, high, o.*field); };
+}
+// A text; a file or path must not be empty.
+Setter Text(std::string O::*field, bool path = false) {
+    return [=](std::string_view v, O& o) {
+        o.*field = v;
+        return !path || !v.empty();
+    };
+}
 
 const ValueOption kValueOptions[] = {
-    {"--name",
-     [](std::string_view v, DeviceSimOptions& o) {
-         o.name = v;
-         return true;
-     },
-     "a text"},
-    {"--serial",
-     [](std::string_view v, DeviceSimOptions& o) {
-         o.serial = v;
-         return true;
-     },
-     "a text"},
-    {"--product-id", [](std::string_view v, DeviceSimOptions& o) { return StoreProductId(v, o.productId); },
+    {"--name", Text(&O::name), "a text"},
+    {"--serial", Text(&O::serial), "a text"},
+    {"--product-id", [](std::string_view v, O& o) { return StoreProductId(v, o.productId); },
      "eight hex digits, e.g. 5AFFA500"},
-    {"--boot-rev",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, 0xFFFF, o.bootRev); },
-     "0 to 65535"},
-    {"--flash-rev",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, 0xFFFF, o.flashRev); },
-     "0 to 65535"},
-    {"--aux-word",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, 0xFFFF, o.auxWord); },
-     "0 to 65535"},
-    {"--flash-size",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 1, kIntMax, o.flashSize); },
-     "a size in bytes"},
-    {"--page-size",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 1, kIntMax, o.pageSize); },
-     "a size in bytes"},
-    {"--boot-length",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.bootLength); },
-     "a size in bytes"},
-    {"--nak-page",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.nakPage); },
-     "a page number (from 1)"},
-    {"--hang-up-page",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.hangUpPage); },
-     "a page number (from 1)"},
-    {"--reply-delay",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.replyDelayMs); },
-     "milliseconds"},
-    {"--quiet-after-end",
-     [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.quietAfterEndMs); },
-     "milliseconds"},
-    {"--baud", [](std::string_view v, DeviceSimOptions& o) { return StoreNumber(v, 0, kIntMax, o.baud); },
-     "a baud rate"},
-    {"--flash-out",
-     [](std::string_view v, DeviceSimOptions& o) {
-         o.flashOut = v;
-         return !v.empty();
-     },
-     "a file"},
-    {"--link",
-     [](std::string_view v, DeviceSimOptions& o) {
-         o.linkPath = v;
-         return !v.empty();
-     },
-     "a path"},
+    {"--boot-rev", Number(&O::bootRev, 0, 0xFFFF), "0 to 65535"},
+    {"--flash-rev", Number(&O::flashRev, 0, 0xFFFF), "0 to 65535"},
+    {"--aux-word", Number(&O::auxWord, 0, 0xFFFF), "0 to 65535"},
+    {"--flash-size", Number(&O::flashSize, 1, kIntMax), "a size in bytes"},
+    {"--page-size", Number(&O::pageSize, 1, kIntMax), "a size in bytes"},
+    {"--boot-length", Number(&O::bootLength, 0, kIntMax), "a size in bytes"},
+    {"--nak-page", Number(&O::nakPage, 0, kIntMax), "a page number (from 1)"},
+    {"--hang-up-page", Number(&O::hangUpPage, 0, kIntMax), "a page number (from 1)"},
+    {"--reply-delay", Number(&O::replyDelayMs, 0, kIntMax), "milliseconds"},
+    {"--quiet-after-end", Number(&O::quietAfterEndMs, 0, kIntMax), "milliseconds"},
+    {"--baud", Number(&O::baud, 0, kIntMax), "a baud rate"},
+    {"--flash-out", Text(&O::flashOut, true), "a file"},
+    {"--link", Text(&O::linkPath, true), "a path"},
 };
 
 ParsedCommandLine Failure(std::string text) {

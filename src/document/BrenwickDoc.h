@@ -92,7 +92,6 @@ class CBrenwickDoc {
     }
     // Everything a front end shows, taken together.
     DocSnapshot Snapshot() const;
-    DeviceInfo Device() const { return m_Link.Device(); }
     // Bytes a run sends for the device's geometry.
     int32_t BytesToSend(int32_t bootLength, int32_t pageSize) const {
         return brenwick::BytesToSend(m_Project.Image().m_ImageLen, bootLength, pageSize);

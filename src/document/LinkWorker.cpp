@@ -3,6 +3,8 @@
 #include "document/Link.h"
 #include "protocol/MessageFrame.h"
 
+#include <algorithm>
+
 namespace brenwick {
 
 namespace {
@@ -192,12 +194,8 @@ bool CLink::Request(ControlItemCode code, int parameter) {
 }
 
 bool CLink::Handshake() {
-    for (const HandshakeRequest& request : kHandshake) {
-        if (!Request(request.code, request.parameter)) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(std::begin(kHandshake), std::end(kHandshake),
+                       [this](const HandshakeRequest& r) { return Request(r.code, r.parameter); });
 }
 
 bool CLink::PollStatus() {

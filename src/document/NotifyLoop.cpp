@@ -14,13 +14,9 @@ CNotifyLoop::~CNotifyLoop() {
 }
 
 void CNotifyLoop::Post(uint32_t message, uint32_t wParam, intptr_t lParam) {
-    PostTask([this, message, wParam, lParam] { m_Handler(message, wParam, lParam); });
-}
-
-void CNotifyLoop::PostTask(std::function<void()> task) {
     {
         std::lock_guard lock(m_Mutex);
-        m_Queue.push_back(std::move(task));
+        m_Queue.push_back([this, message, wParam, lParam] { m_Handler(message, wParam, lParam); });
     }
     m_Wake.notify_one();
 }

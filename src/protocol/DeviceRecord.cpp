@@ -4,6 +4,8 @@
 
 #include "protocol/MessageFrame.h"
 
+#include <algorithm>
+
 namespace brenwick {
 
 namespace {
@@ -13,11 +15,8 @@ constexpr int kPayload = 4;
 
 // A text up to its zero byte, never beyond the end of the message.
 std::string TextOf(const uint8_t* text, int length) {
-    int n = 0;
-    while (n < length && text[n] != 0) {
-        ++n;
-    }
-    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
+    const auto* chars = reinterpret_cast<const char*>(text);
+    return std::string(chars, std::find(chars, chars + length, '\0'));
 }
 
 } // namespace

@@ -45,22 +45,22 @@ TEST(Link, TheHandshakeFillsTheDeviceFieldsAndSurvivesADisconnect) {
     ASSERT_GE(received.size(), 8u);
     EXPECT_EQ(std::vector<Bytes>(received.begin(), received.begin() + 8), expected);
 
-    EXPECT_EQ(rig.m_Doc.Device().targetName, "Bench Board");
-    EXPECT_EQ(rig.m_Doc.Device().serialNumber, "SN-0042");
-    EXPECT_EQ(rig.m_Doc.Device().bootRev, 120);
-    EXPECT_EQ(rig.m_Doc.Device().flashRev, 300);
-    EXPECT_EQ(rig.m_Doc.Device().ProductIdBytes(), (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
-    EXPECT_TRUE(rig.m_Doc.Device().productIdReported);
-    EXPECT_EQ(rig.m_Doc.Device().flashSize, 0x20000);
-    EXPECT_EQ(rig.m_Doc.Device().pageSize, 512);
-    EXPECT_EQ(rig.m_Doc.Device().bootLength, 0x2000);
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.targetName, "Bench Board");
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.serialNumber, "SN-0042");
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.bootRev, 120);
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.flashRev, 300);
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.ProductIdBytes(), (std::array<uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+    EXPECT_TRUE(rig.m_Doc.Snapshot().device.productIdReported);
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.flashSize, 0x20000);
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.pageSize, 512);
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.bootLength, 0x2000);
 
     // Disconnect goes off line at once and keeps the device's fields; the same object goes on line again.
     rig.m_Doc.PostCommand(WorkerCommand::Disconnect);
     ASSERT_TRUE(WaitUntil([&] { return !rig.m_Doc.Snapshot().onLine; }, 2000));
     EXPECT_EQ(rig.m_Doc.Snapshot().linkState, LinkState::OffLine);
     EXPECT_FALSE(rig.m_Doc.IsPortOpen());
-    EXPECT_EQ(rig.m_Doc.Device().targetName, "Bench Board");
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.targetName, "Bench Board");
     rig.m_Doc.PostCommand(WorkerCommand::Connect);
     EXPECT_TRUE(WaitUntil([&] { return rig.m_Doc.Snapshot().linkState == LinkState::Connected; }, 5000));
 }

@@ -138,7 +138,7 @@ TEST_F(Programming, TheImageIsHeldWhileARunOrAPostedProgramNeedsIt) {
     EXPECT_TRUE(rig.m_Doc.IsFileLoaded()) << "a refused reload must not unload the file";
     // The export reads the file into an image of its own: it works mid-run and leaves the run's alone.
     EXPECT_EQ(rig.m_Doc.MakeBin(m_Dir.Path("out.bin")).status, MakeBinStatus::Written);
-    EXPECT_EQ(rig.m_Doc.Device().flashSize, 0x40000) << "the export changed the geometry the run uses";
+    EXPECT_EQ(rig.m_Doc.Snapshot().device.flashSize, 0x40000) << "the export changed the geometry the run uses";
     // A second Program posted mid-run runs next, and the image stays held in between.
     rig.m_Doc.PostCommand(WorkerCommand::Program);
     ASSERT_TRUE(rig.m_Device.WaitForSessionsEnded(1, 20000));
