@@ -95,7 +95,7 @@ bool CBrenwickApp::InitInstance() {
     }
     if (m_Options.demo) {
         // The simulated port for this run only; the stored one is put back at close.
-        m_StoredPort = m_Store->GetString("Settings\\Strings", "m_ActivePortName");
+        m_StoredPort = m_Store->GetString(store_key::kStringsSection, store_key::kPortName);
         const int index = m_Doc->ComBaudrateIndex();
         const bool inTable = index >= 0 && index <= protocol::kMaxBaudIndex;
         m_Doc->SetPortSettings(m_Demo->PortPath(), inTable ? index : protocol::kDefaultBaudIndex);
@@ -192,7 +192,9 @@ void CBrenwickApp::OnClosing() {
             m_Doc->SetPortSettings(m_StoredPort.value_or(std::string()), m_Doc->ComBaudrateIndex());
         }
         if (m_Doc->ProjectFilePath() == m_DemoFile) {
-            written = m_Store->PutString("FilePaths", "g_ProjectFilePath", m_StoredProjectPath) && written;
+            written =
+                m_Store->PutString(store_key::kFilePaths, store_key::kProjectFilePath, m_StoredProjectPath) &&
+                written;
         }
         m_Recent.Remove(QString::fromStdString(m_DemoFile));
     }

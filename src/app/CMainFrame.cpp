@@ -18,8 +18,6 @@ namespace brenwick::app {
 namespace {
 
 const std::string kWindowPos = "WindowPos";
-const std::string kFilePaths = "FilePaths";
-const std::string kProjectFilePath = "g_ProjectFilePath";
 
 // The first local file among the dropped ones.
 QString DroppedFile(const QMimeData* data) {
@@ -51,7 +49,8 @@ CMainFrame::CMainFrame(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent
     if (!m_HasSavedPlacement) {
         m_bStayOnTop = 0;
     }
-    m_Doc.SetProjectFilePath(m_Store.GetString(kFilePaths, kProjectFilePath).value_or(std::string()));
+    m_Doc.SetProjectFilePath(
+        m_Store.GetString(store_key::kFilePaths, store_key::kProjectFilePath).value_or(std::string()));
     m_StayOnTopAction->setChecked(m_bStayOnTop != 0);
 }
 
@@ -230,7 +229,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_Closed = true;
-    m_Store.PutString(kFilePaths, kProjectFilePath, m_Doc.ProjectFilePath());
+    m_Store.PutString(store_key::kFilePaths, store_key::kProjectFilePath, m_Doc.ProjectFilePath());
     SaveWindowPlacement(CapturePlacement(*this, m_SavedPlacement, m_LastNormalRect));
     if (m_OnClosing) {
         m_OnClosing();

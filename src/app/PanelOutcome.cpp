@@ -130,7 +130,7 @@ void CPanelOutcome::FollowRun(const DocSnapshot& doc, Clock::time_point now) {
         return;
     case SequenceResult::ProductMismatch:
         Hold(Row(LinkState::ProgrammingError),
-             "Invalid .hex file for this Product: " + RunFailureText(doc, m_File), false);
+             std::string(kWrongProductText) + ": " + RunFailureText(doc, m_File), false);
         return;
     default:
         Hold(Row(LinkState::ProgrammingError), RunFailureText(doc, m_File), true);

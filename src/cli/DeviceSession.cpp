@@ -23,7 +23,7 @@ constexpr ResultRow kResults[] = {
     {SessionResult::PortFailed, kExitPortFailed, protocol::LinkStateText(LinkState::PortOpenFailed)},
     {SessionResult::NoAnswer, kExitNoAnswer, protocol::LinkStateText(LinkState::NotConnected)},
     {SessionResult::LoadFailed, kExitLoadFailed, "File Not Loaded"},
-    {SessionResult::ProductMismatch, kExitProductMismatch, "Invalid .hex file for this Product"},
+    {SessionResult::ProductMismatch, kExitProductMismatch, kWrongProductText},
     {SessionResult::DeviceError, kExitDeviceError, protocol::LinkStateText(LinkState::ProgrammingError)},
     {SessionResult::Succeeded, kExitOk, "OK"},
 };

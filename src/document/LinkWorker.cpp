@@ -9,8 +9,6 @@ namespace brenwick {
 
 namespace {
 
-constexpr const char* kWrongProduct = "Invalid .hex file for this Product";
-
 struct HandshakeRequest {
     ControlItemCode code;
     int parameter; // -1: a request without a parameter
@@ -228,7 +226,7 @@ bool CLink::ProgramDevice() {
     RunFailure failure;
     const SequenceResult result = RunSequence(*this, m_Image, device, failure);
     if (result == SequenceResult::ProductMismatch && m_ShowMessage) {
-        m_ShowMessage(kWrongProduct); // the front end shows it; the worker waits until it is closed
+        m_ShowMessage(kWrongProductText); // the front end shows it; the worker waits until it is closed
     }
     {
         std::lock_guard lock(m_RunLock);

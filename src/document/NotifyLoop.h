@@ -12,8 +12,8 @@
 namespace brenwick {
 
 // A small event loop for front ends without a window system (the command line, the tests): port
-// notifications are queued from any thread and handled in order on the loop's own thread, which then plays the
-// part of the window thread.
+// notifications are queued from any thread and handled in order on the loop's own thread, which then plays
+// the part of the window thread.
 class CNotifyLoop : public serial::ISerialNotifyTarget {
   public:
     using Handler = std::function<void(uint32_t message, uint32_t wParam, intptr_t lParam)>;

@@ -7,12 +7,9 @@
 
 namespace brenwick {
 
-namespace {
+using namespace store_key;
 
-const std::string kIntsSection = "Settings\\Ints";
-const std::string kStringsSection = "Settings\\Strings";
-const std::string kPortName = "m_ActivePortName";
-const std::string kBaudIndex = "m_ComBaudrateIndex";
+namespace {
 
 // With no stored port, the first serial device present; else the first on-board UART.
 std::string DefaultPortName() {

@@ -62,6 +62,9 @@ class IMessageTransport {
     virtual void OnBoardChanging() = 0;
 };
 
+// What the operator is told when the image is for another product.
+inline constexpr const char* kWrongProductText = "Invalid .hex file for this Product";
+
 // Bytes a sequence sends for the device's geometry: whole pages from the end of the boot area up to and
 // including the byte sum behind the image.
 int32_t BytesToSend(int32_t imageLength, int32_t bootLength, int32_t pageSize);
