@@ -44,6 +44,8 @@ class LinkOnPty : public ::testing::Test {
         m_Link.OpenLink();
         ASSERT_TRUE(m_Link.IsPortOpen());
     }
+    // Before the fixture's notification target goes: nothing is posted to it afterwards.
+    void TearDown() override { m_Link.ClosePort(); }
     LinkState State() const {
         DocSnapshot s;
         m_Link.Fill(s);
@@ -60,7 +62,6 @@ class LinkOnPty : public ::testing::Test {
 class Framing : public LinkOnPty {
   protected:
     void SetUp() override { Open(m_Loop); }
-    void TearDown() override { m_Link.ClosePort(); } // before the loop goes: nothing more is posted to it
 
     // Sends a request as the worker does; `device` plays the other end on its own thread.
     bool Exchange(const Bytes& request, const std::function<void()>& device) {
