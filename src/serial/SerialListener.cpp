@@ -17,7 +17,8 @@ std::error_code CSerialListener::OpenPort(const char* name, uint32_t inQueue, ui
     m_ListenerEvent.done.Reset();
     if (startListener) {
         if (const std::error_code started = StartListener()) {
-            return started;
+            CSerialPort::ClosePort(); // an open that fails leaves nothing open
+            return Finish(started);
         }
     }
     return Finish({});

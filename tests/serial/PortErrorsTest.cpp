@@ -55,6 +55,8 @@ TEST(SerialPortErrors, EveryCodeAUserMeetsHasItsOwnSentence) {
         {System(ERROR_DEVICE_NOT_CONNECTED), "the device was removed or stopped responding", true},
         {System(ERROR_NOT_READY), "the device was removed or stopped responding", true},
         {System(ERROR_NOT_SUPPORTED), "this is not a serial port", false},
+        {System(ERROR_INVALID_FUNCTION), "this is not a serial port", false},
+        {System(ERROR_DEVICE_REMOVED), "the device was removed or stopped responding", true},
         {System(ERROR_INVALID_PARAMETER), "the serial port does not support this setting", false},
         {System(ERROR_NOT_ENOUGH_MEMORY), "serial port error: ...", false},
         // The own codes' numbers as Win32 codes are the system's.

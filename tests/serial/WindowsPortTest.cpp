@@ -2,15 +2,13 @@
 // pseudo-terminals under Wine, made by scripts/test-windows and named in BRENWICK_TEST_COM_PAIR as
 // "COMa COMb"). Line settings as the device reads them back, bytes carried unchanged and announced by line
 // events, and every way a wait ends: data, time-out, cancel and close.
+#include "serial/ComPair.h"
 #include "serial/PortContract.h"
 #include "serial/PortErrors.h"
 #include "serial/SerialWnd.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,20 +17,6 @@ using namespace brenwick::serial;
 using port_contract::kSuccess;
 
 namespace {
-
-// The two ports' names, or none when the run provides no line.
-std::vector<std::string> LinePair() {
-    const char* names = std::getenv("BRENWICK_TEST_COM_PAIR");
-    std::istringstream words(names != nullptr ? names : "");
-    std::vector<std::string> pair{std::istream_iterator<std::string>(words), {}};
-    return pair.size() == 2 ? pair : std::vector<std::string>{};
-}
-
-#define REQUIRE_LINE(pair)                                                                                   \
-    const std::vector<std::string> pair = LinePair();                                                        \
-    if (pair.empty()) {                                                                                      \
-        GTEST_SKIP() << "no COM port pair: scripts/test-windows provides one";                               \
-    }
 
 class CountingTarget : public ISerialNotifyTarget {
   public:

@@ -46,6 +46,7 @@ PortProblem ClassifySystemError(int code, std::string& text) {
     case ERROR_NOT_READY: // Wine, once the line was hung up
         return PortProblem::DeviceGone;
     case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION: // a file or a device without a line, asked for its line settings
         return PortProblem::NotASerialPort;
     case ERROR_INVALID_PARAMETER:
         return PortProblem::BadSetting;

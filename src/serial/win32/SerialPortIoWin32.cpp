@@ -3,39 +3,79 @@
 #include "serial/Deadline.h"
 #include "serial/PortErrors.h"
 #include "serial/SerialPort.h"
+#include "serial/win32/CommCalls.h"
 #include "serial/win32/SystemPort.h"
 #include "serial/win32/WindowsApi.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace brenwick::serial {
 
 namespace {
 
-// An overlapped operation in flight: its own event, and the structure the driver writes into until the
-// operation has ended. Ending it early (time-out, cancel, close) cancels it and waits for the driver to let
-// go of the structure, so nothing outlives the call.
+// How long a cancelled operation may take to end. A driver that has not let go by then never will: the
+// operation is given up (its memory stays with the driver) and the port counts as gone.
+constexpr DWORD kCollectLimitMs = 1000;
+
+// An overlapped operation in flight: its own event, the structure the driver writes into, and the bytes and
+// events it moves, all owned here until the driver has let go of them. Ending it early (time-out, cancel,
+// close) cancels it and waits a bounded time for the driver; a driver that does not let go keeps the
+// operation for good (see Abandon), so that it never writes into memory that is gone.
 class Operation {
   public:
-    Operation() : m_Event(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    explicit Operation(uint32_t size = 0)
+        : m_Event(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_Bytes(size) {
         m_Overlapped.hEvent = m_Event.Get();
     }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+    ~Operation() = default;
+
     bool Valid() const { return m_Event.Valid(); }
     OVERLAPPED* Overlapped() { return &m_Overlapped; }
     HANDLE Event() const { return m_Event.Get(); }
-    // Cancels it and waits until the driver is done; false with the code when it failed.
-    bool CancelAndCollect(HANDLE device, DWORD& count) {
-        ::CancelIoEx(device, &m_Overlapped);
+    char* Bytes() { return m_Bytes.data(); }
+    DWORD* Events() { return &m_Events; }
+    // Cancels it and waits, bounded, until the driver is done: the outcome as for Collect, or the code of a
+    // driver that never let go (the operation must then be abandoned).
+    std::error_code CancelAndCollect(HANDLE device, DWORD& count) {
+        Comm().cancelIoEx.load()(device, &m_Overlapped);
+        if (::WaitForSingleObject(m_Event.Get(), kCollectLimitMs) != WAIT_OBJECT_0) {
+            m_Stuck = true;
+            return SystemCode(ERROR_GEN_FAILURE);
+        }
         return Collect(device, count);
     }
-    bool Collect(HANDLE device, DWORD& count) {
-        return ::GetOverlappedResult(device, &m_Overlapped, &count, TRUE) != 0;
+    // The result of an operation that has ended: nothing, or its code (a cancel is ERROR_OPERATION_ABORTED).
+    std::error_code Collect(HANDLE device, DWORD& count) {
+        return ::GetOverlappedResult(device, &m_Overlapped, &count, FALSE) != 0 ? std::error_code()
+                                                                                : LastDeviceCode();
     }
+    bool Stuck() const { return m_Stuck; }
 
   private:
     UniqueHandle m_Event;
     OVERLAPPED m_Overlapped{};
+    std::vector<char> m_Bytes;
+    DWORD m_Events = 0;
+    bool m_Stuck = false;
 };
+
+// Keeps an operation the driver never let go of for as long as the process lives.
+void Abandon(std::unique_ptr<Operation> op) {
+    static std::mutex lock;
+    static std::vector<std::unique_ptr<Operation>> abandoned;
+    const std::lock_guard guard(lock);
+    abandoned.push_back(std::move(op));
+}
+
+bool Aborted(std::error_code code) {
+    return code == std::error_code(static_cast<int>(ERROR_OPERATION_ABORTED), std::system_category());
+}
 
 // What the driver reports about the line: bytes waiting, bytes not yet sent, and the error bits (CE_),
 // which this call clears.
@@ -48,8 +88,8 @@ struct LineStatus {
 std::error_code ReadLineStatus(HANDLE device, LineStatus& status) {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (::ClearCommError(device, &errors, &stat) == 0) {
-        return LastCode();
+    if (Comm().clearCommError.load()(device, &errors, &stat) == 0) {
+        return LastDeviceCode();
     }
     status.errors = static_cast<uint32_t>(errors);
     status.waiting = stat.cbInQue;
@@ -84,7 +124,7 @@ std::error_code CSerialPort::CancelIo() {
     std::lock_guard lock(m_System->transferMutex);
     m_CancelSerial.fetch_add(1);
     for (OVERLAPPED* overlapped : m_System->transfers) {
-        ::CancelIoEx(use.Device(), overlapped);
+        Comm().cancelIoEx.load()(use.Device(), overlapped);
     }
     return {};
 }
@@ -93,9 +133,14 @@ std::error_code CSerialPort::SystemPort::RunTransfer(CSerialPort& port, HANDLE d
                                                      void* buffer, uint32_t length, uint32_t timeout,
                                                      uint64_t startSerial, uint32_t& moved) {
     moved = 0;
-    Operation op;
-    if (!op.Valid()) {
+    // The bytes travel through the operation's own buffer: a driver that never lets go of it must not
+    // write into, or send from, the caller's memory after the call.
+    auto op = std::make_unique<Operation>(length);
+    if (!op->Valid()) {
         return LastCode();
+    }
+    if (write) {
+        std::memcpy(op->Bytes(), buffer, length);
     }
     DWORD count = 0;
     {
@@ -105,34 +150,45 @@ std::error_code CSerialPort::SystemPort::RunTransfer(CSerialPort& port, HANDLE d
         if (port.m_CancelSerial.load() != startSerial) {
             return PortErrc::Aborted;
         }
-        const BOOL done = write ? ::WriteFile(device, buffer, length, nullptr, op.Overlapped())
-                                : ::ReadFile(device, buffer, length, nullptr, op.Overlapped());
+        const BOOL done =
+            write ? Comm().writeFile.load()(device, op->Bytes(), length, nullptr, op->Overlapped())
+                  : Comm().readFile.load()(device, op->Bytes(), length, nullptr, op->Overlapped());
         if (done == 0 && ::GetLastError() != ERROR_IO_PENDING) {
-            return LastCode();
+            const std::error_code code = LastDeviceCode();
+            if (DeviceGone(code)) {
+                port.m_HungUp.store(true);
+            }
+            return code;
         }
-        transfers.push_back(op.Overlapped());
+        transfers.push_back(op->Overlapped());
     }
-    const HANDLE waits[2] = {op.Event(), closeEvent.Get()};
+    const HANDLE waits[2] = {op->Event(), closeEvent.Get()};
     const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, timeout);
     std::error_code rc;
-    bool collected = false;
+    std::error_code ended;
     if (woke == WAIT_OBJECT_0) {
-        collected = op.Collect(device, count);
+        ended = op->Collect(device, count);
     } else {
         rc = woke == WAIT_OBJECT_0 + 1 ? PortErrc::NotOpen
              : woke == WAIT_TIMEOUT    ? PortErrc::TimedOut
                                        : LastCode();
-        collected = op.CancelAndCollect(device, count);
+        ended = op->CancelAndCollect(device, count);
     }
-    if (!collected && !rc) {
-        // CancelIo ended it, or the driver failed it.
-        rc = ::GetLastError() == ERROR_OPERATION_ABORTED ? PortErrc::Aborted : LastCode();
+    if (ended && (!rc || op->Stuck())) {
+        // CancelIo ended it, the driver failed it, or the driver did not let go of it after a cancel.
+        rc = Aborted(ended) ? std::error_code(PortErrc::Aborted) : ended;
     }
     {
         std::lock_guard lock(transferMutex);
-        std::erase(transfers, op.Overlapped());
+        std::erase(transfers, op->Overlapped());
     }
-    moved = count;
+    if (op->Stuck()) {
+        count = 0;
+        Abandon(std::move(op));
+    } else if (!write) {
+        std::memcpy(buffer, op->Bytes(), std::min<DWORD>(count, length));
+    }
+    moved = std::min<DWORD>(count, length);
     if (DeviceGone(rc)) {
         port.m_HungUp.store(true);
     }
@@ -248,47 +304,44 @@ std::error_code CSerialPort::WaitLineEvents(DeviceHandle device, uint32_t timeou
 std::error_code CSerialPort::SystemPort::WaitForDeviceEvents(CSerialPort& port, HANDLE device,
                                                              uint32_t timeoutMs, uint32_t& events) {
     events = 0;
-    Operation op;
-    if (!op.Valid()) {
+    auto op = std::make_unique<Operation>();
+    if (!op->Valid()) {
         return LastCode();
     }
-    DWORD reported = 0;
     DWORD count = 0;
-    if (::WaitCommEvent(device, &reported, op.Overlapped()) != 0) {
-        events = static_cast<uint32_t>(reported);
+    std::error_code rc;
+    if (Comm().waitCommEvent.load()(device, op->Events(), op->Overlapped()) != 0) {
+        events = static_cast<uint32_t>(*op->Events());
         return {};
     }
     if (::GetLastError() != ERROR_IO_PENDING) {
-        const std::error_code code = LastCode();
-        if (DeviceGone(code)) {
-            port.m_HungUp.store(true);
+        rc = LastDeviceCode();
+    } else {
+        const HANDLE waits[3] = {op->Event(), closeEvent.Get(), wakeEvent.Get()};
+        const DWORD woke = ::WaitForMultipleObjects(3, waits, FALSE, timeoutMs);
+        if (woke == WAIT_OBJECT_0) {
+            rc = op->Collect(device, count);
+            if (!rc) {
+                events = static_cast<uint32_t>(*op->Events());
+            } else if (Aborted(rc)) {
+                rc.clear(); // a mask change, or a driver that ends waits early: the caller looks at the line
+            }
+        } else {
+            const std::error_code ended = op->CancelAndCollect(device, count);
+            rc = woke == WAIT_OBJECT_0 + 1   ? PortErrc::NotOpen
+                 : op->Stuck()               ? ended
+                 : woke == WAIT_OBJECT_0 + 2 ? std::error_code() // woken: a mask change or a finished write
+                 : woke == WAIT_TIMEOUT      ? std::error_code(PortErrc::TimedOut)
+                                             : LastCode();
         }
-        return code;
     }
-    const HANDLE waits[3] = {op.Event(), closeEvent.Get(), wakeEvent.Get()};
-    const DWORD woke = ::WaitForMultipleObjects(3, waits, FALSE, timeoutMs);
-    if (woke == WAIT_OBJECT_0) {
-        if (op.Collect(device, count)) {
-            events = static_cast<uint32_t>(reported);
-            return {};
-        }
-        if (::GetLastError() == ERROR_OPERATION_ABORTED) {
-            return {}; // a mask change, or a driver that ends waits early: the caller looks at the line
-        }
-        const std::error_code code = LastCode();
-        if (DeviceGone(code)) {
-            port.m_HungUp.store(true);
-        }
-        return code;
+    if (op->Stuck()) {
+        Abandon(std::move(op));
     }
-    op.CancelAndCollect(device, count);
-    if (woke == WAIT_OBJECT_0 + 1) {
-        return PortErrc::NotOpen;
+    if (DeviceGone(rc)) {
+        port.m_HungUp.store(true);
     }
-    if (woke == WAIT_OBJECT_0 + 2) {
-        return {}; // woken: the caller tells a mask change from a finished write
-    }
-    return woke == WAIT_TIMEOUT ? PortErrc::TimedOut : LastCode();
+    return rc;
 }
 
 uint32_t CSerialPort::CollectDeviceEvents(DeviceHandle device) {

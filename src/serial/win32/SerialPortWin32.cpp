@@ -3,6 +3,7 @@
 #include "base/win32/Utf16.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
+#include "serial/win32/CommCalls.h"
 #include "serial/win32/SystemPort.h"
 #include "serial/win32/WindowsApi.h"
 
@@ -48,11 +49,11 @@ void MakeRaw(DCB& dcb) {
 std::error_code ReadState(HANDLE device, DCB& dcb) {
     dcb = DCB{};
     dcb.DCBlength = sizeof dcb;
-    return ::GetCommState(device, &dcb) != 0 ? std::error_code() : LastCode();
+    return Comm().getCommState.load()(device, &dcb) != 0 ? std::error_code() : LastDeviceCode();
 }
 
 std::error_code WriteState(HANDLE device, DCB& dcb) {
-    return ::SetCommState(device, &dcb) != 0 ? std::error_code() : LastCode();
+    return ::SetCommState(device, &dcb) != 0 ? std::error_code() : LastDeviceCode();
 }
 
 HANDLE NewEvent(bool manualReset) {
@@ -81,33 +82,44 @@ std::error_code CSerialPort::OpenPort(const char* name, uint32_t inQueue, uint32
     if (!device.Valid()) {
         return Finish(LastCode());
     }
+    // A file or another device that has no line fails here, and so does a USB device that does not answer
+    // its driver's line requests (a minimal CDC device under usbser.sys): the code tells them apart.
     DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (::GetCommState(device.Get(), &dcb) == 0) {
-        return Finish(SystemCode(ERROR_NOT_SUPPORTED)); // a file or device that has no line
+    if (const std::error_code rc = ReadState(device.Get(), dcb)) {
+        return Finish(rc);
     }
-    if ((inQueue != 0 || outQueue != 0) && ::SetupComm(device.Get(), inQueue, outQueue) == 0) {
-        return Finish(LastCode());
+    // The queue sizes are a wish that a driver may ignore or refuse (some virtual COM drivers refuse large
+    // ones): a refusal leaves the driver's own sizes, which work as well.
+    if (inQueue != 0 || outQueue != 0) {
+        Comm().setupComm.load()(device.Get(), inQueue, outQueue);
     }
     if (const std::error_code installed = InstallDevice(device.Get(), overlapped)) {
         return Finish(installed);
     }
     device.Release();
 
-    SetEventMask(EV_RXCHAR | EV_BREAK | EV_ERR);
-    const std::error_code readMode = SetReadTimeoutMode(ReadTimeoutNonblocking);
-    {
+    // An open that fails at any later step leaves nothing open.
+    std::error_code rc = SetEventMask(EV_RXCHAR | EV_BREAK | EV_ERR);
+    if (!rc) {
+        rc = SetReadTimeoutMode(ReadTimeoutNonblocking);
+    }
+    if (!rc) {
         DeviceUse use(*this);
         if (use.Open()) {
             ApplyDefaultConfig(use.Device(), name);
-            if (::GetCommState(use.Device(), &dcb) != 0) {
+            // A line that would replace or drop bytes is no use to the program: bytes go through untouched.
+            rc = ReadState(use.Device(), dcb);
+            if (!rc) {
                 MakeRaw(dcb);
-                ::SetCommState(use.Device(), &dcb);
+                rc = WriteState(use.Device(), dcb);
                 m_Baud.store(dcb.BaudRate);
             }
         }
     }
-    return Finish(readMode);
+    if (rc) {
+        CloseDevice();
+    }
+    return Finish(rc);
 }
 
 std::error_code CSerialPort::InstallDevice(DeviceHandle device, bool overlapped) {
@@ -196,19 +208,21 @@ std::error_code CSerialPort::WriteEventChar(DeviceHandle device, char eventChar)
 }
 
 std::error_code CSerialPort::ApplyEventMask(DeviceHandle device, uint32_t mask) {
-    return ::SetCommMask(device, mask) != 0 ? std::error_code() : LastCode();
+    return Comm().setCommMask.load()(device, mask) != 0 ? std::error_code() : LastDeviceCode();
 }
 
 std::error_code CSerialPort::ApplyReadMode(DeviceHandle device, int32_t mode) {
+    // Every field is set: what a driver or an earlier program left would otherwise stay in force, and
+    // write totals there end a write early, so that each message would go out in pieces. Writes have no
+    // driver time-out: each call bounds its own wait.
     COMMTIMEOUTS timeouts{};
-    if (::GetCommTimeouts(device, &timeouts) == 0) {
-        return LastCode();
-    }
     // Non-blocking: return at once with what has arrived. Blocking: wait for the whole count.
     timeouts.ReadIntervalTimeout = mode == ReadTimeoutNonblocking ? MAXDWORD : 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
-    return ::SetCommTimeouts(device, &timeouts) != 0 ? std::error_code() : LastCode();
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    return Comm().setCommTimeouts.load()(device, &timeouts) != 0 ? std::error_code() : LastDeviceCode();
 }
 
 void CSerialPort::Wake() const {

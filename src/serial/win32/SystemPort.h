@@ -19,6 +19,14 @@ inline std::error_code SystemCode(DWORD code) {
     return {static_cast<int>(code), std::system_category()};
 }
 
+// The code of a failed call on a port this program holds. Nobody else can open a port that is held, so
+// "access denied" there is a driver's answer for a device that was unplugged (usbser.sys and many USB
+// converters' drivers give it), not another program's claim: it reads as the device removed.
+inline std::error_code LastDeviceCode() {
+    const DWORD code = ::GetLastError();
+    return code == ERROR_ACCESS_DENIED ? SystemCode(ERROR_DEVICE_REMOVED) : LastCode();
+}
+
 struct CSerialPort::SystemPort {
     UniqueHandle closeEvent;            // set while the port closes: every wait ends
     UniqueHandle wakeEvent;             // auto-reset: a mask change or a finished write
