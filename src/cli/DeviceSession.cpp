@@ -151,6 +151,11 @@ void CDeviceSession::StepIdentifying() {
         }
         return;
     }
+    if (state.lineGone) {
+        // Nothing can answer on a line that was hung up: waiting out the time-out would tell nothing more.
+        Fail(SessionResult::NoAnswer, "the device went away (the line was hung up) before it answered");
+        return;
+    }
     if (Clock::now() >= m_Deadline) {
         // A device that answered part of the identification is told apart from one that is silent.
         std::string why = "the device did not answer within " + Seconds(m_Timeout);

@@ -33,6 +33,7 @@ struct DocSnapshot {
     // The request of the identification or the status poll that the device left unanswered last, if any.
     std::optional<ControlItemCode> unansweredRequest;
     std::error_code lastOpenError; // why the last Connect failed
+    bool lineGone = false;         // the open port was hung up: the device went away (unplugged, reset)
 };
 
 } // namespace brenwick

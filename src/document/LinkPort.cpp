@@ -169,6 +169,7 @@ void CLink::Fill(DocSnapshot& s) const {
         s.unansweredRequest = static_cast<ControlItemCode>(code);
     }
     s.lastOpenError = m_LastOpenError.load();
+    s.lineGone = m_Port.IsOpen() && m_Port.HungUp();
 }
 
 } // namespace brenwick
