@@ -1,6 +1,6 @@
 #include "app/AboutDlg.h"
 
-#include "app/CommandLine.h"
+#include "panel/CommandLine.h"
 #include "widgets/DialogUnits.h"
 
 #include <QApplication>
@@ -37,7 +37,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(appIcon.pixmap(icon->size()));
     auto* version = Add<QLabel>(this, units, {40, 10, 119, 8});
     version->setTextFormat(Qt::PlainText);
-    version->setText(QString::fromStdString(VersionText()));
+    version->setText(QString::fromStdString(panel::VersionText()));
     auto* maker = Add<QLabel>(this, units, {40, 25, 119, 8});
     maker->setText(QStringLiteral("Veltmark, 2026"));
     auto* ok = Add<QPushButton>(this, units, {178, 7, 50, 14});

@@ -11,7 +11,7 @@
 
 namespace brenwick::app {
 
-CBrenwickApp::CBrenwickApp(AppOptions options, QObject* parent)
+CBrenwickApp::CBrenwickApp(panel::AppOptions options, QObject* parent)
     : QObject(parent), m_Options(std::move(options)) {}
 
 CBrenwickApp::~CBrenwickApp() {

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/CMainFrame.h"
-#include "app/CommandLine.h"
 #include "app/DemoDevice.h"
 #include "app/QtSettingsStore.h"
 #include "app/RecentFiles.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
 #include "document/BrenwickDoc.h"
+#include "panel/CommandLine.h"
 
 #include <QObject>
 #include <QString>
@@ -25,7 +25,7 @@ class CBrenwickApp : public QObject {
     Q_OBJECT
 
   public:
-    explicit CBrenwickApp(AppOptions options, QObject* parent = nullptr);
+    explicit CBrenwickApp(panel::AppOptions options, QObject* parent = nullptr);
     ~CBrenwickApp() override;
 
     // Starts the program; false when it must end at once (another copy runs, or demo mode cannot start),
@@ -48,7 +48,7 @@ class CBrenwickApp : public QObject {
     void ReportSettingsTrouble(const QString& what);
     bool StartDemo();
 
-    AppOptions m_Options;
+    panel::AppOptions m_Options;
     int m_ExitCode = 0;
     QString m_ModuleDir;
     QString m_HelpFolder;

@@ -1,8 +1,8 @@
 #include "app/CBrenwickView.h"
 
 #include "app/FirstPaint.h"
-#include "app/PanelState.h"
 #include "document/DocSnapshot.h"
+#include "panel/PanelState.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -208,7 +208,7 @@ void CBrenwickView::OnStart() {
         return;
     }
     m_Doc.PostCommand(WorkerCommand::Program);
-    m_Outcome.OnStart(m_Doc.ProjectFilePath(), CPanelOutcome::Clock::now());
+    m_Outcome.OnStart(m_Doc.ProjectFilePath(), panel::CPanelOutcome::Clock::now());
 }
 
 void CBrenwickView::OnMakeBin() {
@@ -269,8 +269,8 @@ bool CBrenwickView::MayInterruptRun() {
 int CBrenwickView::WidthForTypicalLines() const {
     // A board with a name of twenty characters and the usual flash of 256 KiB.
     const QString lines[] = {
-        QString::fromLatin1(IdentityText("Veltmark Board XT-20", 125, 120)),
-        QString::fromLatin1(GeometryText("BOARD-000001", 262144, 256, 16384)),
+        QString::fromLatin1(panel::IdentityText("Veltmark Board XT-20", 125, 120)),
+        QString::fromLatin1(panel::GeometryText("BOARD-000001", 262144, 256, 16384)),
     };
     const QFontMetrics metrics(m_GeometryLine.font());
     int text = 0;
@@ -285,10 +285,10 @@ int CBrenwickView::WidthForTypicalLines() const {
 
 void CBrenwickView::OnTimer() {
     const DocSnapshot doc = m_Doc.Snapshot();
-    Show(m_Outcome.Tick(doc, CPanelOutcome::Clock::now()), doc);
+    Show(m_Outcome.Tick(doc, panel::CPanelOutcome::Clock::now()), doc);
 }
 
-void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
+void CBrenwickView::Show(const panel::PanelView& view, const DocSnapshot& doc) {
     // The box follows the link, except while a command it started is still on its way.
     if (!doc.commandPending && m_OnlineButton.isChecked() != doc.onLine) {
         const QSignalBlocker quiet(m_OnlineButton);
@@ -301,19 +301,19 @@ void CBrenwickView::Show(const PanelView& view, const DocSnapshot& doc) {
         }
     };
     switch (view.lines) {
-    case StatePaint::Lines::Device:
+    case panel::StatePaint::Lines::Device:
         // A long device name does not fit the form's width; the whole line stays readable on hover.
-        setLine(m_IdentityLine, QString::fromLatin1(IdentityText(doc.device.targetName, doc.device.flashRev,
-                                                                 doc.device.bootRev)));
+        setLine(m_IdentityLine, QString::fromLatin1(panel::IdentityText(
+                                    doc.device.targetName, doc.device.flashRev, doc.device.bootRev)));
         setLine(m_GeometryLine,
-                QString::fromLatin1(GeometryText(doc.device.serialNumber, doc.device.flashSize,
-                                                 doc.device.pageSize, doc.device.bootLength)));
+                QString::fromLatin1(panel::GeometryText(doc.device.serialNumber, doc.device.flashSize,
+                                                        doc.device.pageSize, doc.device.bootLength)));
         break;
-    case StatePaint::Lines::Cleared:
+    case panel::StatePaint::Lines::Cleared:
         setLine(m_IdentityLine, {});
         setLine(m_GeometryLine, {});
         break;
-    case StatePaint::Lines::Unchanged:
+    case panel::StatePaint::Lines::Unchanged:
         break;
     }
     const QString detail = QString::fromStdString(view.detail);

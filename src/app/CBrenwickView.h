@@ -1,14 +1,14 @@
 #pragma once
 
 #include "app/MessageGate.h"
-#include "app/PanelOutcome.h"
 #include "document/BrenwickDoc.h"
+#include "panel/PanelOutcome.h"
+#include "serial/NotifyTarget.h"
 #include "widgets/CClockCtrl.h"
 #include "widgets/CResizableFormView.h"
 #include "widgets/CStatusCtrl.h"
 #include "widgets/CTextLine.h"
 #include "widgets/DialogUnits.h"
-#include "serial/NotifyTarget.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -78,7 +78,7 @@ class CBrenwickView : public widgets::CResizableFormView, public serial::ISerial
 
   private:
     void ShowProductMessage(const std::string& text);
-    void Show(const PanelView& view, const DocSnapshot& doc);
+    void Show(const panel::PanelView& view, const DocSnapshot& doc);
 
     CBrenwickDoc& m_Doc;
     ISettingsStore& m_Store;
@@ -94,7 +94,7 @@ class CBrenwickView : public widgets::CResizableFormView, public serial::ISerial
     int m_InitDone = 0;
     QTimer m_Timer;
     QString m_StatusText;
-    CPanelOutcome m_Outcome;
+    panel::CPanelOutcome m_Outcome;
     bool m_ShutDown = false;
     QPointer<QMessageBox> m_MessageBox;
     QPointer<QMessageBox> m_Question;

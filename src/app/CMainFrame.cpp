@@ -108,12 +108,12 @@ void CMainFrame::UpdateTitle(const QString& documentPath) {
     setWindowTitle(QStringLiteral("%1 - Brenwick").arg(name));
 }
 
-bool CMainFrame::LoadWindowPlacement(WindowPlacement& placement) {
+bool CMainFrame::LoadWindowPlacement(panel::WindowPlacement& placement) {
     const auto text = m_Store.GetString(kWindowPos, kWindowPos);
     if (!text || text->empty()) {
         return false;
     }
-    const auto stored = ParseWindowPos(*text);
+    const auto stored = panel::ParseWindowPos(*text);
     if (!stored) {
         return false; // fewer than ten numbers: nothing of it is used, Stay On Top included
     }
@@ -122,8 +122,8 @@ bool CMainFrame::LoadWindowPlacement(WindowPlacement& placement) {
     return true;
 }
 
-void CMainFrame::SaveWindowPlacement(WindowPlacement placement) {
-    m_Store.PutString(kWindowPos, kWindowPos, FormatWindowPos(placement, m_bStayOnTop != 0));
+void CMainFrame::SaveWindowPlacement(panel::WindowPlacement placement) {
+    m_Store.PutString(kWindowPos, kWindowPos, panel::FormatWindowPos(placement, m_bStayOnTop != 0));
 }
 
 void CMainFrame::ActivateFrame() {

@@ -3,7 +3,7 @@
 #include "app/CBrenwickView.h"
 #include "app/CPortSetupDlg.h"
 #include "app/HelpWindow.h"
-#include "app/WindowPlacement.h"
+#include "panel/WindowPlacement.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -71,8 +71,8 @@ class CMainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    bool LoadWindowPlacement(WindowPlacement& placement);
-    void SaveWindowPlacement(WindowPlacement placement);
+    bool LoadWindowPlacement(panel::WindowPlacement& placement);
+    void SaveWindowPlacement(panel::WindowPlacement placement);
     void BuildMenus();
     void NoteNormalRect();
 
@@ -80,7 +80,7 @@ class CMainFrame : public QMainWindow {
     ISettingsStore& m_Store;
     CBrenwickView* m_View; // owned by the window as its central widget
     int m_bStayOnTop = 0;
-    WindowPlacement m_SavedPlacement;
+    panel::WindowPlacement m_SavedPlacement;
     bool m_HasSavedPlacement = false;
     bool m_Closed = false;
     bool m_CloseWithoutAsking = false;

@@ -14,7 +14,7 @@ constexpr int64_t kGrabWidth = 64;
 constexpr int64_t kGrabHeight = 24;
 
 bool IsMinimizedCmd(int32_t cmd) {
-    return cmd == kShowMinimized || cmd == kMinimize || cmd == kShowMinNoActive;
+    return cmd == panel::kShowMinimized || cmd == panel::kMinimize || cmd == panel::kShowMinNoActive;
 }
 
 // A rectangle by its edges in 64 bits (right and bottom just outside), so that nothing on the way from the
@@ -106,7 +106,7 @@ std::optional<QRect> PullOntoScreens(const WindowEdges& window, const QList<QRec
     return QRect(ToInt(x), ToInt(y), ToInt(placedWidth), ToInt(placedHeight));
 }
 
-void ApplyPlacement(QWidget& window, const WindowPlacement& placement, const QList<QRect>& screens) {
+void ApplyPlacement(QWidget& window, const panel::WindowPlacement& placement, const QList<QRect>& screens) {
     const auto place =
         PullOntoScreens({placement.left, placement.top, placement.right, placement.bottom}, screens);
     if (place) {
@@ -115,13 +115,13 @@ void ApplyPlacement(QWidget& window, const WindowPlacement& placement, const QLi
     }
 }
 
-void ShowInPlacement(QWidget& window, const WindowPlacement& placement) {
-    if (placement.showCmd == kShowMaximized) {
+void ShowInPlacement(QWidget& window, const panel::WindowPlacement& placement) {
+    if (placement.showCmd == panel::kShowMaximized) {
         window.showMaximized();
     } else if (IsMinimizedCmd(placement.showCmd)) {
         // Restored later to where it was before: maximised when it closed so.
         const Qt::WindowStates restored =
-            (placement.flags & kRestoreToMaximized) != 0 ? Qt::WindowMaximized : Qt::WindowNoState;
+            (placement.flags & panel::kRestoreToMaximized) != 0 ? Qt::WindowMaximized : Qt::WindowNoState;
         window.setWindowState(restored | Qt::WindowMinimized);
         window.show();
     } else {
@@ -131,21 +131,21 @@ void ShowInPlacement(QWidget& window, const WindowPlacement& placement) {
     }
 }
 
-WindowPlacement CapturePlacement(const QWidget& window, const WindowPlacement& previous,
-                                 const QRect& lastNormal) {
-    WindowPlacement p = previous;
+panel::WindowPlacement CapturePlacement(const QWidget& window, const panel::WindowPlacement& previous,
+                                        const QRect& lastNormal) {
+    panel::WindowPlacement p = previous;
     p.flags = 0;
     const bool normal = !window.isMaximized() && !window.isMinimized() && !window.isFullScreen();
     const QRect rect = normal || !lastNormal.isValid() ? QRect(window.pos(), window.size()) : lastNormal;
     if (window.isMinimized()) {
-        p.showCmd = kShowMinimized;
+        p.showCmd = panel::kShowMinimized;
     } else if (window.isMaximized()) {
-        p.showCmd = kShowMaximized;
+        p.showCmd = panel::kShowMaximized;
     } else {
-        p.showCmd = kShowNormal;
+        p.showCmd = panel::kShowNormal;
     }
     if (window.isMaximized() || (window.windowState() & Qt::WindowMaximized) != 0) {
-        p.flags |= kRestoreToMaximized;
+        p.flags |= panel::kRestoreToMaximized;
     }
     p.left = rect.left();
     p.top = rect.top();

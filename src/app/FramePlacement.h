@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/WindowPlacement.h"
+#include "panel/WindowPlacement.h"
 
 #include <QList>
 #include <QRect>
@@ -29,13 +29,13 @@ struct WindowEdges {
 std::optional<QRect> PullOntoScreens(const WindowEdges& window, const QList<QRect>& screens);
 
 // Gives a window the placement's normal rectangle and show state (not yet shown: Show does that).
-void ApplyPlacement(QWidget& window, const WindowPlacement& placement, const QList<QRect>& screens);
+void ApplyPlacement(QWidget& window, const panel::WindowPlacement& placement, const QList<QRect>& screens);
 // Shows the window in the placement's show state.
-void ShowInPlacement(QWidget& window, const WindowPlacement& placement);
+void ShowInPlacement(QWidget& window, const panel::WindowPlacement& placement);
 // The window's placement now; the minimised and maximised positions are taken from `previous`, and the
 // normal rectangle of a maximised or minimised window from `lastNormal` (its place when it was last normal).
-WindowPlacement CapturePlacement(const QWidget& window, const WindowPlacement& previous,
-                                 const QRect& lastNormal);
+panel::WindowPlacement CapturePlacement(const QWidget& window, const panel::WindowPlacement& previous,
+                                        const QRect& lastNormal);
 
 // The available areas of the screens present, the primary first.
 QList<QRect> ScreenAreas();

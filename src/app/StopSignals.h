@@ -15,7 +15,6 @@ class CStopSignals : public QObject {
     explicit CStopSignals(QObject* parent = nullptr);
     ~CStopSignals() override; // restores the default handling
 
-
   signals:
     void StopRequested(int signalNumber);
 

@@ -1,6 +1,6 @@
 #include "widgets/CClockCtrl.h"
 
-#include "widgets/ClockFormat.h"
+#include "panel/ClockFormat.h"
 #include "widgets/PanelAccessible.h"
 
 #include <QFontMetrics>
@@ -40,13 +40,13 @@ void CClockCtrl::OnTimer() {
         return;
     }
     m_LastTime = now;
-    m_Text = QString::fromStdString(FormatClockText(now, m_bLocalTime != 0));
+    m_Text = QString::fromStdString(panel::FormatClockText(now, m_bLocalTime != 0));
     setToolTip(m_Text.trimmed());
     update();
 }
 
 QFont CClockCtrl::MakeFont(int controlHeight) {
-    const int cell = ClockFontCellHeight(controlHeight);
+    const int cell = panel::ClockFontCellHeight(controlHeight);
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setWeight(QFont::Normal);

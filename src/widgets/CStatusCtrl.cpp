@@ -83,7 +83,7 @@ void CStatusCtrl::SetProgressShown(bool shown) {
 }
 
 QString CStatusCtrl::LampDescription() const {
-    const QString colour = LampColorName(m_LampColor);
+    const QString colour = QString::fromStdString(LampColorName(m_LampColor));
     return m_LampMeaning.isEmpty() ? colour : colour + QStringLiteral(": ") + m_LampMeaning;
 }
 

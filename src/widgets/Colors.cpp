@@ -15,21 +15,6 @@ COLORREF FromQColor(const QColor& color) {
     return MakeColorRef(rgb.red(), rgb.green(), rgb.blue());
 }
 
-QString LampColorName(COLORREF color) {
-    switch (color) {
-    case kLampRed:
-        return QStringLiteral("red");
-    case kLampGreen:
-        return QStringLiteral("green");
-    case kLampYellow:
-        return QStringLiteral("yellow");
-    case kLampGrey:
-        return QStringLiteral("grey");
-    default:
-        return ToQColor(color).name();
-    }
-}
-
 namespace {
 
 COLORREF PaletteColor(QPalette::ColorRole role) {

@@ -1,10 +1,6 @@
-// The desktop program's parts that need no window: the stored window placement text, the panel's state table
-// and line texts, the command line, the recent files and pulling a window back onto a screen.
-#include "app/CommandLine.h"
+// The desktop program's parts that need no window: the recent files and pulling a window back onto a screen.
 #include "app/FramePlacement.h"
-#include "app/PanelState.h"
 #include "app/RecentFiles.h"
-#include "app/WindowPlacement.h"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -13,70 +9,6 @@
 using namespace brenwick::app;
 
 namespace {
-
-// %i fields: decimal, 0x hex and leading-0 octal; the stay-on-top bit comes out of the flags and goes back
-// in when written; what follows the tenth field is ignored; anything short of ten numbers restores nothing.
-TEST(WindowPosText, ParsesTheTenFieldFormat) {
-    const std::pair<std::string_view, const char*> cases[] = {
-        {"32768:1:0:0:0:0:100:100:420:300", "32768:1:0:0:0:0:100:100:420:300"},
-        {"0x8002:3:0:0:0:0:0:0:400:300", "32770:3:0:0:0:0:0:0:400:300"},
-        {"010:1:-1:-1:-8:-8:-20:030:0x1F4:400", "8:1:-1:-1:-8:-8:-20:24:500:400"},
-        {"0:1:2147483647:-2147483648:0:0:10:10:300:200xyz", "0:1:2147483647:-2147483648:0:0:10:10:300:200"},
-        {"32768:1:0:0:0:0:10:10:300", ""},
-        {"0:1:0:0:0:x:10:10:300:200", ""},
-        {"", ""},
-        {"2147483648:1:0:0:0:0:10:10:300:200", ""},
-        // Nine fields in a view into longer text: what follows the view is not read.
-        {std::string_view("0:1:0:0:0:0:10:10:300:200").substr(0, 21), ""},
-    };
-    for (const auto& [text, written] : cases) {
-        const auto parsed = ParseWindowPos(text);
-        EXPECT_EQ(parsed ? FormatWindowPos(parsed->placement, parsed->stayOnTop) : "", written) << text;
-    }
-    EXPECT_FALSE(ParseWindowPos("32768:1:0:0:0:0:100:100:420:300")->placement.flags & kStayOnTopFlag);
-}
-
-// The rows the panel's tests do not drive it to through a device: the link's failures (whose causes are the
-// link's tests), a state outside the table, and Programming Error naming the board on its lines.
-TEST(PanelStateTable, GivesTextLampAndLines) {
-    using L = StatePaint::Lines;
-    using namespace brenwick::widgets;
-    const std::pair<int32_t, StatePaint> cases[] = {
-        {1, {"COM Port Failed To Open", kLampRed, "port failed to open", L::Unchanged}},
-        {2, {"Not Connected", kLampRed, "not connected", L::Unchanged}},
-        {5, {"Programming Error", kLampYellow, "programming failed", L::Device}},
-        {~4, {"Not Connected", kLampRed, "not connected", L::Unchanged}},
-        {6, {"Not Connected", kLampRed, "not connected", L::Unchanged}},
-    };
-    for (const auto& [state, want] : cases) {
-        const StatePaint paint = PaintFor(state, true);
-        EXPECT_EQ(paint.text, want.text) << state;
-        EXPECT_EQ(paint.lamp, want.lamp) << state;
-        EXPECT_STREQ(paint.lampMeaning, want.lampMeaning) << state;
-        EXPECT_EQ(paint.lines, want.lines) << state;
-    }
-}
-
-TEST(PanelTexts, IdentityAndGeometryLines) {
-    EXPECT_EQ(IdentityText("Board", 65535, 7), "Board  (Flash Rev 655.35  Boot Rev  0.07)");
-    EXPECT_EQ(GeometryText("", -1, 0, 0), "SN= Size = -1 Page = 0 BootLen = 0");
-}
-
-TEST(CommandLine, ReadsOptionsAndOneFile) {
-    const auto read = [](std::vector<std::string> args) {
-        const AppOptions o = ParseCommandLine(args);
-        return std::string(o.help ? "help " : "") + (o.version ? "version " : "") + (o.demo ? "demo " : "") +
-               (o.error.empty() ? "" : "error ") + o.file;
-    };
-    EXPECT_EQ(read({}), "");
-    EXPECT_EQ(read({"fw.hex"}), "fw.hex");
-    EXPECT_EQ(read({"--demo"}), "demo ");
-    EXPECT_EQ(read({"--help"}), "help ");
-    EXPECT_EQ(read({"-v"}), "version ");
-    EXPECT_EQ(read({"--", "-odd.hex"}), "-odd.hex");
-    EXPECT_EQ(read({"--bogus"}), "error ");
-    EXPECT_EQ(read({"a.hex", "b.hex"}), "error a.hex");
-}
 
 TEST(RecentFileList, KeepsThreeNewestWithoutDuplicates) {
     CRecentFiles recent;

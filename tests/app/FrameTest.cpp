@@ -4,7 +4,7 @@
 #include "app/AppIcon.h"
 #include "app/CPortSetupDlg.h"
 #include "app/HelpWindow.h"
-#include "app/WindowPlacement.h"
+#include "panel/WindowPlacement.h"
 
 #include <QDir>
 #include <QTimer>
@@ -33,7 +33,7 @@ TEST(StoredPlacement, StayOnTopIsRestoredToggledAndWrittenBack) {
     }
     frame.StayOnTopAction().trigger();
     frame.close();
-    const auto written = ParseWindowPos(rig.m_Store.GetString("WindowPos", "WindowPos").value_or(""));
+    const auto written = panel::ParseWindowPos(rig.m_Store.GetString("WindowPos", "WindowPos").value_or(""));
     ASSERT_TRUE(written.has_value());
     EXPECT_FALSE(written->stayOnTop);
 }

@@ -4,7 +4,7 @@
 #include "AppRig.h"
 #include "app/CBrenwickApp.h"
 #include "app/SingleInstance.h"
-#include "app/WindowPlacement.h"
+#include "panel/WindowPlacement.h"
 #include "support/HexText.h"
 #include "support/RunCommand.h"
 
@@ -161,9 +161,9 @@ TEST(SettingsAcrossStarts, AStoredPlacementEndsUpOnTheScreen) {
         ASSERT_TRUE(program.m_Running) << program.Err().toStdString();
         ASSERT_EQ(program.Stop(SIGTERM), 0) << program.Err().toStdString();
         const std::string text = dirs.Read({"WindowPos/WindowPos"});
-        const auto placed = ParseWindowPos(text);
+        const auto placed = panel::ParseWindowPos(text);
         ASSERT_TRUE(placed) << text;
-        const WindowPlacement& p = placed->placement;
+        const panel::WindowPlacement& p = placed->placement;
         const QRect window(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1));
         EXPECT_TRUE(!window.isEmpty() && screen.contains(window))
             << text << " on a screen of " << screen.width() << "x" << screen.height();
@@ -235,7 +235,7 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
 
 // The application object in this process, with its settings, runtime folder and home folder in `dirs`.
 struct CAppInProcess {
-    explicit CAppInProcess(const CUserDirs& dirs, AppOptions options = {})
+    explicit CAppInProcess(const CUserDirs& dirs, panel::AppOptions options = {})
         : m_SavedRuntime(qgetenv("XDG_RUNTIME_DIR")), m_SavedHome(qgetenv("HOME")),
           m_App(std::move(options)) {
         qputenv("XDG_RUNTIME_DIR", dirs.QPath("run").toLocal8Bit());
@@ -266,7 +266,7 @@ struct CAppInProcess {
 TEST(AppInProcess, OpensFilesKeepsItsPlaceAndSaysWhyAFileDoesNotLoad) {
     CUserDirs dir;
     const auto app = firmware::Application(0x1000, firmware::kSam7Word, 0);
-    AppOptions options;
+    panel::AppOptions options;
     options.file = firmware::Write(dir, "first.hex", app, true);
     CAppInProcess run(dir, options);
     ASSERT_TRUE(run.m_Started);
@@ -336,7 +336,7 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
     ASSERT_TRUE(device.Start(&error)) << error;
     dir.Settings().setValue("Settings/Strings/m_ActivePortName", QString::fromStdString(device.PortPath()));
     dir.Settings().setValue("Settings/Ints/m_ComBaudrateIndex", "10");
-    AppOptions startWith;
+    panel::AppOptions startWith;
     startWith.file =
         firmware::Write(dir, "first.hex", firmware::Application(0x8000, firmware::kSam7Word, 0), true);
     const auto second = firmware::Application(0x3000, firmware::kSam7Word, 0);
@@ -374,7 +374,7 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
 // boxes either way.
 TEST(AppInProcess, MakeBinTellsWhereTheFileWentOrWhyNot) {
     CUserDirs dir;
-    AppOptions options;
+    panel::AppOptions options;
     options.file =
         firmware::Write(dir, "fw.hex", firmware::Application(0x1235, firmware::kSam7Word, 0), true);
     CAppInProcess run(dir, options);

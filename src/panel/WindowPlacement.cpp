@@ -1,8 +1,8 @@
-#include "app/WindowPlacement.h"
+#include "panel/WindowPlacement.h"
 
 #include "base/ParseInt.h"
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 std::optional<StoredPlacement> ParseWindowPos(std::string_view text) {
     WindowPlacement p;
@@ -42,4 +42,4 @@ std::string FormatWindowPos(WindowPlacement placement, bool stayOnTop) {
     return text;
 }
 
-} // namespace brenwick::app
+} // namespace brenwick::panel

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <string>
 
-namespace brenwick::widgets {
+namespace brenwick::panel {
 
 // The clock's line for a broken-down time, with the English names of the "C" locale whatever the user's
 // locale, and day and hour without leading zeros:
@@ -19,4 +19,4 @@ std::string FormatClockText(std::time_t seconds, bool localTime);
 // The clock's font cell height for a control `controlHeight` pixels high: 90 %, truncated.
 int ClockFontCellHeight(int controlHeight);
 
-} // namespace brenwick::widgets
+} // namespace brenwick::panel

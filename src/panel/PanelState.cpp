@@ -1,17 +1,13 @@
-#include "app/PanelState.h"
+#include "panel/PanelState.h"
 
 #include <array>
 #include <cstdio>
 #include <vector>
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 namespace {
 
-using widgets::kLampGreen;
-using widgets::kLampGrey;
-using widgets::kLampRed;
-using widgets::kLampYellow;
 using Lines = StatePaint::Lines;
 
 // Indexed by the link state's number.
@@ -59,4 +55,4 @@ std::string GeometryText(const std::string& serialNumber, int32_t flashSize, int
                   bootLength);
 }
 
-} // namespace brenwick::app
+} // namespace brenwick::panel

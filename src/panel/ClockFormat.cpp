@@ -1,10 +1,10 @@
-#include "widgets/ClockFormat.h"
+#include "panel/ClockFormat.h"
 
 #include <array>
 #include <cstdio>
 #include <string_view>
 
-namespace brenwick::widgets {
+namespace brenwick::panel {
 
 namespace {
 
@@ -44,22 +44,29 @@ std::string FormatUtcClockText(const std::tm& t) {
     return buffer.data();
 }
 
+namespace {
+
+// The thread-safe conversions: each system spells them its own way.
+bool BreakDown(std::time_t seconds, bool localTime, std::tm& broken) {
+#if defined(_WIN32)
+    return (localTime ? localtime_s(&broken, &seconds) : gmtime_s(&broken, &seconds)) == 0;
+#else
+    return (localTime ? localtime_r(&seconds, &broken) : gmtime_r(&seconds, &broken)) != nullptr;
+#endif
+}
+
+} // namespace
+
 std::string FormatClockText(std::time_t seconds, bool localTime) {
     std::tm broken{};
-    if (localTime) {
-        if (localtime_r(&seconds, &broken) == nullptr) {
-            return {};
-        }
-        return FormatLocalClockText(broken);
-    }
-    if (gmtime_r(&seconds, &broken) == nullptr) {
+    if (!BreakDown(seconds, localTime, broken)) {
         return {};
     }
-    return FormatUtcClockText(broken);
+    return localTime ? FormatLocalClockText(broken) : FormatUtcClockText(broken);
 }
 
 int ClockFontCellHeight(int controlHeight) {
     return controlHeight * 90 / 100;
 }
 
-} // namespace brenwick::widgets
+} // namespace brenwick::panel

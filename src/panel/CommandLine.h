@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 // What the program was asked to do on its command line.
 struct AppOptions {
@@ -21,4 +21,4 @@ std::string UsageText(const std::string& program);
 // "Brenwick Version N": what --version prints and the About box shows.
 std::string VersionText();
 
-} // namespace brenwick::app
+} // namespace brenwick::panel

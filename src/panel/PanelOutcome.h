@@ -1,18 +1,18 @@
 #pragma once
 
-#include "app/PanelState.h"
 #include "document/DocSnapshot.h"
+#include "panel/PanelState.h"
 
 #include <chrono>
 #include <optional>
 #include <string>
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 // Everything the panel shows on one tick.
 struct PanelView {
     std::string text; // the status bar
-    widgets::COLORREF lamp = widgets::kLampGrey;
+    COLORREF lamp = kLampGrey;
     std::string lampMeaning;
     StatePaint::Lines lines = StatePaint::Lines::Unchanged;
     bool showsProgress = false;
@@ -74,4 +74,4 @@ class CPanelOutcome {
     int32_t m_BytesToSend = 0;
 };
 
-} // namespace brenwick::app
+} // namespace brenwick::panel

@@ -1,8 +1,8 @@
-#include "app/CommandLine.h"
+#include "panel/CommandLine.h"
 
 #include "base/Version.h"
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 AppOptions ParseCommandLine(const std::vector<std::string>& args) {
     AppOptions options;
@@ -46,4 +46,4 @@ std::string VersionText() {
     return std::string("Brenwick Version ") + kVersion;
 }
 
-} // namespace brenwick::app
+} // namespace brenwick::panel

@@ -1,11 +1,11 @@
-#include "app/PanelOutcome.h"
+#include "panel/PanelOutcome.h"
 
 #include "document/RunReport.h"
 #include "serial/PortErrors.h"
 
 #include <cstdio>
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 namespace {
 
@@ -208,4 +208,4 @@ PanelView CPanelOutcome::Live(const DocSnapshot& doc) const {
     return view;
 }
 
-} // namespace brenwick::app
+} // namespace brenwick::panel

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
 // The window placement as the settings keep it: ten integers, in this order.
 struct WindowPlacement {
@@ -45,4 +45,4 @@ std::optional<StoredPlacement> ParseWindowPos(std::string_view text);
 // The "WindowPos" text for a placement, with the Stay On Top state in bit 15 of the flags.
 std::string FormatWindowPos(WindowPlacement placement, bool stayOnTop);
 
-} // namespace brenwick::app
+} // namespace brenwick::panel
