@@ -10,7 +10,8 @@ namespace brenwick::cli {
 // signalfd, so no other thread's system calls are interrupted. On Windows they are the console's Ctrl+C,
 // Ctrl+Break and close events, which a handler thread of the system's turns into the same state; it cancels
 // a read the creating thread is stuck in, and ends the process with the interrupted status when a request
-// is not taken within a few seconds or when a closing console's time is nearly up (win32/Console.h).
+// is not taken within a few seconds, when a second Ctrl+C or Ctrl+Break comes, or when a closing console's
+// time is nearly up (win32/Console.h).
 class CStopSignals {
   public:
     CStopSignals();

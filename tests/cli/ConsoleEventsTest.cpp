@@ -1,7 +1,7 @@
 // The console's control events as the Windows build handles them: what the handler plans for each event
 // and state, and what a program made of the same parts (console_child, with the program's console session
-// and stop handling) does when the events come: Ctrl+C stops a run, closing the console waits for the
-// clean-up and ends one that hangs before the system would; on
+// and stop handling) does when the events come: Ctrl+C stops a run, a second one ends a clean-up that
+// hangs, closing the console waits for the clean-up and ends one that hangs before the system would; on
 // every way out standard output (a file, so buffered) holds all that was written and the console's code
 // page and screen mode are as they were.
 //
@@ -58,9 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PlanCase{"ctrl_c_stops_a_run", CTRL_C_EVENT, true, false, {true, Then::WaitUntilTaken}},
         PlanCase{"ctrl_break_stops_a_run", CTRL_BREAK_EVENT, true, false, {true, Then::WaitUntilTaken}},
-        PlanCase{"second_ctrl_c_during_the_run", CTRL_C_EVENT, true, true, {false, Then::Ignore}},
-        PlanCase{"second_ctrl_break_during_the_run", CTRL_BREAK_EVENT, true, true, {false, Then::Ignore}},
-        PlanCase{"second_ctrl_c_after_the_run", CTRL_C_EVENT, false, true, {false, Then::Ignore}},
+        PlanCase{"second_ctrl_c_during_the_run", CTRL_C_EVENT, true, true, {false, Then::EndNow}},
+        PlanCase{"second_ctrl_break_during_the_run", CTRL_BREAK_EVENT, true, true, {false, Then::EndNow}},
+        PlanCase{"second_ctrl_c_after_the_run", CTRL_C_EVENT, false, true, {false, Then::EndNow}},
         PlanCase{"ctrl_c_without_a_run", CTRL_C_EVENT, false, false, {false, Then::EndNow}},
         PlanCase{"ctrl_break_without_a_run", CTRL_BREAK_EVENT, false, false, {false, Then::EndNow}},
         PlanCase{"close_stops_a_run_and_holds", CTRL_CLOSE_EVENT, true, false, {true, Then::HoldUntilEnd}},
@@ -154,16 +154,16 @@ TEST_P(ConsoleEvents, EndTheRunWithItsOutputAndTheConsoleAsTheyWere) {
     }
 
     const auto status = child.Wait(kEndLimitMs);
-    ASSERT_TRUE(status.has_value()) << "still running: a hold never ended";
+    ASSERT_TRUE(status.has_value()) << "still running: a request was swallowed or a hold never ended";
     EXPECT_EQ(*status, static_cast<DWORD>(kExitInterrupted)) << child.Err();
     const std::string written =
         "written with std::cout\nwritten with printf\nstopped by signal " + c.stoppedBy + "\n";
     EXPECT_EQ(child.Out(), written + (c.cleanedUp ? "cleaned up\n" : "")) << child.Err();
     EXPECT_EQ(ConsoleState(console), before);
-    if (c.events.back() == CTRL_CLOSE_EVENT) {
-        // A close handler that returned would have let the system end the process there and then: it must
-        // end with the process. Its thread then has the process's status, where a return leaves
-        // CtrlRoutine's own.
+    if (c.events.back() == CTRL_CLOSE_EVENT || c.events.size() > 1) {
+        // A close handler that returned would have let the system end the process there and then; a second
+        // request's handler that returned has swallowed it. Either handler must end with the process: its
+        // thread then has the process's status, where a return leaves CtrlRoutine's own.
         ASSERT_EQ(::WaitForSingleObject(handler.Get(), kEndLimitMs), WAIT_OBJECT_0);
         DWORD handlerStatus = 0;
         ASSERT_TRUE(::GetExitCodeThread(handler.Get(), &handlerStatus));
@@ -180,6 +180,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         EventCase{"ctrl_c_stops_the_run", {CTRL_C_EVENT}, 100, true, false, kSigInt, true},
         EventCase{"ctrl_break_stops_the_run", {CTRL_BREAK_EVENT}, 100, true, false, kSigBreak, true},
+        EventCase{"second_ctrl_c_ends_a_hung_clean_up",
+                  {CTRL_C_EVENT, CTRL_C_EVENT},
+                  kHungMs,
+                  true,
+                  false,
+                  kSigInt,
+                  false},
+        EventCase{"ctrl_break_after_the_run_ends_a_hung_clean_up",
+                  {CTRL_C_EVENT, CTRL_BREAK_EVENT},
+                  kHungMs,
+                  false,
+                  false,
+                  kSigInt,
+                  false},
         EventCase{"close_waits_for_the_clean_up", {CTRL_CLOSE_EVENT}, 300, true, false, kSigTerm, true},
         EventCase{"close_after_the_run_waits_for_the_clean_up",
                   {CTRL_C_EVENT, CTRL_CLOSE_EVENT},

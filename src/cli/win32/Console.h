@@ -17,8 +17,8 @@ void FinishConsoleOutput();
 [[noreturn]] void EndProcessNow(int status, DWORD waitMs);
 
 // Catches the console's control events from now until the process ends (win32/StopSignalsWin32.cpp):
-// a live CStopSignals takes the first Ctrl+C or Ctrl+Break as its stop request; one with no run to stop
-// ends the process. Closing the console waits for the program to finish, within the time the system allows.
+// a live CStopSignals takes the first Ctrl+C or Ctrl+Break as its stop request; any other ends the
+// process. Closing the console waits for the program to finish, within the time the system allows.
 void CatchConsoleEvents();
 
 // main's console: set up for the run, with the console's events caught from the start so that one that
@@ -39,7 +39,6 @@ class CConsoleSession {
 struct ConsoleEventPlan {
     enum class Then {
         PassOn,         // not the program's: the next handler, the system's, deals with it
-        Ignore,         // handled by doing nothing
         WaitUntilTaken, // the run stops itself once it has seen the request
         EndNow,         // the process ends at once with the interrupted status
         HoldUntilEnd,   // the program ends by itself, or is ended just before the system would

@@ -94,8 +94,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (plan.then) {
     case ConsoleEventPlan::Then::PassOn:
         return FALSE;
-    case ConsoleEventPlan::Then::Ignore:
-        return TRUE;
     case ConsoleEventPlan::Then::WaitUntilTaken:
         if (WaitUntilTaken(kTakeLimitMs)) {
             return TRUE; // handled: the run ends itself, with the interrupted status
@@ -124,10 +122,10 @@ ConsoleEventPlan PlanForConsoleEvent(DWORD event, bool runLive, bool stopAsked) 
     switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-        if (stopAsked) {
-            return {false, Then::Ignore}; // a run that was stopped is cleaning up: later requests wait for it
-        }
-        return runLive ? ConsoleEventPlan{true, Then::WaitUntilTaken} : ConsoleEventPlan{false, Then::EndNow};
+        // Once a stop was asked for, its clean-up may hang in a driver that never completes a cancelled
+        // operation: another request ends the process, as does one with no run to stop.
+        return runLive && !stopAsked ? ConsoleEventPlan{true, Then::WaitUntilTaken}
+                                     : ConsoleEventPlan{false, Then::EndNow};
     case CTRL_CLOSE_EVENT:
         return {runLive && !stopAsked, Then::HoldUntilEnd};
     default:
