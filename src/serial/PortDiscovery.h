@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brenwick::serial {
@@ -20,6 +21,16 @@ struct SerialPortInfo {
 std::vector<SerialPortInfo> ListSerialPorts();
 // The port to use when none is chosen and none is present: the first UART.
 std::string FallbackPortName();
+
+// How two names given for a port are compared. POSIX paths as they are; Windows device names without
+// regard to case, with or without the device prefix \\.\ (COM5, com5 and \\.\COM5 are one port).
+enum class PortNameRules { Posix, Windows };
+#if defined(_WIN32)
+inline constexpr PortNameRules kPortNameRules = PortNameRules::Windows;
+#else
+inline constexpr PortNameRules kPortNameRules = PortNameRules::Posix;
+#endif
+bool SamePortName(std::string_view a, std::string_view b, PortNameRules rules = kPortNameRules);
 
 #if !defined(_WIN32)
 // The same over other roots in place of "/sys" and "/dev" (a prepared tree, for tests).

@@ -104,11 +104,12 @@ class CPseudoConsole {
     UniqueHandle m_Drain;
 };
 
-// One run of a program with its output in out.txt and err.txt of folder, on console when one is given.
+// One run of a program with its output in out.txt and err.txt of folder, on console when one is given, in
+// workingFolder when one is given.
 class CChild {
   public:
     CChild(const std::filesystem::path& program, const std::wstring& arguments, const CTempDir& folder,
-           CPseudoConsole::Handle console = nullptr)
+           CPseudoConsole::Handle console = nullptr, const std::filesystem::path& workingFolder = {})
         : m_Out(folder.Root() / "out.txt"), m_Err(folder.Root() / "err.txt") {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         const UniqueHandle out(::CreateFileW(m_Out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -134,8 +135,9 @@ class CChild {
             flags = EXTENDED_STARTUPINFO_PRESENT;
         }
         PROCESS_INFORMATION info{};
-        if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                             &start.StartupInfo, &info)) {
+        if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                             workingFolder.empty() ? nullptr : workingFolder.c_str(), &start.StartupInfo,
+                             &info)) {
             m_Process.Reset(info.hProcess);
             const UniqueHandle thread(info.hThread);
         }
