@@ -11,8 +11,9 @@ struct SerialPortInfo {
     std::string path;    // device node, e.g. "/dev/ttyACM0"
     std::string byId;    // its stable name under /dev/serial/by-id, "" when it has none
     std::string usbId;   // "vvvv:pppp" for USB devices, else ""
-    std::string product; // the USB product text when the device reports one
+    std::string product; // the USB product text when the device reports one (Windows: else its driver's name)
     bool usb = false;
+    bool busKnown = true; // false where the system does not tell whether it is on USB (usb is then false)
 };
 
 // Serial devices present, USB devices first, each group in natural name order (ttyUSB2 before ttyUSB10,
@@ -40,6 +41,20 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
 namespace serial_detail {
 // USB devices first, then natural order of the names.
 void SortPorts(std::vector<SerialPortInfo>& ports);
+
+#if defined(_WIN32)
+// What Windows' setup information tells of a port's device.
+struct SetupFacts {
+    std::string enumerator; // the bus driver that found it: "USB", "FTDIBUS", "BTHENUM", "ACPI"...
+    std::vector<std::string> hardwareIds; // "USB\VID_2341&PID_0043&REV_0001", ...
+    std::string busDescription;           // the product text the bus reports (a USB device's own)
+    std::string description;              // the driver's name for the device
+};
+// "vvvv:pppp" from a hardware id that holds VID_vvvv and PID_pppp, else "".
+std::string UsbIdFromHardwareId(std::string_view id);
+// The port's bus, USB id and product text from those facts.
+void ApplySetupFacts(SerialPortInfo& port, const SetupFacts& facts);
+#endif
 } // namespace serial_detail
 
 } // namespace brenwick::serial
