@@ -2,6 +2,7 @@
 
 #include "app/FirstPaint.h"
 #include "document/DocSnapshot.h"
+#include "image/AtomicFile.h"
 #include "panel/PanelState.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QSignalBlocker>
-#include <cstring>
 
 namespace brenwick::app {
 
@@ -227,7 +227,7 @@ void CBrenwickView::OnMakeBin() {
         NoteAction("Make Bin: nothing written: " + file + ": " + made.load.Describe());
         break;
     case MakeBinStatus::WriteFailed:
-        NoteAction("Make Bin: nothing written: " + output + ": " + std::strerror(made.errnoValue));
+        NoteAction("Make Bin: nothing written: " + output + ": " + WriteErrorText(made.errnoValue));
         break;
     }
 }

@@ -10,6 +10,7 @@
 #include "cli/SessionRunner.h"
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
+#include "serial/PortDiscovery.h"
 
 #include <algorithm>
 #include <iostream>
@@ -93,7 +94,9 @@ std::string ParseFlashArgs(const CommandArgs& args, FlashArgs& parsed, bool& hel
         if (auto value = scan.Value("--port")) {
             if (value->empty()) {
                 error = "--port needs a device path";
-            } else if (std::find(parsed.ports.begin(), parsed.ports.end(), *value) != parsed.ports.end()) {
+            } else if (std::any_of(parsed.ports.begin(), parsed.ports.end(), [&](const std::string& port) {
+                           return serial::SamePortName(port, *value);
+                       })) {
                 error = "port " + *value + " is given twice";
             }
             parsed.ports.push_back(*value);

@@ -4,10 +4,10 @@
 #include "cli/PathKind.h"
 #include "cli/StopSignals.h"
 #include "document/Project.h"
+#include "image/AtomicFile.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 
 namespace brenwick::cli {
@@ -36,7 +36,7 @@ std::string WriteError(const std::string& output, int errnoValue) {
     if (errnoValue == ENXIO && KindOfPath(output) == PathKind::Fifo) {
         return "no program is reading the FIFO";
     }
-    return std::strerror(errnoValue);
+    return WriteErrorText(errnoValue);
 }
 
 } // namespace

@@ -44,7 +44,12 @@ std::string PortListJson(const std::vector<serial::SerialPortInfo>& ports) {
     std::vector<std::string> items;
     for (const auto& port : ports) {
         CJsonObject object;
-        object.Text("path", port.path).Bool("usb", port.usb);
+        object.Text("path", port.path);
+        if (port.busKnown) {
+            object.Bool("usb", port.usb);
+        } else {
+            object.Null("usb");
+        }
         const std::pair<const char*, const std::string*> optional[] = {
             {"by_id", &port.byId}, {"usb_id", &port.usbId}, {"product", &port.product}};
         for (const auto& [key, value] : optional) {

@@ -14,8 +14,9 @@ constexpr const char* kUsage =
     "usage: brenwick-cli ports [--json]\n"
     "\n"
 #ifdef _WIN32
-    "Lists the serial ports present, one a line: port name (COM5), then the by-id name, USB\n"
-    "vendor:product id and product text, which Windows does not report ('-'). USB ports come first.\n"
+    "Lists the serial ports present, one a line: port name (COM5), by-id name (none on Windows: '-'),\n"
+    "USB vendor:product id and the product text of the device or its driver ('-' where unknown). USB\n"
+    "ports come first. In the JSON, usb is null where Windows does not tell what is behind a port.\n"
 #else
     "Lists the serial devices present, one a line: device path, /dev/serial/by-id name, USB vendor:product\n"
     "id and the product text the device reports ('-' where unknown). USB devices come first.\n"

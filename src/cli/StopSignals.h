@@ -8,9 +8,10 @@ namespace brenwick::cli {
 // in the middle of a run with a port open. On POSIX those are SIGINT, SIGTERM and SIGHUP: create this
 // before any thread, as the signals are blocked in every thread that starts later and are read from a
 // signalfd, so no other thread's system calls are interrupted. On Windows they are the console's Ctrl+C,
-// Ctrl+Break, close, log-off and shut-down events, which a handler thread of the system's turns into the
-// same state; it cancels a read the creating thread is stuck in, and leaves a request that is not taken
-// within a few seconds to the system's default, which ends the process.
+// Ctrl+Break and close events, which a handler thread of the system's turns into the same state; it cancels
+// a read the creating thread is stuck in, and ends the process with the interrupted status when a request
+// is not taken within a few seconds, when a second Ctrl+C or Ctrl+Break comes, or when a closing console's
+// time is nearly up (win32/Console.h).
 class CStopSignals {
   public:
     CStopSignals();

@@ -60,3 +60,22 @@ void SortPorts(std::vector<SerialPortInfo>& ports) {
 }
 
 } // namespace brenwick::serial::serial_detail
+
+namespace brenwick::serial {
+
+bool SamePortName(std::string_view a, std::string_view b, PortNameRules rules) {
+    if (rules == PortNameRules::Posix) {
+        return a == b;
+    }
+    constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    for (std::string_view* name : {&a, &b}) {
+        if (name->starts_with(kDevicePrefix)) {
+            name->remove_prefix(kDevicePrefix.size());
+        }
+    }
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace brenwick::serial

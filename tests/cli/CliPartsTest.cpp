@@ -132,11 +132,15 @@ TEST(PortList, TextColumnsAndJsonFields) {
     const std::vector<SerialPortInfo> ports = {
         {"/dev/ttyACM0", "/dev/serial/by-id/usb-Veltmark_Board_123-if00", "1d50:6018", "Board \"7\"", true},
         {"/dev/ttyUSB10", "", "0403:6001", "", true},
-        {"/dev/ttyS0", "", "", "", false}};
-    EXPECT_EQ(PortListText(ports),
-              "/dev/ttyACM0   /dev/serial/by-id/usb-Veltmark_Board_123-if00  1d50:6018  Board \"7\"\n"
-              "/dev/ttyUSB10  -                                              0403:6001  -\n"
-              "/dev/ttyS0     -                                              -          -\n");
+        {"/dev/ttyS0", "", "", "", false},
+        // A port whose bus the system does not tell (Windows without setup information for it).
+        {"COM7", "", "", "Communications Port", false, false}};
+    EXPECT_EQ(
+        PortListText(ports),
+        "/dev/ttyACM0   /dev/serial/by-id/usb-Veltmark_Board_123-if00  1d50:6018  Board \"7\"\n"
+        "/dev/ttyUSB10  -                                              0403:6001  -\n"
+        "/dev/ttyS0     -                                              -          -\n"
+        "COM7           -                                              -          Communications Port\n");
     EXPECT_EQ(PortListJson(ports),
               "[{\"path\": \"/dev/ttyACM0\", \"usb\": true, \"by_id\": "
               "\"/dev/serial/by-id/usb-Veltmark_Board_123-if00\", \"usb_id\": \"1d50:6018\", \"product\": "
@@ -144,7 +148,9 @@ TEST(PortList, TextColumnsAndJsonFields) {
               " {\"path\": \"/dev/ttyUSB10\", \"usb\": true, \"by_id\": null, \"usb_id\": \"0403:6001\", "
               "\"product\": null},\n"
               " {\"path\": \"/dev/ttyS0\", \"usb\": false, \"by_id\": null, \"usb_id\": null, \"product\": "
-              "null}]\n");
+              "null},\n"
+              " {\"path\": \"COM7\", \"usb\": null, \"by_id\": null, \"usb_id\": null, \"product\": "
+              "\"Communications Port\"}]\n");
     EXPECT_EQ(PortListJson({}), "[]\n");
     EXPECT_EQ(PortListText({}), "");
 }

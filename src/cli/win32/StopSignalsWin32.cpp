@@ -1,6 +1,7 @@
 #include "base/win32/UniqueHandle.h"
 #include "cli/ExitCodes.h"
 #include "cli/StopSignals.h"
+#include "cli/win32/Console.h"
 
 #include <algorithm>
 #include <csignal>
@@ -28,10 +29,11 @@ constexpr DWORD kCancelAfterMs = 500;
 // A command that has still not taken the request by then (or has ended its wait without taking it) is ended
 // here, with the interrupted status, as a pending signal's default action ends it on POSIX.
 constexpr DWORD kTakeLimitMs = 3000;
-// Once the handler returns from a close, log-off or shut-down event, Windows ends the process (about five
-// seconds after a close at the latest). Holding the handler up to this long gives the run the time to stop
-// and close its ports; the program's own exit ends the wait sooner.
-constexpr DWORD kCloseGraceMs = 4500;
+// The system ends the process about five seconds after a close event. The handler holds that long less
+// the time its own end needs, so that the program can finish by itself (its exit ends the wait sooner).
+constexpr DWORD kCloseHoldMs = 4000;
+// What the process's own end gives standard output to take what is left.
+constexpr DWORD kFlushWaitMs = 500;
 
 // The console calls the handler on a thread of its own. What it reaches lives for the whole process (it
 // needs no destruction), and the live CStopSignals's handles are lent under the lock, so that a late event
@@ -41,67 +43,103 @@ struct StopState {
     bool live = false;       // a CStopSignals exists
     HANDLE wake = nullptr;   // its event, or null
     HANDLE thread = nullptr; // its thread, or null
-    int signal = 0;          // the first request since it was made
+    int signal = 0;          // the first request since it was made; kept after it is gone
     bool taken = false;      // its WaitFor has seen the request
-    bool installed = false;
 };
 StopState g_Stop;
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-    int signal = 0;
+int SignalFor(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
-        signal = SIGINT;
-        break;
+        return SIGINT;
     case CTRL_BREAK_EVENT:
-        signal = SIGBREAK;
-        break;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        signal = SIGTERM;
-        break;
+        return SIGBREAK;
     default:
-        return FALSE;
+        return SIGTERM;
     }
-    const bool closing = signal == SIGTERM; // the process ends when this returns, whatever it returns
-    {
-        const std::lock_guard guard(g_Stop.lock);
-        if (!g_Stop.live) {
-            return TRUE; // a run that was stopped is cleaning up: as on POSIX, later requests wait for it
-        }
-        if (g_Stop.signal == 0) {
-            g_Stop.signal = signal;
-        }
-        if (g_Stop.wake != nullptr) {
-            ::SetEvent(g_Stop.wake);
-        }
-    }
-    DWORD waited = 0;
-    for (;; waited += kStepMs) {
-        bool giveUp = false;
+}
+
+// Waits until the live run has seen the request, and after a while cancels the read it may be stuck in.
+// False when it has not within limitMs, or has ended without looking.
+bool WaitUntilTaken(DWORD limitMs) {
+    for (DWORD waited = 0;; waited += kStepMs) {
         {
             const std::lock_guard guard(g_Stop.lock);
             if (g_Stop.taken) {
-                break;
+                return true;
             }
-            giveUp = !g_Stop.live || waited >= kTakeLimitMs;
-            if (!giveUp && waited >= kCancelAfterMs && g_Stop.thread != nullptr) {
+            if (!g_Stop.live || waited >= limitMs) {
+                return false;
+            }
+            if (waited >= kCancelAfterMs && g_Stop.thread != nullptr) {
                 ::CancelSynchronousIo(g_Stop.thread);
             }
         }
-        if (giveUp) {
-            ::ExitProcess(static_cast<UINT>(kExitInterrupted));
-        }
         ::Sleep(kStepMs);
     }
-    if (closing && waited < kCloseGraceMs) {
-        ::Sleep(kCloseGraceMs - waited);
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    ConsoleEventPlan plan;
+    {
+        const std::lock_guard guard(g_Stop.lock);
+        plan = PlanForConsoleEvent(event, g_Stop.live, g_Stop.signal != 0);
+        if (plan.askRun) {
+            g_Stop.signal = SignalFor(event);
+            if (g_Stop.wake != nullptr) {
+                ::SetEvent(g_Stop.wake);
+            }
+        }
     }
-    return TRUE; // handled: the run ends itself, with the interrupted status
+    switch (plan.then) {
+    case ConsoleEventPlan::Then::PassOn:
+        return FALSE;
+    case ConsoleEventPlan::Then::WaitUntilTaken:
+        if (WaitUntilTaken(kTakeLimitMs)) {
+            return TRUE; // handled: the run ends itself, with the interrupted status
+        }
+        break;
+    case ConsoleEventPlan::Then::EndNow:
+        break;
+    case ConsoleEventPlan::Then::HoldUntilEnd: {
+        // Returning would let the system end the process at once, in the middle of the clean-up.
+        const ULONGLONG start = ::GetTickCount64();
+        WaitUntilTaken(kCloseHoldMs);
+        const ULONGLONG spent = ::GetTickCount64() - start;
+        if (spent < kCloseHoldMs) {
+            ::Sleep(static_cast<DWORD>(kCloseHoldMs - spent));
+        }
+        break;
+    }
+    }
+    EndProcessNow(kExitInterrupted, kFlushWaitMs);
 }
 
 } // namespace
+
+ConsoleEventPlan PlanForConsoleEvent(DWORD event, bool runLive, bool stopAsked) {
+    using Then = ConsoleEventPlan::Then;
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        // Once a stop was asked for, its clean-up may hang in a driver that never completes a cancelled
+        // operation: another request ends the process, as does one with no run to stop.
+        return runLive && !stopAsked ? ConsoleEventPlan{true, Then::WaitUntilTaken}
+                                     : ConsoleEventPlan{false, Then::EndNow};
+    case CTRL_CLOSE_EVENT:
+        return {runLive && !stopAsked, Then::HoldUntilEnd};
+    default:
+        // Log-off and shut-down reach only programs a service started; interactive ones are just ended.
+        return {false, Then::PassOn};
+    }
+}
+
+void CatchConsoleEvents() {
+    // Once for the process, and never taken back: a request after the run still needs the console restored.
+    // Without the handler, Ctrl+C still ends the program, by the system's default.
+    static const bool caught = ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != FALSE;
+    static_cast<void>(caught);
+}
 
 CStopSignals::CStopSignals() : m_System(std::make_unique<SystemPart>().release()) {
     // Manual reset: once stopped, every later wait returns at once.
@@ -111,7 +149,6 @@ CStopSignals::CStopSignals() : m_System(std::make_unique<SystemPart>().release()
     if (::DuplicateHandle(self, ::GetCurrentThread(), self, &thread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         m_System->thread.Reset(thread);
     }
-    bool install = false;
     {
         const std::lock_guard guard(g_Stop.lock);
         g_Stop.live = true;
@@ -119,33 +156,16 @@ CStopSignals::CStopSignals() : m_System(std::make_unique<SystemPart>().release()
         g_Stop.thread = m_System->thread.Valid() ? m_System->thread.Get() : nullptr;
         g_Stop.signal = 0;
         g_Stop.taken = false;
-        install = !g_Stop.installed;
-        g_Stop.installed = true;
     }
-    // Outside the lock: the system may be calling the handler, which takes it, while this registers.
-    if (install && !::SetConsoleCtrlHandler(OnConsoleEvent, TRUE)) {
-        const std::lock_guard guard(g_Stop.lock);
-        g_Stop.installed = false; // without the handler, Ctrl+C still ends the run, as the system's default
-    }
+    CatchConsoleEvents(); // main has done so already; this is for any other user of the class
 }
 
 CStopSignals::~CStopSignals() {
-    bool remove = false;
-    {
-        const std::lock_guard guard(g_Stop.lock);
-        g_Stop.live = false;
-        g_Stop.wake = nullptr; // closed with this object
-        g_Stop.thread = nullptr;
-        // As on POSIX, a run that was stopped keeps catching requests, so that another Ctrl+C does not
-        // cut its clean-up short; it ends with the interrupted status anyway.
-        remove = !m_Stopped && g_Stop.installed;
-        if (remove) {
-            g_Stop.installed = false;
-        }
-    }
-    if (remove) {
-        ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
-    }
+    // The handler stays: a later request ends the process at once, with the console restored.
+    const std::lock_guard guard(g_Stop.lock);
+    g_Stop.live = false;
+    g_Stop.wake = nullptr; // closed with this object
+    g_Stop.thread = nullptr;
 }
 
 bool CStopSignals::WaitFor(int timeoutMs) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -155,6 +156,10 @@ int WriteInPlace(const std::string& path, std::span<const uint8_t> data) {
 }
 
 } // namespace
+
+std::string WriteErrorText(int errnoValue) {
+    return std::strerror(errnoValue);
+}
 
 int WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
     struct stat st {};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <utility>
 #include <windows.h>
 
@@ -125,6 +126,15 @@ int FinalPath(HANDLE file, std::string& target) {
     }
 }
 
+// The move was refused: the target is open in a program that does not let it be deleted (an editor, a
+// viewer), or it cannot be replaced at all (read-only, no permission). Asking to delete it tells which.
+int WhyNotReplaced(const std::wstring& target) {
+    const UniqueHandle probe(::CreateFileW(target.c_str(), DELETE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe.Valid() && ::GetLastError() == ERROR_SHARING_VIOLATION ? ETXTBSY : EACCES;
+}
+
 int ReplaceByMove(const std::string& target, std::span<const uint8_t> data) {
     CTempFile temp(target);
     if (!temp.Valid()) {
@@ -139,15 +149,22 @@ int ReplaceByMove(const std::string& target, std::span<const uint8_t> data) {
     if (const int err = temp.CloseChecked(); err != 0) {
         return err;
     }
-    if (!::MoveFileExW(temp.Path().c_str(), Widen(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return LastErrno();
+    // No MOVEFILE_WRITE_THROUGH: it only waits for a move done as a copy, and this is a rename in one folder.
+    const std::wstring wideTarget = Widen(target);
+    if (!::MoveFileExW(temp.Path().c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? WhyNotReplaced(wideTarget)
+                                                                                : ErrnoFromWin32(error);
     }
     temp.Keep();
     return 0;
 }
 
 } // namespace
+
+std::string WriteErrorText(int errnoValue) {
+    return errnoValue == ETXTBSY ? "the file is in use by another program" : std::strerror(errnoValue);
+}
 
 int WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
     const std::wstring wide = Widen(path);
