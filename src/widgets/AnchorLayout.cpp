@@ -6,10 +6,6 @@ namespace brenwick::widgets {
 
 namespace {
 
-int Share(int length, int percent) {
-    return length * percent / 100;
-}
-
 struct PendingMove {
     QWidget* control;
     QRect geometry;
@@ -18,27 +14,6 @@ struct PendingMove {
 };
 
 } // namespace
-
-void CaptureMargins(AnchorEntry& entry, QSize area, const EdgeRect& control, Anchor first, Anchor second) {
-    if (second == AnchorNone) {
-        second = first;
-    }
-    const int w = area.width();
-    const int h = area.height();
-    entry.firstAnchor = first;
-    entry.secondAnchor = second;
-    entry.firstMargin = QPoint(control.left - Share(w, first.x), control.top - Share(h, first.y));
-    entry.secondMargin = QPoint(control.right - Share(w, second.x), control.bottom - Share(h, second.y));
-}
-
-EdgeRect ResolveAnchoredRect(const AnchorEntry& entry, QSize area) {
-    const int w = area.width();
-    const int h = area.height();
-    return {Share(w, entry.firstAnchor.x) + entry.firstMargin.x(),
-            Share(h, entry.firstAnchor.y) + entry.firstMargin.y(),
-            Share(w, entry.secondAnchor.x) + entry.secondMargin.x(),
-            Share(h, entry.secondAnchor.y) + entry.secondMargin.y()};
-}
 
 QRect CAnchorLayout::GetLayoutRect() const {
     const QWidget* window = GetLayoutWindow();
@@ -51,7 +26,7 @@ EdgeRect CAnchorLayout::ControlRect(const QWidget& control) const {
     if (window != nullptr && control.parentWidget() != window) {
         r.moveTopLeft(window->mapFromGlobal(control.mapToGlobal(QPoint(0, 0))));
     }
-    return EdgeRect::FromQRect(r);
+    return EdgesOf(r);
 }
 
 void CAnchorLayout::AnchorControl(QWidget* control, Anchor first, Anchor second) {
@@ -63,7 +38,7 @@ void CAnchorLayout::AnchorControl(QWidget* control, Anchor first, Anchor second)
         r = ControlRect(*control);
         r = {r.left - layout.x(), r.top - layout.y(), r.right - layout.x(), r.bottom - layout.y()};
     }
-    CaptureMargins(entry, layout.size(), r, first, second);
+    panel::CaptureMargins(entry, ToSize(layout.size()), r, first, second);
     m_Entries.insert(std::next(m_Entries.begin(), m_WindowEntryCount), entry);
     ++m_WindowEntryCount;
 }
@@ -80,7 +55,7 @@ int CAnchorLayout::RepositionControls() {
         }
         QWidget& control = *entry.hWnd;
         const EdgeRect current = ControlRect(control);
-        EdgeRect wanted = ResolveAnchoredRect(entry, layout.size());
+        EdgeRect wanted = panel::ResolveAnchoredRect(entry, ToSize(layout.size()));
         wanted = {wanted.left + layout.x(), wanted.top + layout.y(), wanted.right + layout.x(),
                   wanted.bottom + layout.y()};
         if (wanted == current) {
@@ -88,7 +63,7 @@ int CAnchorLayout::RepositionControls() {
         }
         // The control's own parent may be a descendant of the layout window: keep the offset between them.
         const QPoint offset = control.pos() - QPoint(current.left, current.top);
-        QRect geometry = wanted.ToQRect();
+        QRect geometry = ToQRect(wanted);
         geometry.translate(offset);
         const bool moves = wanted.left != current.left || wanted.top != current.top;
         const bool resizes = (wanted.right - wanted.left) != (current.right - current.left) ||

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/AnchorMath.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
@@ -9,54 +11,34 @@
 
 namespace brenwick::widgets {
 
-// A point of the layout rectangle as percentages of its width and height (0 left/top, 100 right/bottom).
-struct Anchor {
-    int x;
-    int y;
-    friend constexpr bool operator==(const Anchor&, const Anchor&) = default;
-};
+// The anchors and their arithmetic are the panel's; the widgets place Qt controls with them.
+using panel::Anchor;
+using panel::AnchorBottomCenter;
+using panel::AnchorBottomLeft;
+using panel::AnchorBottomRight;
+using panel::AnchorMiddleCenter;
+using panel::AnchorMiddleLeft;
+using panel::AnchorMiddleRight;
+using panel::AnchorNone;
+using panel::AnchorTopCenter;
+using panel::AnchorTopLeft;
+using panel::AnchorTopRight;
+using panel::EdgeRect;
 
-// Only meaningful as a second anchor, where it stands for the first.
-inline constexpr Anchor AnchorNone{-1, -1};
-inline constexpr Anchor AnchorTopLeft{0, 0};
-inline constexpr Anchor AnchorTopCenter{50, 0};
-inline constexpr Anchor AnchorTopRight{100, 0};
-inline constexpr Anchor AnchorMiddleLeft{0, 50};
-inline constexpr Anchor AnchorMiddleCenter{50, 50};
-inline constexpr Anchor AnchorMiddleRight{100, 50};
-inline constexpr Anchor AnchorBottomLeft{0, 100};
-inline constexpr Anchor AnchorBottomCenter{50, 100};
-inline constexpr Anchor AnchorBottomRight{100, 100};
-
-// A rectangle by its edges, right and bottom exclusive (a control at x 10 and 100 wide has right 110).
-struct EdgeRect {
-    int left;
-    int top;
-    int right;
-    int bottom;
-    friend constexpr bool operator==(const EdgeRect&, const EdgeRect&) = default;
-
-    static EdgeRect FromQRect(const QRect& r) {
-        return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
-    }
-    QRect ToQRect() const { return {left, top, right - left, bottom - top}; }
-};
+inline EdgeRect EdgesOf(const QRect& r) {
+    return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+}
+inline QRect ToQRect(const EdgeRect& r) {
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+inline panel::Size ToSize(QSize size) {
+    return {size.width(), size.height()};
+}
 
 // One anchored control: its corners follow their anchors' points at fixed offsets.
-struct AnchorEntry {
+struct AnchorEntry : panel::AnchorPlacement {
     QPointer<QWidget> hWnd; // null for an entry without a window, or once the control is gone
-    Anchor firstAnchor{};
-    QPoint firstMargin;
-    Anchor secondAnchor{};
-    QPoint secondMargin;
 };
-
-// The offsets of a control's corners from its anchors' points in a layout area of `area`; AnchorNone as the
-// second anchor means the first. Integer arithmetic truncated toward zero.
-void CaptureMargins(AnchorEntry& entry, QSize area, const EdgeRect& control, Anchor first, Anchor second);
-
-// Where the entry's control goes in a layout area of `area`.
-EdgeRect ResolveAnchoredRect(const AnchorEntry& entry, QSize area);
 
 // Keeps child controls tied to proportional points of a layout window. Controls are registered once; each
 // layout pass then moves every control whose place changed, all before the next paint.

@@ -1,7 +1,7 @@
 #include "widgets/CStatusCtrl.h"
 
+#include "panel/StatusGeometry.h"
 #include "widgets/PanelAccessible.h"
-#include "widgets/StatusGeometry.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -121,7 +121,11 @@ void CStatusCtrl::Compose() {
     // denser screen smoothing gives round edges without blurring anything.
     const bool smooth = ratio > 1.0;
 
-    const StatusGeometry g = ComputeStatusGeometry(w, h, m_Min, m_Max, m_Pos);
+    const panel::StatusGeometry parts = panel::ComputeStatusGeometry(w, h, m_Min, m_Max, m_Pos);
+    const auto qt = [](const panel::Rect& r) { return QRect(r.x, r.y, r.width, r.height); };
+    const struct {
+        QRect bar, lamp, ellipse, filled, unfilled;
+    } g{qt(parts.bar), qt(parts.lamp), qt(parts.ellipse), qt(parts.filled), qt(parts.unfilled)};
     QPainter p(&m_Bitmap);
     p.setRenderHint(QPainter::Antialiasing, smooth);
 

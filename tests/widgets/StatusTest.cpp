@@ -1,7 +1,6 @@
 #include "PaintCounting.h"
 #include "widgets/CStatusCtrl.h"
 #include "widgets/Colors.h"
-#include "widgets/StatusGeometry.h"
 
 #include <QApplication>
 #include <QImage>
@@ -38,29 +37,6 @@ Census Count(const QImage& image, int boundary) {
 }
 
 } // namespace
-
-// Sizes, narrow controls and positions: the fill boundary truncates and the parts tile the control.
-TEST(StatusGeometry, PartsAndFillBoundary) {
-    const struct {
-        int width, height;
-        std::uint32_t pos;
-        int boundary;
-    } cases[] = {{220, 20, 0, 0},     {220, 20, 1, 2},   {220, 20, 33, 66},
-                 {220, 20, 150, 200}, {301, 21, 33, 92}, {301, 21, 99, 277},
-                 {101, 1, 50, 50},    {20, 20, 50, 0},   {10, 20, 100, 0}};
-    for (const auto& c : cases) {
-        const bp::StatusGeometry g = bp::ComputeStatusGeometry(c.width, c.height, 0, 100, c.pos);
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " pos " << c.pos);
-        EXPECT_EQ(g.boundary, c.boundary);
-        EXPECT_EQ(g.filled, QRect(0, 0, c.boundary, c.height));
-        EXPECT_EQ(g.filled.width() + g.unfilled.width(), g.bar.width());
-        EXPECT_EQ(g.bar.width(), std::max(c.width - c.height, 0));
-        EXPECT_EQ(g.lamp.right(), c.width - 1);
-        EXPECT_GE(g.lamp.left(), 0);
-    }
-    const bp::StatusGeometry g = bp::ComputeStatusGeometry(220, 20, 0, 100, 50);
-    EXPECT_EQ(g.ellipse, QRect(203, 3, 14, 14));
-}
 
 TEST(StatusCtrl, SetPosClampsAndReturnsThePreviousPosition) {
     bp::CStatusCtrl ctrl;

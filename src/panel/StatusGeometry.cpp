@@ -1,8 +1,8 @@
-#include "widgets/StatusGeometry.h"
+#include "panel/StatusGeometry.h"
 
 #include <algorithm>
 
-namespace brenwick::widgets {
+namespace brenwick::panel {
 
 StatusGeometry ComputeStatusGeometry(int width, int height, std::uint32_t min, std::uint32_t max,
                                      std::uint32_t pos) {
@@ -22,13 +22,13 @@ StatusGeometry ComputeStatusGeometry(int width, int height, std::uint32_t min, s
     }
 
     StatusGeometry g{};
-    g.bar = QRect(0, 0, barWidth, height);
-    g.lamp = QRect(width - lampSide, 0, lampSide, height);
-    g.ellipse = QRect(width - lampSide + 3, 3, circle, circle);
-    g.filled = QRect(0, 0, boundary, height);
-    g.unfilled = QRect(boundary, 0, barWidth - boundary, height);
+    g.bar = Rect{0, 0, barWidth, height};
+    g.lamp = Rect{width - lampSide, 0, lampSide, height};
+    g.ellipse = Rect{width - lampSide + 3, 3, circle, circle};
+    g.filled = Rect{0, 0, boundary, height};
+    g.unfilled = Rect{boundary, 0, barWidth - boundary, height};
     g.boundary = boundary;
     return g;
 }
 
-} // namespace brenwick::widgets
+} // namespace brenwick::panel
