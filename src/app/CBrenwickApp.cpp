@@ -8,8 +8,38 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace brenwick::app {
+
+namespace {
+
+// A path as the recent files keep it: absolute, as the window opens files.
+std::string RecentEntry(const QString& path) {
+    const QFileInfo info(path);
+    return (info.isRelative() ? info.absoluteFilePath() : path).toStdString();
+}
+
+std::vector<std::string> RecentEntries(const QStringList& paths) {
+    std::vector<std::string> entries;
+    for (const QString& path : paths) {
+        if (!path.isEmpty()) {
+            entries.push_back(RecentEntry(path));
+        }
+    }
+    return entries;
+}
+
+QStringList ToQStrings(const std::vector<std::string>& paths) {
+    QStringList list;
+    for (const std::string& path : paths) {
+        list.append(QString::fromStdString(path));
+    }
+    return list;
+}
+
+} // namespace
 
 CBrenwickApp::CBrenwickApp(panel::AppOptions options, QObject* parent)
     : QObject(parent), m_Options(std::move(options)) {}
@@ -43,7 +73,7 @@ bool CBrenwickApp::InitInstance() {
     if (!m_Store->IsWritable()) {
         ReportSettingsTrouble(QStringLiteral("%1 cannot be written").arg(m_Store->FileName()));
     }
-    m_Recent.Set(m_Store->RecentFiles());
+    m_Recent.Set(RecentEntries(m_Store->RecentFiles()));
     m_ModuleDir = QCoreApplication::applicationDirPath();
 
     if (m_Options.demo && !StartDemo()) {
@@ -58,7 +88,7 @@ bool CBrenwickApp::InitInstance() {
     m_Doc->SetReadLimits(limits);
     m_Frame = std::make_unique<CMainFrame>(*m_Doc, *m_Store);
     m_Frame->m_OnClosing = [this] { OnClosing(); };
-    m_Frame->SetRecentFiles(m_Recent.Files());
+    m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
     connect(&m_Frame->FileNewAction(), &QAction::triggered, this, &CBrenwickApp::OnFileNew);
     connect(&m_Frame->FileOpenAction(), &QAction::triggered, this, &CBrenwickApp::OnFileOpen);
     connect(&m_Frame->AboutAction(), &QAction::triggered, this, &CBrenwickApp::OnAppAbout);
@@ -152,7 +182,7 @@ bool CBrenwickApp::OpenDocument(const QString& path) {
         return false;
     }
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    const bool recent = m_Recent.Files().contains(absolute);
+    const bool recent = m_Recent.Contains(absolute.toStdString());
     if (m_Doc->OnOpenDocument(absolute.toStdString()) == 0) {
         const LoadResult& why = m_Doc->LastLoadResult();
         std::string told = QFileInfo(absolute).fileName().toStdString() + ": " + why.Describe();
@@ -162,8 +192,8 @@ bool CBrenwickApp::OpenDocument(const QString& path) {
             m_Frame->UpdateTitle({});
             told += "; no firmware file is loaded";
             if (recent) {
-                m_Recent.Remove(absolute);
-                m_Frame->SetRecentFiles(m_Recent.Files());
+                m_Recent.Remove(absolute.toStdString());
+                m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
                 told = "recent file " + absolute.toStdString() + ": " + why.Describe() +
                        "; removed from the recent files";
             }
@@ -171,10 +201,10 @@ bool CBrenwickApp::OpenDocument(const QString& path) {
         m_Frame->View().NoteAction(told);
         return false;
     }
-    m_Recent.Add(absolute);
+    m_Recent.Add(absolute.toStdString());
     // The window keeps its place and size; the panel is not set up again.
     m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
-    m_Frame->SetRecentFiles(m_Recent.Files());
+    m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
     m_Frame->View().NoteAction();
     return true;
 }
@@ -196,10 +226,10 @@ void CBrenwickApp::OnClosing() {
                 m_Store->PutString(store_key::kFilePaths, store_key::kProjectFilePath, m_StoredProjectPath) &&
                 written;
         }
-        m_Recent.Remove(QString::fromStdString(m_DemoFile));
+        m_Recent.Remove(m_DemoFile);
     }
     written = m_Doc->SaveSettings(*m_Store) != 0 && written;
-    written = m_Store->PutRecentFiles(m_Recent.Files()) && written;
+    written = m_Store->PutRecentFiles(ToQStrings(m_Recent.Files())) && written;
     if (!written) {
         ReportSettingsTrouble(QStringLiteral("%1 could not be written").arg(m_Store->FileName()));
     }

@@ -3,11 +3,11 @@
 #include "app/CMainFrame.h"
 #include "app/DemoDevice.h"
 #include "app/QtSettingsStore.h"
-#include "app/RecentFiles.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
 #include "document/BrenwickDoc.h"
 #include "panel/CommandLine.h"
+#include "panel/RecentFiles.h"
 
 #include <QObject>
 #include <QString>
@@ -41,7 +41,7 @@ class CBrenwickApp : public QObject {
 
     CMainFrame* MainFrame() const { return m_Frame.get(); }
     CBrenwickDoc& Document() { return *m_Doc; }
-    const CRecentFiles& RecentFiles() const { return m_Recent; }
+    const panel::CRecentFiles& RecentFiles() const { return m_Recent; }
 
   private:
     void OnClosing();
@@ -58,7 +58,7 @@ class CBrenwickApp : public QObject {
     std::unique_ptr<CBrenwickDoc> m_Doc;
     std::unique_ptr<CQtSettingsStore> m_Store;
     std::unique_ptr<CMainFrame> m_Frame; // last: destroyed first, which stops the worker
-    CRecentFiles m_Recent;
+    panel::CRecentFiles m_Recent;
     bool m_SettingsTroubleReported = false;
     QString m_StartupWarning; // shown once the window is there
 

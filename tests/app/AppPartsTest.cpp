@@ -1,6 +1,5 @@
-// The desktop program's parts that need no window: the recent files and pulling a window back onto a screen.
+// The desktop program's parts that need no window: pulling a window back onto a screen.
 #include "app/FramePlacement.h"
-#include "app/RecentFiles.h"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -9,18 +8,6 @@
 using namespace brenwick::app;
 
 namespace {
-
-TEST(RecentFileList, KeepsThreeNewestWithoutDuplicates) {
-    CRecentFiles recent;
-    for (const char* file : {"/a.hex", "/b.hex", "/c.hex", "/d.bin", "/b.hex"}) {
-        recent.Add(QString::fromLatin1(file));
-    }
-    EXPECT_EQ(recent.Files(), (QStringList{"/b.hex", "/d.bin", "/c.hex"}));
-    recent.Remove(QStringLiteral("/d.bin"));
-    EXPECT_EQ(recent.Files(), (QStringList{"/b.hex", "/c.hex"}));
-    recent.Set({"/x.hex", "/y.hex", "/x.hex", "/z.hex", "/w.hex"});
-    EXPECT_EQ(recent.Files(), (QStringList{"/x.hex", "/y.hex", "/z.hex"}));
-}
 
 // A window's edges from its place and size.
 WindowEdges At(int64_t x, int64_t y, int64_t width, int64_t height) {

@@ -1,9 +1,10 @@
 // The operator panel's logic that needs no toolkit, shared by the window front ends: the stored window
 // placement text, the state table and the device lines, the window program's command line and the clock's
-// text.
+// text, and the recent-file rules.
 #include "panel/ClockFormat.h"
 #include "panel/CommandLine.h"
 #include "panel/PanelState.h"
+#include "panel/RecentFiles.h"
 #include "panel/WindowPlacement.h"
 
 #include <clocale>
@@ -144,6 +145,24 @@ TEST(ClockFormat, FontCellIsNinetyPercent) {
     for (const auto& [height, cell] : {std::pair{20, 18}, {15, 13}, {10, 9}, {11, 9}, {30, 27}, {1, 0}}) {
         EXPECT_EQ(ClockFontCellHeight(height), cell) << height;
     }
+}
+
+// The newest first, no duplicates, three at most, whether added one by one or set from the stored list; an
+// empty path is not a file.
+TEST(RecentFileList, KeepsThreeNewestWithoutDuplicates) {
+    using Files = std::vector<std::string>;
+    CRecentFiles recent;
+    for (const char* file : {"/a.hex", "/b.hex", "", "/c.hex", "/d.bin", "/b.hex"}) {
+        recent.Add(file);
+    }
+    EXPECT_EQ(recent.Files(), (Files{"/b.hex", "/d.bin", "/c.hex"}));
+    EXPECT_TRUE(recent.Contains("/d.bin"));
+    EXPECT_FALSE(recent.Contains("/a.hex"));
+    recent.Remove("/d.bin");
+    EXPECT_EQ(recent.Files(), (Files{"/b.hex", "/c.hex"}));
+    EXPECT_FALSE(recent.Contains("/d.bin"));
+    recent.Set({"/x.hex", "/y.hex", "/x.hex", "/z.hex", "/w.hex"});
+    EXPECT_EQ(recent.Files(), (Files{"/x.hex", "/y.hex", "/z.hex"}));
 }
 
 } // namespace
