@@ -1,11 +1,13 @@
-// The desktop program's parts that need no window: pulling a window back onto a screen.
-#include "app/FramePlacement.h"
+// Where a window with a stored placement goes on the screens present, shared by the window front ends.
+#include "panel/ScreenPlacement.h"
 
 #include <gtest/gtest.h>
 #include <limits>
 #include <optional>
+#include <string>
+#include <vector>
 
-using namespace brenwick::app;
+using namespace brenwick::panel;
 
 namespace {
 
@@ -15,12 +17,12 @@ WindowEdges At(int64_t x, int64_t y, int64_t width, int64_t height) {
 }
 
 // "x,y widthxheight", or "none" for a window left at its default place.
-std::string Text(const std::optional<QRect>& place) {
+std::string Text(const std::optional<Rect>& place) {
     if (!place) {
         return "none";
     }
-    return std::to_string(place->x()) + "," + std::to_string(place->y()) + " " +
-           std::to_string(place->width()) + "x" + std::to_string(place->height());
+    return std::to_string(place->x) + "," + std::to_string(place->y) + " " + std::to_string(place->width) +
+           "x" + std::to_string(place->height);
 }
 
 constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
@@ -29,7 +31,7 @@ constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
 // A window stays where some screen shows its title bar; it is never larger than the screen it lands on;
 // stored edges that make no rectangle leave it at its default place, however far apart they are.
 TEST(ScreenPlacement, PullsOnlyWindowsThatNoScreenShows) {
-    const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const std::vector<Rect> screens = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
     const struct {
         const char* what;
         WindowEdges window;
@@ -67,7 +69,7 @@ TEST(ScreenPlacement, PullsOnlyWindowsThatNoScreenShows) {
             << window.left << ":" << window.top << ":" << window.right << ":" << window.bottom;
     }
     // A laptop's screen for a placement stored on a larger one.
-    const QList<QRect> laptop = {QRect(0, 0, 1280, 800)};
+    const std::vector<Rect> laptop = {{0, 0, 1280, 800}};
     EXPECT_EQ(Text(PullOntoScreens(At(0, 0, 3840, 2160), laptop)), "0,0 1280x800");
     EXPECT_EQ(Text(PullOntoScreens(At(300, 200, 3840, 2160), laptop)), "0,0 1280x800");
     // No screen to fit it to: the stored rectangle, when an int holds it.
