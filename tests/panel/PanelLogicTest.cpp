@@ -2,6 +2,7 @@
 // placement text, the state table and the device lines, the window program's command line and the clock's
 // text, and the recent-file rules.
 #include "panel/ClockFormat.h"
+#include "panel/ComPortSetting.h"
 #include "panel/CommandLine.h"
 #include "panel/PanelState.h"
 #include "panel/RecentFiles.h"
@@ -11,7 +12,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -163,6 +166,29 @@ TEST(RecentFileList, KeepsThreeNewestWithoutDuplicates) {
     EXPECT_FALSE(recent.Contains("/d.bin"));
     recent.Set({"/x.hex", "/y.hex", "/x.hex", "/z.hex", "/w.hex"});
     EXPECT_EQ(recent.Files(), (Files{"/x.hex", "/y.hex", "/z.hex"}));
+}
+
+// Which names are plain COM ports, kept as their number by the Windows program.
+TEST(ComPortSetting, PlainComNamesAndTheirNumbers) {
+    const std::pair<std::string_view, std::optional<int>> cases[] = {
+        {"COM1", 1},
+        {"com5", 5},
+        {"CoM255", 255},
+        {"\\\\.\\COM12", 12},
+        {"COM", std::nullopt},
+        {"COM0x", std::nullopt},
+        {"COM05", std::nullopt},
+        {"COM1 ", std::nullopt},
+        {"LPT1", std::nullopt},
+        {"\\\\.\\CNCA0", std::nullopt},
+        {"/dev/ttyUSB0", std::nullopt},
+        {"COM1234567", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [name, number] : cases) {
+        EXPECT_EQ(ComPortNumber(name), number) << name;
+    }
+    EXPECT_EQ(ComPortName(12), "COM12");
 }
 
 } // namespace
