@@ -21,7 +21,12 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}"
 # The programs run here are console ones: without a display Wine opens no window (a prefix being made
 # would otherwise show its progress box on a desktop, and on a machine without one look for an X server).
+# The window's tests need one: BRENWICK_WINE_DISPLAY names the display they may use (scripts/test-windows
+# starts an Xvfb for them).
 unset DISPLAY WAYLAND_DISPLAY
+if [ -n "${BRENWICK_WINE_DISPLAY:-}" ]; then
+    export DISPLAY="$BRENWICK_WINE_DISPLAY"
+fi
 
 # Makes the prefix when it is not complete yet; several scripts may start at once, so one makes it while
 # the others wait for it. Returns non-zero, with Wine's own messages, when it cannot be made.

@@ -1,0 +1,157 @@
+// The status bar as a window class of its own, drawn into a bitmap the test reads pixel by pixel (under
+// Wine): the fill, the lamp, the text colour that changes at the fill's edge, the frame, and the progress
+// kept within its range.
+#include "winapp/StatusControl.h"
+
+#include "panel/ColorRef.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace brenwick;
+using namespace brenwick::winapp;
+
+namespace {
+
+// Windows need a display: scripts/test-windows gives Wine one.
+#define REQUIRE_DISPLAY()                                                                                    \
+    if (std::getenv("DISPLAY") == nullptr) {                                                                 \
+        GTEST_SKIP() << "no display: scripts/test-windows provides one";                                     \
+    }
+
+// A status control of the given size, not shown; destroyed with this object.
+class CControl {
+  public:
+    CControl(int width, int height) {
+        EXPECT_TRUE(RegisterStatusControl(::GetModuleHandleW(nullptr)));
+        m_Window = ::CreateWindowExW(0, kStatusClassName, L"", WS_POPUP, 0, 0, width, height, nullptr,
+                                     nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        EXPECT_NE(m_Window, nullptr) << ::GetLastError();
+    }
+    ~CControl() { ::DestroyWindow(m_Window); }
+    CControl(const CControl&) = delete;
+    CControl& operator=(const CControl&) = delete;
+    HWND Get() const { return m_Window; }
+
+  private:
+    HWND m_Window = nullptr;
+};
+
+// What the control draws, as 0x00BBGGRR values, row by row.
+class CPicture {
+  public:
+    CPicture(HWND window, int width, int height)
+        : m_Width(width), m_Pixels(static_cast<size_t>(width) * static_cast<size_t>(height)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height; // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC screen = ::GetDC(nullptr);
+        HDC dc = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ::ReleaseDC(nullptr, screen);
+        HGDIOBJ previous = ::SelectObject(dc, bitmap);
+        ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        ::GdiFlush();
+        const auto* bgra = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; bgra != nullptr && i < m_Pixels.size(); ++i) {
+            const uint32_t p = bgra[i]; // 0x00RRGGBB in memory order B, G, R
+            m_Pixels[i] = ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+        }
+        ::SelectObject(dc, previous);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+    }
+    panel::COLORREF At(int x, int y) const { return m_Pixels[static_cast<size_t>(y * m_Width + x)]; }
+    // How many pixels of the columns [left, right) have `color`.
+    int Count(int left, int right, int height, panel::COLORREF color) const {
+        int n = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = left; x < right; ++x) {
+                n += At(x, y) == color ? 1 : 0;
+            }
+        }
+        return n;
+    }
+
+  private:
+    int m_Width;
+    std::vector<panel::COLORREF> m_Pixels;
+};
+
+TEST(StatusControl, TheProgressStaysWithinItsRange) {
+    REQUIRE_DISPLAY();
+    const CControl control(220, 20);
+    const struct {
+        uint32_t pos, previous, stored;
+    } steps[] = {{50, 0, 50}, {150, 50, 100}, {7, 100, 7}, {0xFFFFFFFFu, 7, 100}, {0, 100, 0}};
+    for (const auto& step : steps) {
+        EXPECT_EQ(SetStatusPos(control.Get(), step.pos), step.previous) << step.pos;
+        EXPECT_EQ(GetStatusPos(control.Get()), step.stored) << step.pos;
+    }
+}
+
+// 220 x 20 at half way: fill up to x 100, the button face after it, the lamp inscribed in (203,3)-(217,17)
+// on the button face, the etched frame on the outer two pixels.
+TEST(StatusControl, FillLampAndFrame) {
+    REQUIRE_DISPLAY();
+    const CControl control(220, 20);
+    SetStatusPos(control.Get(), 50);
+    SetStatusLampColor(control.Get(), panel::kLampRed);
+    const CPicture picture(control.Get(), 220, 20);
+    const panel::COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(picture.At(50, 10), panel::kBarCyan);
+    EXPECT_EQ(picture.At(99, 10), panel::kBarCyan);
+    EXPECT_EQ(picture.At(100, 10), face);
+    EXPECT_EQ(picture.At(199, 10), face);
+    EXPECT_EQ(picture.At(210, 10), panel::kLampRed); // the lamp's centre
+    EXPECT_EQ(picture.At(203, 3), face);             // the square's corner, outside the circle
+    EXPECT_EQ(picture.At(201, 10), face);
+    EXPECT_NE(picture.At(0, 10), panel::kBarCyan); // the frame covers the outer pixels
+    EXPECT_NE(picture.At(219, 10), face);
+
+    SetStatusLampColor(control.Get(), panel::kLampYellow);
+    SetStatusPos(control.Get(), 100);
+    const CPicture full(control.Get(), 220, 20);
+    EXPECT_EQ(full.At(210, 10), panel::kLampYellow);
+    EXPECT_EQ(full.At(197, 10), panel::kBarCyan); // the fill reaches the lamp
+}
+
+// Text over the unfilled part is in the button text colour, over the fill in the desktop colour: with the
+// boundary in the middle of the text, each colour shows on its own side only.
+TEST(StatusControl, TheTextChangesColourAtTheFillsEdge) {
+    REQUIRE_DISPLAY();
+    const CControl control(220, 20);
+    ASSERT_TRUE(::SetWindowTextW(control.Get(), L"MMMMMMMMMMMMMMMM"));
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(control.Get(), shown, 64);
+    EXPECT_EQ(std::wstring(shown), L"MMMMMMMMMMMMMMMM"); // what a screen reader reads
+    SetStatusPos(control.Get(), 50);                     // boundary at x 100, the text centred over it
+    const CPicture picture(control.Get(), 220, 20);
+    const panel::COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
+    const panel::COLORREF desktop = ::GetSysColor(COLOR_BACKGROUND);
+    ASSERT_NE(text, desktop);
+    EXPECT_GT(picture.Count(2, 100, 20, desktop), 0);
+    EXPECT_EQ(picture.Count(2, 100, 20, text), 0);
+    EXPECT_GT(picture.Count(100, 198, 20, text), 0);
+    EXPECT_EQ(picture.Count(100, 198, 20, desktop), 0);
+
+    SetStatusPos(control.Get(), 0); // no fill: all of it in the text colour
+    const CPicture empty(control.Get(), 220, 20);
+    EXPECT_GT(empty.Count(2, 100, 20, text), 0);
+    EXPECT_EQ(empty.Count(2, 198, 20, desktop), 0);
+
+    ASSERT_TRUE(::SetWindowTextW(control.Get(), L"")); // no text: bar and lamp only
+    SetStatusPos(control.Get(), 50);
+    const CPicture bare(control.Get(), 220, 20);
+    EXPECT_EQ(bare.Count(2, 100, 18, panel::kBarCyan), 98 * 16);
+}
+
+} // namespace
