@@ -4,86 +4,27 @@
 #include "winapp/StatusControl.h"
 
 #include "panel/ColorRef.h"
+#include "winapp/WindowPicture.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
-#include <vector>
 
 using namespace brenwick;
 using namespace brenwick::winapp;
 
 namespace {
 
-// Windows need a display: scripts/test-windows gives Wine one.
-#define REQUIRE_DISPLAY()                                                                                    \
-    if (std::getenv("DISPLAY") == nullptr) {                                                                 \
-        GTEST_SKIP() << "no display: scripts/test-windows provides one";                                     \
-    }
-
 // A status control of the given size, not shown; destroyed with this object.
-class CControl {
+class CControl : public test::CWindow {
   public:
-    CControl(int width, int height) {
+    CControl(int width, int height) : CWindow(Registered(), width, height) {}
+
+  private:
+    static const wchar_t* Registered() {
         EXPECT_TRUE(RegisterStatusControl(::GetModuleHandleW(nullptr)));
-        m_Window = ::CreateWindowExW(0, kStatusClassName, L"", WS_POPUP, 0, 0, width, height, nullptr,
-                                     nullptr, ::GetModuleHandleW(nullptr), nullptr);
-        EXPECT_NE(m_Window, nullptr) << ::GetLastError();
+        return kStatusClassName;
     }
-    ~CControl() { ::DestroyWindow(m_Window); }
-    CControl(const CControl&) = delete;
-    CControl& operator=(const CControl&) = delete;
-    HWND Get() const { return m_Window; }
-
-  private:
-    HWND m_Window = nullptr;
-};
-
-// What the control draws, as 0x00BBGGRR values, row by row.
-class CPicture {
-  public:
-    CPicture(HWND window, int width, int height)
-        : m_Width(width), m_Pixels(static_cast<size_t>(width) * static_cast<size_t>(height)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height; // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HDC screen = ::GetDC(nullptr);
-        HDC dc = ::CreateCompatibleDC(screen);
-        HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        ::ReleaseDC(nullptr, screen);
-        HGDIOBJ previous = ::SelectObject(dc, bitmap);
-        ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        ::GdiFlush();
-        const auto* bgra = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; bgra != nullptr && i < m_Pixels.size(); ++i) {
-            const uint32_t p = bgra[i]; // 0x00RRGGBB in memory order B, G, R
-            m_Pixels[i] = ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
-        }
-        ::SelectObject(dc, previous);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
-    }
-    panel::COLORREF At(int x, int y) const { return m_Pixels[static_cast<size_t>(y * m_Width + x)]; }
-    // How many pixels of the columns [left, right) have `color`.
-    int Count(int left, int right, int height, panel::COLORREF color) const {
-        int n = 0;
-        for (int y = 0; y < height; ++y) {
-            for (int x = left; x < right; ++x) {
-                n += At(x, y) == color ? 1 : 0;
-            }
-        }
-        return n;
-    }
-
-  private:
-    int m_Width;
-    std::vector<panel::COLORREF> m_Pixels;
 };
 
 TEST(StatusControl, TheProgressStaysWithinItsRange) {
@@ -105,7 +46,7 @@ TEST(StatusControl, FillLampAndFrame) {
     const CControl control(220, 20);
     SetStatusPos(control.Get(), 50);
     SetStatusLampColor(control.Get(), panel::kLampRed);
-    const CPicture picture(control.Get(), 220, 20);
+    const test::CPicture picture(control.Get(), 220, 20);
     const panel::COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     EXPECT_EQ(picture.At(50, 10), panel::kBarCyan);
     EXPECT_EQ(picture.At(99, 10), panel::kBarCyan);
@@ -119,7 +60,7 @@ TEST(StatusControl, FillLampAndFrame) {
 
     SetStatusLampColor(control.Get(), panel::kLampYellow);
     SetStatusPos(control.Get(), 100);
-    const CPicture full(control.Get(), 220, 20);
+    const test::CPicture full(control.Get(), 220, 20);
     EXPECT_EQ(full.At(210, 10), panel::kLampYellow);
     EXPECT_EQ(full.At(197, 10), panel::kBarCyan); // the fill reaches the lamp
 }
@@ -134,7 +75,7 @@ TEST(StatusControl, TheTextChangesColourAtTheFillsEdge) {
     ::GetWindowTextW(control.Get(), shown, 64);
     EXPECT_EQ(std::wstring(shown), L"MMMMMMMMMMMMMMMM"); // what a screen reader reads
     SetStatusPos(control.Get(), 50);                     // boundary at x 100, the text centred over it
-    const CPicture picture(control.Get(), 220, 20);
+    const test::CPicture picture(control.Get(), 220, 20);
     const panel::COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
     const panel::COLORREF desktop = ::GetSysColor(COLOR_BACKGROUND);
     ASSERT_NE(text, desktop);
@@ -144,13 +85,13 @@ TEST(StatusControl, TheTextChangesColourAtTheFillsEdge) {
     EXPECT_EQ(picture.Count(100, 198, 20, desktop), 0);
 
     SetStatusPos(control.Get(), 0); // no fill: all of it in the text colour
-    const CPicture empty(control.Get(), 220, 20);
+    const test::CPicture empty(control.Get(), 220, 20);
     EXPECT_GT(empty.Count(2, 100, 20, text), 0);
     EXPECT_EQ(empty.Count(2, 198, 20, desktop), 0);
 
     ASSERT_TRUE(::SetWindowTextW(control.Get(), L"")); // no text: bar and lamp only
     SetStatusPos(control.Get(), 50);
-    const CPicture bare(control.Get(), 220, 20);
+    const test::CPicture bare(control.Get(), 220, 20);
     EXPECT_EQ(bare.Count(2, 100, 18, panel::kBarCyan), 98 * 16);
 }
 
