@@ -1,5 +1,6 @@
 #include "app/CPortSetupDlg.h"
 
+#include "panel/PortChoice.h"
 #include "protocol/ProtocolTypes.h"
 #include "widgets/DialogUnits.h"
 
@@ -25,21 +26,8 @@ constexpr QRect kPortCaption{8, 11, 120, 8};
 constexpr QRect kBaudCaption{138, 11, 55, 8};
 constexpr QRect kPortDetails{8, 38, 185, 18};
 
-// The name a port is kept under: its stable by-id name when it has one.
-std::string StoredName(const serial::SerialPortInfo& port) {
-    return port.byId.empty() ? port.path : port.byId;
-}
-
 QString Describe(const serial::SerialPortInfo& port) {
-    QStringList parts;
-    if (!port.product.empty()) {
-        parts << QString::fromStdString(port.product);
-    }
-    if (!port.usbId.empty()) {
-        parts << QStringLiteral("USB %1").arg(QString::fromStdString(port.usbId));
-    }
-    parts << QString::fromStdString(port.path);
-    return parts.join(QStringLiteral(" - "));
+    return QString::fromStdString(panel::DescribePort(port));
 }
 
 // A path that is not among the devices found: whether it is there, and whether it is a terminal device at
@@ -130,33 +118,28 @@ void CPortSetupDlg::OnInitDialog() {
         m_Ports = serial::ListSerialPorts(); // USB devices first
     }
     m_PortList.clear();
-    int selected = -1;
     for (const serial::SerialPortInfo& port : m_Ports) {
-        const std::string name = StoredName(port);
-        m_PortList.addItem(QString::fromStdString(name), QString::fromStdString(name));
-        const int line = m_PortList.count() - 1;
-        m_PortList.setItemData(line, Describe(port), Qt::ToolTipRole);
-        if (name == m_PortName || port.path == m_PortName) {
-            selected = line;
-        }
+        const QString name = QString::fromStdString(panel::StoredName(port));
+        m_PortList.addItem(name, name);
+        m_PortList.setItemData(m_PortList.count() - 1, Describe(port), Qt::ToolTipRole);
     }
+    const int selected = panel::LineOfPort(m_Ports, m_PortName);
     m_PortList.setCurrentIndex(selected);
     if (selected < 0) {
         // The current port is not present now (unplugged, or a typed path): it stays as it is.
         m_PortList.setEditText(QString::fromStdString(m_PortName));
-    } else if (m_Ports[static_cast<size_t>(selected)].path == m_PortName) {
-        m_PortName = StoredName(m_Ports[static_cast<size_t>(selected)]); // same device, by its stable name
+    } else {
+        m_PortName = panel::StoredName(m_Ports[static_cast<size_t>(selected)]); // by its stable name
     }
     ShowDetails(m_PortList.currentText());
     m_PortList.view()->setMinimumWidth(m_PortList.view()->sizeHintForColumn(0));
 
     m_BaudList.clear();
-    for (int k = 0; k <= protocol::kMaxBaudIndex; ++k) {
-        const int32_t rate = protocol::BaudRateForIndex(k);
-        m_BaudList.addItem(QString::number(rate), rate);
+    for (const std::string& line : panel::BaudLines()) {
+        m_BaudList.addItem(QString::fromStdString(line));
     }
     // An index outside the list leaves it without a selection and comes back unchanged.
-    m_BaudList.setCurrentIndex(m_BaudIndex >= 0 && m_BaudIndex <= protocol::kMaxBaudIndex ? m_BaudIndex : -1);
+    m_BaudList.setCurrentIndex(panel::BaudLineOf(m_BaudIndex));
 }
 
 int CPortSetupDlg::exec() {
@@ -180,7 +163,8 @@ void CPortSetupDlg::OnSelChangeBaud(int line) {
 void CPortSetupDlg::ShowDetails(const QString& text) {
     const QString name = text.trimmed();
     for (const serial::SerialPortInfo& port : m_Ports) {
-        if (name == QString::fromStdString(StoredName(port)) || name == QString::fromStdString(port.path)) {
+        if (name == QString::fromStdString(panel::StoredName(port)) ||
+            name == QString::fromStdString(port.path)) {
             m_PortDetails.setText(Describe(port));
             return;
         }
@@ -189,13 +173,10 @@ void CPortSetupDlg::ShowDetails(const QString& text) {
 }
 
 void CPortSetupDlg::accept() {
-    // A path typed into the port box counts when it differs from the chosen line.
-    const QString typed = m_PortList.currentText().trimmed();
     const int line = m_PortList.currentIndex();
-    const QString chosen = line >= 0 ? m_PortList.itemText(line) : QString();
-    if (!typed.isEmpty() && typed != chosen) {
-        m_PortName = typed.toStdString();
-    }
+    m_PortName =
+        panel::ChosenPort(m_PortList.currentText().toStdString(),
+                          line >= 0 ? m_PortList.itemText(line).toStdString() : std::string(), m_PortName);
     QDialog::accept();
 }
 
