@@ -92,9 +92,10 @@ TEST(DialogUnits, EdgesAreConvertedSoNeighboursStayAdjacent) {
     EXPECT_EQ(units.ToPixels(Rect{4, 62, 150, 11}), (Rect{6, 101, 225, 18}));
     EXPECT_EQ(CDialogUnits(0, -3).BaseX(), 1); // never below one pixel
     EXPECT_EQ(CDialogUnits(0, -3).BaseY(), 1);
-    // The average of the 52 letters, rounded: 311 / 52 = 5.98, 285 / 52 = 5.48.
+    // The average of the 52 letters, rounded: 311 / 52 = 5.98, 285 / 52 = 5.48, 338 / 52 = 6.5 (halves up).
     EXPECT_EQ(AverageLetterWidth(311), 6);
     EXPECT_EQ(AverageLetterWidth(285), 5);
+    EXPECT_EQ(AverageLetterWidth(338), 7);
 }
 
 } // namespace
