@@ -1,8 +1,10 @@
-// Pictures of the real window in its states over a simulated device (the README shows the connected one), and
-// of each lasting outcome: programmed, a refused page, a silent board, a busy port. Not a test; run it under
-// a display:   xvfb-run -a build/dev/tests/app/app_screenshots OUTPUT_FOLDER [WIDTH] WIDTH widens the window
-// as an operator would, to read long device lines.
+// Pictures of the real window in its states over a simulated device (the README shows the connected one), of
+// each lasting outcome (programmed, a refused page, a silent board, a busy port, a missing port) and of the
+// port setup dialog. Not a test; run it under a display:
+//   xvfb-run -a build/dev/tests/app/app_screenshots OUTPUT_FOLDER [WIDTH]
+// WIDTH widens the window as an operator would, to read long device lines.
 #include "AppRig.h"
+#include "app/CPortSetupDlg.h"
 
 #include <QApplication>
 #include <QDir>
@@ -90,6 +92,32 @@ int main(int argc, char* argv[]) {
         if (holder >= 0) {
             ::close(holder);
         }
+    }
+    {
+        // A port that is not there: the device was unplugged, or the name is wrong.
+        auto rig = shoot.Open({});
+        rig->m_Doc.SetPortSettings("/dev/ttyUSB99", 8);
+        rig->View().OnlineButton().click();
+        shoot.Save(*rig, rig->WaitForStatus("COM Port Failed To Open"), "panel-missing-port");
+    }
+    {
+        serial::SerialPortInfo board;
+        board.path = "/dev/ttyACM0";
+        board.byId = "/dev/serial/by-id/usb-Veltmark_Board_0042-if00";
+        board.usbId = "1234:5678";
+        board.product = "Veltmark Board";
+        serial::SerialPortInfo uart;
+        uart.path = "/dev/ttyS0";
+        app::CPortSetupDlg dialog({board, uart}, nullptr);
+        dialog.m_PortName = board.path;
+        dialog.m_BaudIndex = 9;
+        dialog.OnInitDialog();
+        dialog.show();
+        Pump(300);
+        const QString file = shoot.out.filePath(QStringLiteral("port-setup.png"));
+        const bool saved = dialog.grab().save(file);
+        std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "cannot write", qPrintable(file));
+        shoot.ok = shoot.ok && saved;
     }
     return shoot.ok ? 0 : 1;
 }
