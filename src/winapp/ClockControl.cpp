@@ -2,6 +2,7 @@
 
 #include "base/win32/Utf16.h"
 #include "panel/ClockFormat.h"
+#include "winapp/ControlWindow.h"
 
 #include <ctime>
 #include <memory>
@@ -23,7 +24,7 @@ struct ClockState {
 };
 
 ClockState* StateOf(HWND window) {
-    return reinterpret_cast<ClockState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return winapp::StateOf<ClockState>(window);
 }
 
 struct FontDelete {
@@ -62,8 +63,7 @@ void Paint(HWND window, HDC dc) {
     ::SetTextColor(dc, state->text);
     ::SetBkColor(dc, state->back);
     ::SetBkMode(dc, OPAQUE);
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    const std::wstring text = WindowText(window);
     // The text's bottom edge one cell height below the top, centred across.
     ::TextOutW(dc, client.left + (client.right - client.left) / 2, metrics.tmHeight, text.c_str(),
                static_cast<int>(text.size()));
@@ -73,21 +73,14 @@ void Paint(HWND window, HDC dc) {
 }
 
 LRESULT CALLBACK ClockProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    KeepState<ClockState>(window, message);
     switch (message) {
-    case WM_NCCREATE:
-        ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(std::make_unique<ClockState>().release()));
-        break;
     case WM_CREATE:
         // Without the timer the control receives no ticks and stays empty, which is all it can do.
         ::SetTimer(window, kTimerId, kTickMs, nullptr);
         break;
     case WM_DESTROY:
         ::KillTimer(window, kTimerId);
-        break;
-    case WM_NCDESTROY:
-        std::unique_ptr<ClockState>(StateOf(window)).reset(); // the state goes with its window
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         break;
     case WM_TIMER:
         OnTick(window);
@@ -123,20 +116,7 @@ LRESULT CALLBACK ClockProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 } // namespace
 
 bool RegisterClockControl(HINSTANCE instance) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (::GetClassInfoExW(instance, kClockClassName, &existing) != 0) {
-        return true;
-    }
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = ClockProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClockClassName;
-    return ::RegisterClassExW(&wc) != 0;
+    return RegisterControlClass(instance, kClockClassName, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, ClockProc);
 }
 
 void SetClockTextColor(HWND control, panel::COLORREF color) {

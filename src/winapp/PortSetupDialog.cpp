@@ -2,17 +2,12 @@
 
 #include "base/win32/Utf16.h"
 #include "panel/PortChoice.h"
+#include "winapp/ControlWindow.h"
 #include "winapp/ResourceIds.h"
 
 namespace brenwick::winapp {
 
 namespace {
-
-std::wstring TextOf(HWND control) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 std::wstring LineText(HWND combo, LRESULT line) {
     if (line < 0) {
@@ -51,7 +46,8 @@ void Fill(HWND dialog, const PortSetup& setup) {
 void ReadChoice(HWND dialog, PortSetup& setup) {
     HWND ports = ::GetDlgItem(dialog, IDC_PORT_LIST);
     const LRESULT line = ::SendMessageW(ports, CB_GETCURSEL, 0, 0);
-    setup.portName = panel::ChosenPort(Narrow(TextOf(ports)), Narrow(LineText(ports, line)), setup.portName);
+    setup.portName =
+        panel::ChosenPort(Narrow(WindowText(ports)), Narrow(LineText(ports, line)), setup.portName);
     const LRESULT baud = ::SendMessageW(::GetDlgItem(dialog, IDC_BAUD_LIST), CB_GETCURSEL, 0, 0);
     if (baud >= 0) {
         setup.baudIndex = static_cast<int>(baud); // the line, not the rate

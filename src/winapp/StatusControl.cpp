@@ -1,6 +1,7 @@
 #include "winapp/StatusControl.h"
 
 #include "panel/StatusGeometry.h"
+#include "winapp/ControlWindow.h"
 
 #include <memory>
 #include <string>
@@ -25,13 +26,7 @@ struct StatusState {
 };
 
 StatusState* StateOf(HWND window) {
-    return reinterpret_cast<StatusState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
+    return winapp::StateOf<StatusState>(window);
 }
 
 // Selects an object into a context for the life of this object.
@@ -96,7 +91,7 @@ void Paint(HWND window, HDC target) {
         ::SelectClipRgn(dc, static_cast<HRGN>(lampRegion.get()));
         Fill(dc, ellipse, state->lamp);
 
-        std::wstring text = TextOf(window);
+        std::wstring text = WindowText(window);
         if (!text.empty()) {
             // Over the unfilled part the text colour, over the fill the desktop colour: a text that
             // straddles the boundary changes colour exactly there.
@@ -125,16 +120,8 @@ void Changed(HWND window) {
 }
 
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    KeepState<StatusState>(window, message);
     switch (message) {
-    case WM_NCCREATE:
-        ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(std::make_unique<StatusState>().release()));
-        break;
-    case WM_NCDESTROY:
-        // The state goes with its window.
-        std::unique_ptr<StatusState>(StateOf(window)).reset();
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        break;
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         HDC dc = ::BeginPaint(window, &paint);
@@ -177,20 +164,8 @@ LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 } // namespace
 
 bool RegisterStatusControl(HINSTANCE instance) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (::GetClassInfoExW(instance, kStatusClassName, &existing) != 0) {
-        return true;
-    }
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW; // the whole control is redrawn when its size changes
-    wc.lpfnWndProc = StatusProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kStatusClassName;
-    return ::RegisterClassExW(&wc) != 0;
+    // Redrawn whole when its size changes.
+    return RegisterControlClass(instance, kStatusClassName, CS_HREDRAW | CS_VREDRAW, StatusProc);
 }
 
 uint32_t SetStatusPos(HWND control, uint32_t pos) {
