@@ -1,15 +1,15 @@
 #include "panel/ComPortSetting.h"
 
+#include "serial/PortDiscovery.h"
+
 #include <cctype>
 
 namespace brenwick::panel {
 
 std::optional<int> ComPortNumber(std::string_view name) {
-    if (name.substr(0, 4) == "\\\\.\\") {
-        name.remove_prefix(4);
-    }
-    if (name.size() < 4 ||
-        name.size() > 7) { // COM1 to COM255 and a little room; anything longer is no number
+    name = serial::WithoutDevicePrefix(name);
+    // COM1 to COM255 and a little room; anything longer is no number.
+    if (name.size() < 4 || name.size() > 7) {
         return std::nullopt;
     }
     for (size_t i = 0; i < 3; ++i) {

@@ -63,16 +63,17 @@ void SortPorts(std::vector<SerialPortInfo>& ports) {
 
 namespace brenwick::serial {
 
+std::string_view WithoutDevicePrefix(std::string_view name) {
+    constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    return name.starts_with(kDevicePrefix) ? name.substr(kDevicePrefix.size()) : name;
+}
+
 bool SamePortName(std::string_view a, std::string_view b, PortNameRules rules) {
     if (rules == PortNameRules::Posix) {
         return a == b;
     }
-    constexpr std::string_view kDevicePrefix = "\\\\.\\";
-    for (std::string_view* name : {&a, &b}) {
-        if (name->starts_with(kDevicePrefix)) {
-            name->remove_prefix(kDevicePrefix.size());
-        }
-    }
+    a = WithoutDevicePrefix(a);
+    b = WithoutDevicePrefix(b);
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
     });

@@ -32,6 +32,8 @@ inline constexpr PortNameRules kPortNameRules = PortNameRules::Windows;
 inline constexpr PortNameRules kPortNameRules = PortNameRules::Posix;
 #endif
 bool SamePortName(std::string_view a, std::string_view b, PortNameRules rules = kPortNameRules);
+// A Windows device name without its device prefix \\.\ ("\\.\COM12" is "COM12"); other names as they are.
+std::string_view WithoutDevicePrefix(std::string_view name);
 
 #if !defined(_WIN32)
 // The same over other roots in place of "/sys" and "/dev" (a prepared tree, for tests).

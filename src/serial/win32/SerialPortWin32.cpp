@@ -2,6 +2,7 @@
 #include "base/win32/UniqueHandle.h"
 #include "base/win32/Utf16.h"
 #include "serial/LineSettings.h"
+#include "serial/PortDiscovery.h"
 #include "serial/SerialPort.h"
 #include "serial/win32/CommCalls.h"
 #include "serial/win32/SystemPort.h"
@@ -23,7 +24,7 @@ std::wstring DevicePath(const std::string& name) {
 
 // The name the system's default configuration is kept under: the port's name without the device prefix.
 std::wstring ConfigName(const std::string& name) {
-    return Widen(name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name);
+    return Widen(std::string(WithoutDevicePrefix(name)));
 }
 
 // The device's defaults as the system keeps them for this port, when it keeps any; failures change nothing.
