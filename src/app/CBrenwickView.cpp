@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QMetaObject>
 #include <QSignalBlocker>
 
 namespace brenwick::app {
@@ -98,8 +99,11 @@ CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* 
     m_Timer.setInterval(kTimerMs);
     connect(&m_Timer, &QTimer::timeout, this, &CBrenwickView::OnTimer);
 
-    m_MessageGate =
-        std::make_unique<CMessageGate>(this, [this](const std::string& text) { ShowProductMessage(text); });
+    m_MessageGate = std::make_unique<panel::CMessageGate>(
+        [context = QPointer<QObject>(this)](std::function<void()> task) {
+            return QMetaObject::invokeMethod(context.data(), std::move(task), Qt::QueuedConnection);
+        },
+        [this](const std::string& text) { ShowProductMessage(text); });
 }
 
 CBrenwickView::~CBrenwickView() {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MessageGate.h"
 #include "document/BrenwickDoc.h"
+#include "panel/MessageGate.h"
 #include "panel/PanelOutcome.h"
 #include "serial/NotifyTarget.h"
 #include "widgets/CClockCtrl.h"
@@ -98,7 +98,7 @@ class CBrenwickView : public widgets::CResizableFormView, public serial::ISerial
     bool m_ShutDown = false;
     QPointer<QMessageBox> m_MessageBox;
     QPointer<QMessageBox> m_Question;
-    std::unique_ptr<CMessageGate> m_MessageGate;
+    std::unique_ptr<panel::CMessageGate> m_MessageGate;
 };
 
 } // namespace brenwick::app

@@ -1,11 +1,10 @@
-#include "app/MessageGate.h"
+#include "panel/MessageGate.h"
 
-#include <QMetaObject>
 #include <chrono>
 
-namespace brenwick::app {
+namespace brenwick::panel {
 
-CMessageGate::CMessageGate(QObject* context, Show show) : m_Context(context), m_Show(std::move(show)) {}
+CMessageGate::CMessageGate(Post post, Show show) : m_Post(std::move(post)), m_Show(std::move(show)) {}
 
 CMessageGate::~CMessageGate() {
     Close();
@@ -22,24 +21,21 @@ void CMessageGate::ShowAndWait(const std::string& text) {
         ticket = ++shared->requested;
     }
     const Show show = m_Show;
-    const bool queued = QMetaObject::invokeMethod(
-        m_Context.data(),
-        [shared, show, text, ticket] {
-            bool closed = false;
-            {
-                std::lock_guard lock(shared->mutex);
-                closed = shared->closed;
-            }
-            if (!closed) {
-                show(text);
-            }
+    const bool queued = m_Post([shared, show, text, ticket] {
+        bool closed = false;
+        {
             std::lock_guard lock(shared->mutex);
-            shared->finished = std::max(shared->finished, ticket);
-            shared->changed.notify_all();
-        },
-        Qt::QueuedConnection);
+            closed = shared->closed;
+        }
+        if (!closed) {
+            show(text);
+        }
+        std::lock_guard lock(shared->mutex);
+        shared->finished = std::max(shared->finished, ticket);
+        shared->changed.notify_all();
+    });
     if (!queued) {
-        return; // the context is gone
+        return; // the window is gone
     }
     std::unique_lock lock(shared->mutex);
     // The operator may take a while; the wait ends when the box closes or the gate does.
@@ -54,4 +50,4 @@ void CMessageGate::Close() {
     m_Shared->changed.notify_all();
 }
 
-} // namespace brenwick::app
+} // namespace brenwick::panel
