@@ -27,6 +27,8 @@
 #define IDC_ONLINE 1005
 #define IDC_GEOMETRY 1006
 #define IDC_MAKE_BIN 1007
+// The outcome of the last action, in words, below the status bar.
+#define IDC_OUTCOME 1008
 
 // The port setup dialog.
 #define IDC_PORT_LIST 1004

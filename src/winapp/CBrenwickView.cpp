@@ -1,0 +1,387 @@
+#include "winapp/CBrenwickView.h"
+
+#include "base/Utf8Path.h"
+#include "base/win32/Utf16.h"
+#include "document/DocSnapshot.h"
+#include "image/AtomicFile.h"
+#include "panel/PanelState.h"
+#include "winapp/ClockControl.h"
+#include "winapp/ResourceIds.h"
+#include "winapp/StatusControl.h"
+
+#include <algorithm>
+
+namespace brenwick::winapp {
+
+namespace {
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerMs = 200;
+
+std::string FileName(const std::string& path) {
+    return Utf8FromPath(PathFromUtf8(path).filename());
+}
+
+RECT ChildRect(HWND parent, HWND child) {
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+} // namespace
+
+CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store) : m_Doc(doc), m_Store(store) {}
+
+CBrenwickView::~CBrenwickView() {
+    Shutdown();
+    if (m_Window != nullptr) {
+        ::DestroyWindow(m_Window);
+    }
+}
+
+bool CBrenwickView::Create(HWND frame) {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    if (!RegisterStatusControl(instance) || !RegisterClockControl(instance)) {
+        return false;
+    }
+    m_Window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PANEL_FORM), frame, DialogProc,
+                                    reinterpret_cast<LPARAM>(this));
+    if (m_Window == nullptr) {
+        return false;
+    }
+    RECT design{};
+    ::GetWindowRect(m_Window, &design);
+    m_DesignSize = {design.right - design.left, design.bottom - design.top};
+    ::SetWindowTextW(Control(IDC_STATUS), L"none");
+    // The form's place in the frame is the frame's to set; the controls' border is the form's own.
+    ::SetWindowLongPtrW(m_Window, GWL_STYLE, ::GetWindowLongPtrW(m_Window, GWL_STYLE) & ~LONG_PTR{WS_BORDER});
+    ::SetWindowPos(m_Window, nullptr, 0, 0, m_DesignSize.cx, m_DesignSize.cy,
+                   SWP_NOZORDER | SWP_NOMOVE | SWP_FRAMECHANGED);
+    ::ShowWindow(m_Window, SW_SHOW);
+
+    m_MessageGate = std::make_unique<panel::CMessageGate>(
+        [window = m_Window](std::function<void()> task) {
+            auto queued = std::make_unique<std::function<void()>>(std::move(task));
+            if (::PostMessageW(window, kRunTaskMessage, 0, reinterpret_cast<LPARAM>(queued.get())) == 0) {
+                return false;
+            }
+            queued.release(); // the window runs and frees it
+            return true;
+        },
+        [this](const std::string& text) { ShowProductMessage(text); });
+    return true;
+}
+
+INT_PTR CALLBACK CBrenwickView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        return FALSE; // the frame decides where the focus goes
+    }
+    auto* view = reinterpret_cast<CBrenwickView*>(::GetWindowLongPtrW(window, DWLP_USER));
+    if (message == kRunTaskMessage) {
+        const std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lParam));
+        if (view != nullptr && task && *task) {
+            (*task)();
+        }
+        return TRUE;
+    }
+    return view != nullptr ? view->Handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CBrenwickView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case protocol::kPortMessage:
+        m_Doc.OnPortMessage(message, static_cast<uint32_t>(wParam), lParam);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kTimerId) {
+            OnTimer();
+            return TRUE;
+        }
+        break;
+    case WM_SIZE:
+        if (m_LayoutActive) {
+            Reposition();
+        }
+        return TRUE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            switch (LOWORD(wParam)) {
+            case IDC_ONLINE:
+                OnOnline();
+                return TRUE;
+            case IDC_START:
+                OnStart();
+                return TRUE;
+            case IDC_MAKE_BIN:
+                OnMakeBin();
+                return TRUE;
+            case IDOK: // Enter presses the focused button, as Space does
+                if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(m_Window, focus)) {
+                    ::SendMessageW(focus, BM_CLICK, 0, 0);
+                }
+                return TRUE;
+            default:
+                break;
+            }
+        }
+        break;
+    case WM_DESTROY: {
+        // Tasks still queued are dropped: the gate no longer waits for them once it is closed.
+        MSG queued{};
+        while (::PeekMessageW(&queued, m_Window, kRunTaskMessage, kRunTaskMessage, PM_REMOVE) != 0) {
+            std::unique_ptr<std::function<void()>>(reinterpret_cast<std::function<void()>*>(queued.lParam))
+                .reset();
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return FALSE;
+}
+
+void CBrenwickView::Anchor(int id, panel::Anchor first, panel::Anchor second) {
+    const RECT r = ChildRect(m_Window, Control(id));
+    AnchoredControl control{id, {}};
+    panel::CaptureMargins(control.placement, LayoutSize(), {r.left, r.top, r.right, r.bottom}, first, second);
+    m_Anchored.push_back(control);
+}
+
+panel::Size CBrenwickView::LayoutSize() const {
+    if (!m_LayoutActive) {
+        return {m_DesignSize.cx, m_DesignSize.cy};
+    }
+    // A window smaller than the form keeps the form's layout.
+    RECT client{};
+    ::GetClientRect(m_Window, &client);
+    return {std::max<int>(client.right, m_DesignSize.cx), std::max<int>(client.bottom, m_DesignSize.cy)};
+}
+
+void CBrenwickView::Reposition() {
+    const panel::Size area = LayoutSize();
+    HDWP batch = ::BeginDeferWindowPos(static_cast<int>(m_Anchored.size()));
+    for (const AnchoredControl& control : m_Anchored) {
+        HWND window = Control(control.id);
+        const RECT now = ChildRect(m_Window, window);
+        const panel::EdgeRect next = panel::ResolveAnchoredRect(control.placement, area);
+        if (next == panel::EdgeRect{now.left, now.top, now.right, now.bottom} || batch == nullptr) {
+            continue;
+        }
+        // Text and custom controls are drawn anew at their new place rather than copied there.
+        batch = ::DeferWindowPos(batch, window, nullptr, next.left, next.top, next.right - next.left,
+                                 next.bottom - next.top,
+                                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOCOPYBITS);
+    }
+    if (batch != nullptr) {
+        ::EndDeferWindowPos(batch);
+    }
+}
+
+void CBrenwickView::OnInitialUpdate() {
+    if (!m_LayoutActive) {
+        using namespace panel;
+        Anchor(IDC_IDENTITY, AnchorTopLeft, AnchorTopRight);
+        Anchor(IDC_GEOMETRY, AnchorTopLeft, AnchorTopRight);
+        Anchor(IDC_ONLINE, AnchorTopCenter, AnchorNone);
+        Anchor(IDC_START, AnchorTopCenter, AnchorNone);
+        Anchor(IDC_MAKE_BIN, AnchorTopCenter, AnchorNone);
+        Anchor(IDC_STATUS, AnchorTopLeft, AnchorTopRight);
+        Anchor(IDC_OUTCOME, AnchorTopLeft, AnchorTopRight);
+        Anchor(IDC_CLOCK, AnchorBottomLeft, AnchorBottomRight);
+        m_LayoutActive = true;
+        Reposition();
+        m_TimerRunning = ::SetTimer(m_Window, kTimerId, kTimerMs, nullptr) != 0;
+        m_Doc.LoadSettings(m_Store);
+        SetClockTextColor(Control(IDC_CLOCK), kClockTextColor);
+        SetStatusLampColor(Control(IDC_STATUS), panel::kLampRed);
+        m_Doc.Attach(this);
+        m_Doc.SetMessageCallback(
+            [gate = m_MessageGate.get()](const std::string& text) { gate->ShowAndWait(text); });
+        m_Doc.StartWorker();
+        // The first thing an operator does is going on line.
+        ::SetFocus(Control(IDC_ONLINE));
+    } else {
+        Reposition();
+    }
+    if (m_OnEveryInitialUpdate) {
+        m_OnEveryInitialUpdate();
+    }
+}
+
+void CBrenwickView::Shutdown() {
+    if (m_ShutDown) {
+        return;
+    }
+    m_ShutDown = true;
+    if (m_TimerRunning && m_Window != nullptr) {
+        ::KillTimer(m_Window, kTimerId);
+        m_TimerRunning = false;
+    }
+    // A worker waiting for the operator to close the product message must not hold up its own stop.
+    if (m_MessageGate) {
+        m_MessageGate->Close();
+    }
+    m_Doc.Detach();
+}
+
+void CBrenwickView::Post(uint32_t message, uint32_t wParam, intptr_t lParam) {
+    ::PostMessageW(m_Window, message, wParam, lParam);
+}
+
+void CBrenwickView::OnOnline() {
+    // The port decides, not the box: the box has already changed its mark, and the timer corrects it.
+    if (m_Doc.IsPortOpen()) {
+        if (!MayInterruptRun()) {
+            ::CheckDlgButton(m_Window, IDC_ONLINE, BST_CHECKED); // still on line, the run goes on
+            return;
+        }
+        m_Outcome.OnAction();
+        m_Doc.PostCommand(WorkerCommand::Disconnect);
+    } else {
+        m_Outcome.OnConnect(m_Doc.ActivePortName());
+        m_Doc.PostCommand(WorkerCommand::Connect);
+    }
+}
+
+void CBrenwickView::OnStart() {
+    if (!m_Doc.IsFileLoaded()) {
+        NoteAction("no firmware file is loaded: open one with File > Open");
+        return;
+    }
+    if (m_Doc.ReloadImage() == 0) {
+        NoteAction(FileName(m_Doc.ProjectFilePath()) + ": " + m_Doc.LastLoadResult().Describe());
+        return;
+    }
+    m_Doc.PostCommand(WorkerCommand::Program);
+    m_Outcome.OnStart(m_Doc.ProjectFilePath(), panel::CPanelOutcome::Clock::now());
+}
+
+void CBrenwickView::OnMakeBin() {
+    const std::string output = CBrenwickDoc::DefaultMakeBinPath();
+    const MakeBinOutcome made = m_Doc.MakeBin(output);
+    switch (made.status) {
+    case MakeBinStatus::Written:
+        NoteAction("Make Bin: wrote " + output + " (" + std::to_string(made.bytes) + " bytes)");
+        break;
+    case MakeBinStatus::NoFile:
+        NoteAction("Make Bin: no firmware file is loaded: open one with File > Open");
+        break;
+    case MakeBinStatus::LoadFailed:
+        NoteAction("Make Bin: nothing written: " + FileName(m_Doc.ProjectFilePath()) + ": " +
+                   made.load.Describe());
+        break;
+    case MakeBinStatus::WriteFailed:
+        NoteAction("Make Bin: nothing written: " + output + ": " + WriteErrorText(made.errnoValue));
+        break;
+    }
+}
+
+void CBrenwickView::NoteAction(const std::string& told) {
+    m_Outcome.OnAction();
+    m_Outcome.Tell(told);
+    if (m_TimerRunning) {
+        OnTimer(); // the operator sees the answer to what was just done at once
+    }
+}
+
+HWND CBrenwickView::Owner() const {
+    return m_Window != nullptr ? ::GetAncestor(m_Window, GA_ROOT) : nullptr;
+}
+
+bool CBrenwickView::MayInterruptRun() {
+    // Before Prepare nothing has reached the board: there is nothing to lose.
+    if (!m_Doc.Snapshot().runActive) {
+        return true;
+    }
+    const int answer =
+        ::MessageBoxW(Owner(), L"Programming is in progress. Stop it and leave the board unprogrammed?",
+                      L"Brenwick", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (m_ShutDown || answer != IDYES) {
+        return false; // no, or the program was told to end meanwhile and the run was stopped with it
+    }
+    m_Doc.StopRun();
+    OnTimer(); // the stopped run's outcome, before whatever the operator asked for goes on
+    return true;
+}
+
+int CBrenwickView::WidthForTypicalLines() const {
+    // A board with a name of twenty characters and the usual flash of 256 KiB.
+    const std::string lines[] = {
+        panel::IdentityText("Veltmark Board XT-20", 125, 120),
+        panel::GeometryText("BOARD-000001", 262144, 256, 16384),
+    };
+    HWND line = Control(IDC_GEOMETRY);
+    HDC dc = ::GetDC(line);
+    const HGDIOBJ previous =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(line, WM_GETFONT, 0, 0)));
+    int text = 0;
+    for (const std::string& each : lines) {
+        const std::wstring wide = Widen(each);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        text = std::max<int>(text, size.cx);
+    }
+    SIZE letter{};
+    ::GetTextExtentPoint32W(dc, L"x", 1, &letter);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(line, dc);
+    // The line's sunken edge and a letter's indent on both sides, and the form's margins around the line.
+    const RECT r = ChildRect(m_Window, line);
+    const int margins = m_DesignSize.cx - (r.right - r.left);
+    return std::max<int>(m_DesignSize.cx, text + 2 * (::GetSystemMetrics(SM_CXEDGE) + letter.cx) + margins);
+}
+
+void CBrenwickView::OnTimer() {
+    const DocSnapshot doc = m_Doc.Snapshot();
+    Show(m_Outcome.Tick(doc, panel::CPanelOutcome::Clock::now()), doc);
+}
+
+void CBrenwickView::SetText(int id, const std::string& text) {
+    const std::wstring wide = Widen(text);
+    HWND control = Control(id);
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring now(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
+    now.resize(static_cast<size_t>(std::max(::GetWindowTextW(control, now.data(), length + 1), 0)));
+    if (now != wide) {
+        ::SetWindowTextW(control, wide.c_str()); // only on a change: a screen reader reads each change
+    }
+}
+
+void CBrenwickView::Show(const panel::PanelView& view, const DocSnapshot& doc) {
+    // The box follows the link, except while a command it started is still on its way.
+    const bool checked = ::IsDlgButtonChecked(m_Window, IDC_ONLINE) == BST_CHECKED;
+    if (!doc.commandPending && checked != doc.onLine) {
+        ::CheckDlgButton(m_Window, IDC_ONLINE, doc.onLine ? BST_CHECKED : BST_UNCHECKED);
+    }
+    HWND start = Control(IDC_START);
+    if ((::IsWindowEnabled(start) != 0) != view.startEnabled) {
+        ::EnableWindow(start, view.startEnabled ? TRUE : FALSE);
+    }
+    switch (view.lines) {
+    case panel::StatePaint::Lines::Device:
+        SetText(IDC_IDENTITY,
+                panel::IdentityText(doc.device.targetName, doc.device.flashRev, doc.device.bootRev));
+        SetText(IDC_GEOMETRY, panel::GeometryText(doc.device.serialNumber, doc.device.flashSize,
+                                                  doc.device.pageSize, doc.device.bootLength));
+        break;
+    case panel::StatePaint::Lines::Cleared:
+        SetText(IDC_IDENTITY, {});
+        SetText(IDC_GEOMETRY, {});
+        break;
+    case panel::StatePaint::Lines::Unchanged:
+        break;
+    }
+    SetText(IDC_OUTCOME, view.detail);
+    HWND status = Control(IDC_STATUS);
+    SetStatusLampColor(status, view.lamp);
+    SetStatusPos(status, view.showsProgress ? static_cast<uint32_t>(std::max(view.progress, 0)) : 0U);
+    SetText(IDC_STATUS, view.text);
+}
+
+void CBrenwickView::ShowProductMessage(const std::string& text) {
+    ::MessageBoxW(Owner(), Widen(text).c_str(), L"Brenwick", MB_OK | MB_ICONWARNING);
+}
+
+} // namespace brenwick::winapp
