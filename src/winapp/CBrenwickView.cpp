@@ -128,9 +128,14 @@ INT_PTR CBrenwickView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_DESTROY: {
-        // Tasks still queued are dropped: the gate no longer waits for them once it is closed.
+        // Tasks still queued are dropped: the gate no longer waits for them once it is closed. A quit that a
+        // filtered look at the queue hands back too is put back for the message loop.
         MSG queued{};
         while (::PeekMessageW(&queued, m_Window, kRunTaskMessage, kRunTaskMessage, PM_REMOVE) != 0) {
+            if (queued.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(queued.wParam));
+                break;
+            }
             std::unique_ptr<std::function<void()>>(reinterpret_cast<std::function<void()>*>(queued.lParam))
                 .reset();
         }

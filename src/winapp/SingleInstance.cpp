@@ -30,10 +30,10 @@ bool CSingleInstance::RaiseMarkedWindow(const std::wstring& name) {
         if (::IsIconic(window) != 0) {
             ::ShowWindow(window, SW_RESTORE);
         }
-        ::SetForegroundWindow(window);
-        if (HWND popup = ::GetLastActivePopup(window); popup != nullptr && popup != window) {
-            ::SetForegroundWindow(popup);
-        }
+        // One hand-over only: once the foreground is given away, this copy may not set it again. An open
+        // dialog comes forward with the window that owns it.
+        HWND popup = ::GetLastActivePopup(window);
+        ::SetForegroundWindow(popup != nullptr ? popup : window);
         return true;
     }
     return false;

@@ -146,7 +146,7 @@ TEST(Resources, ThePanelsFormHasItsControlsInPlace) {
         {IDC_CLOCK, "MFCClockCtrl", 4, 84, 150, 11}, {IDC_START, "Button", 57, 32, 43, 14},
         {IDC_IDENTITY, "Static", 4, 4, 150, 12},     {IDC_STATUS, "MFCStatusCtrl", 4, 48, 150, 11},
         {IDC_ONLINE, "Button", 8, 32, 42, 14},       {IDC_GEOMETRY, "Static", 4, 18, 150, 12},
-        {IDC_MAKE_BIN, "Button", 111, 32, 39, 14},  {IDC_OUTCOME, "Static", 4, 61, 150, 21},
+        {IDC_MAKE_BIN, "Button", 111, 32, 39, 14},   {IDC_OUTCOME, "Static", 4, 61, 150, 21},
     };
     for (const auto& c : controls) {
         SCOPED_TRACE(c.id);
