@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/HelpWindow.h"
+#include "panel/PanelCommands.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -181,32 +182,19 @@ bool CBrenwickApp::OpenDocument(const QString& path) {
     if (!m_Frame->View().MayInterruptRun()) {
         return false;
     }
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    const bool recent = m_Recent.Contains(absolute.toStdString());
-    if (m_Doc->OnOpenDocument(absolute.toStdString()) == 0) {
-        const LoadResult& why = m_Doc->LastLoadResult();
-        std::string told = QFileInfo(absolute).fileName().toStdString() + ": " + why.Describe();
-        if (why.error != LoadError::ImageInUse) {
-            // Nothing is loaded now: the title says so, and a recent entry that does not load leaves the
-            // list.
-            m_Frame->UpdateTitle({});
-            told += "; no firmware file is loaded";
-            if (recent) {
-                m_Recent.Remove(absolute.toStdString());
-                m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
-                told = "recent file " + absolute.toStdString() + ": " + why.Describe() +
-                       "; removed from the recent files";
-            }
-        }
-        m_Frame->View().NoteAction(told);
-        return false;
-    }
-    m_Recent.Add(absolute.toStdString());
+    const panel::OpenOutcome opened =
+        panel::OpenFirmware(*m_Doc, m_Recent, QFileInfo(path).absoluteFilePath().toStdString());
     // The window keeps its place and size; the panel is not set up again.
-    m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
-    m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
-    m_Frame->View().NoteAction();
-    return true;
+    if (opened.loaded) {
+        m_Frame->UpdateTitle(QString::fromStdString(m_Doc->PathName()));
+    } else if (opened.nothingLoaded) {
+        m_Frame->UpdateTitle({});
+    }
+    if (opened.recentChanged) {
+        m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
+    }
+    m_Frame->View().NoteAction(opened.told);
+    return opened.loaded;
 }
 
 void CBrenwickApp::OnAppAbout() {

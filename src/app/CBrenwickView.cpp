@@ -2,12 +2,10 @@
 
 #include "app/FirstPaint.h"
 #include "document/DocSnapshot.h"
-#include "image/AtomicFile.h"
 #include "panel/PanelState.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QMetaObject>
 #include <QSignalBlocker>
@@ -56,7 +54,7 @@ void Place(QWidget& control, QWidget* form, const CDialogUnits& units, QRect dia
 
 CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent)
     : CResizableFormView(CDialogUnits(CDialogUnits::DialogFont()).ToPixels(kFormUnits), parent), m_Doc(doc),
-      m_Store(store), m_Units(CDialogUnits::DialogFont()) {
+      m_Store(store), m_Units(CDialogUnits::DialogFont()), m_Commands(doc, [this] { return AskStopRun(); }) {
     QWidget* form = Form();
     form->setFont(CDialogUnits::DialogFont());
     form->installEventFilter(this); // the panel's first paint, for the start-up benchmark
@@ -186,96 +184,59 @@ bool CBrenwickView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CBrenwickView::OnOnline() {
-    // The port decides, not the box: the box has already changed its mark, and the timer corrects it.
-    if (m_Doc.IsPortOpen()) {
-        if (!MayInterruptRun()) {
-            const QSignalBlocker quiet(m_OnlineButton);
-            m_OnlineButton.setChecked(true); // still on line, the run goes on
-            return;
-        }
-        m_Outcome.OnAction();
-        m_Doc.PostCommand(WorkerCommand::Disconnect);
-    } else {
-        m_Outcome.OnConnect(m_Doc.ActivePortName());
-        m_Doc.PostCommand(WorkerCommand::Connect);
+    if (!m_Commands.OnOnline()) {
+        const QSignalBlocker quiet(m_OnlineButton);
+        m_OnlineButton.setChecked(true); // still on line, the run goes on
     }
 }
 
 void CBrenwickView::OnStart() {
-    if (!m_Doc.IsFileLoaded()) {
-        NoteAction("no firmware file is loaded: open one with File > Open");
-        return;
-    }
-    if (m_Doc.ReloadImage() == 0) {
-        NoteAction(QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString() +
-                   ": " + m_Doc.LastLoadResult().Describe());
-        return;
-    }
-    m_Doc.PostCommand(WorkerCommand::Program);
-    m_Outcome.OnStart(m_Doc.ProjectFilePath(), panel::CPanelOutcome::Clock::now());
+    m_Commands.OnStart();
+    Refresh();
 }
 
 void CBrenwickView::OnMakeBin() {
-    const std::string output = CBrenwickDoc::DefaultMakeBinPath();
-    const MakeBinOutcome made = m_Doc.MakeBin(output);
-    const std::string file =
-        QFileInfo(QString::fromStdString(m_Doc.ProjectFilePath())).fileName().toStdString();
-    switch (made.status) {
-    case MakeBinStatus::Written:
-        NoteAction("Make Bin: wrote " + output + " (" + std::to_string(made.bytes) + " bytes)");
-        break;
-    case MakeBinStatus::NoFile:
-        NoteAction("Make Bin: no firmware file is loaded: open one with File > Open");
-        break;
-    case MakeBinStatus::LoadFailed:
-        NoteAction("Make Bin: nothing written: " + file + ": " + made.load.Describe());
-        break;
-    case MakeBinStatus::WriteFailed:
-        NoteAction("Make Bin: nothing written: " + output + ": " + WriteErrorText(made.errnoValue));
-        break;
-    }
+    m_Commands.OnMakeBin();
+    Refresh();
 }
 
 void CBrenwickView::NoteAction(const std::string& told) {
-    m_Outcome.OnAction();
-    m_Outcome.Tell(told);
+    m_Commands.NoteAction(told);
+    Refresh();
+}
+
+void CBrenwickView::Refresh() {
     if (m_Timer.isActive()) {
         OnTimer(); // the operator sees the answer to what was just done at once
     }
 }
 
 bool CBrenwickView::MayInterruptRun() {
-    // Before Prepare nothing has reached the board: there is nothing to lose.
-    if (!m_Doc.Snapshot().runActive) {
-        return true;
+    if (!m_Commands.MayInterruptRun()) {
+        return false;
     }
-    auto question = std::make_unique<QMessageBox>(
-        QMessageBox::Question, QStringLiteral("Brenwick"),
-        QStringLiteral("Programming is in progress. Stop it and leave the board unprogrammed?"),
-        QMessageBox::Yes | QMessageBox::No, window());
+    Refresh(); // a stopped run's outcome, before whatever the operator asked for goes on
+    return true;
+}
+
+bool CBrenwickView::AskStopRun() {
+    auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Brenwick"),
+                                                  QString::fromLatin1(panel::kStopRunQuestion),
+                                                  QMessageBox::Yes | QMessageBox::No, window());
     question->setDefaultButton(QMessageBox::No);
     m_Question = question.release(); // the window owns it
     const int answer = m_Question->exec();
     if (m_Question) {
         m_Question->deleteLater();
     }
-    if (m_ShutDown) {
-        return false; // the program was told to end meanwhile, and the run was stopped with it
-    }
-    if (answer != QMessageBox::Yes) {
-        return false;
-    }
-    m_Doc.StopRun();
-    OnTimer(); // the stopped run's outcome, before whatever the operator asked for goes on
-    return true;
+    // The program may have been told to end meanwhile; the run was stopped with it.
+    return !m_ShutDown && answer == QMessageBox::Yes;
 }
 
 int CBrenwickView::WidthForTypicalLines() const {
-    // A board with a name of twenty characters and the usual flash of 256 KiB.
-    const QString lines[] = {
-        QString::fromLatin1(panel::IdentityText("Veltmark Board XT-20", 125, 120)),
-        QString::fromLatin1(panel::GeometryText("BOARD-000001", 262144, 256, 16384)),
-    };
+    const panel::DeviceLines typical = panel::TypicalLines();
+    const QString lines[] = {QString::fromStdString(typical.identity),
+                             QString::fromStdString(typical.geometry)};
     const QFontMetrics metrics(m_GeometryLine.font());
     int text = 0;
     for (const QString& line : lines) {
@@ -289,7 +250,7 @@ int CBrenwickView::WidthForTypicalLines() const {
 
 void CBrenwickView::OnTimer() {
     const DocSnapshot doc = m_Doc.Snapshot();
-    Show(m_Outcome.Tick(doc, panel::CPanelOutcome::Clock::now()), doc);
+    Show(m_Commands.Tick(doc), doc);
 }
 
 void CBrenwickView::Show(const panel::PanelView& view, const DocSnapshot& doc) {
@@ -304,21 +265,10 @@ void CBrenwickView::Show(const panel::PanelView& view, const DocSnapshot& doc) {
             line.SetLine(text);
         }
     };
-    switch (view.lines) {
-    case panel::StatePaint::Lines::Device:
-        // A long device name does not fit the form's width; the whole line stays readable on hover.
-        setLine(m_IdentityLine, QString::fromLatin1(panel::IdentityText(
-                                    doc.device.targetName, doc.device.flashRev, doc.device.bootRev)));
-        setLine(m_GeometryLine,
-                QString::fromLatin1(panel::GeometryText(doc.device.serialNumber, doc.device.flashSize,
-                                                        doc.device.pageSize, doc.device.bootLength)));
-        break;
-    case panel::StatePaint::Lines::Cleared:
-        setLine(m_IdentityLine, {});
-        setLine(m_GeometryLine, {});
-        break;
-    case panel::StatePaint::Lines::Unchanged:
-        break;
+    // A long device name does not fit the form's width; the whole line stays readable on hover.
+    if (const auto lines = panel::LinesToShow(view, doc)) {
+        setLine(m_IdentityLine, QString::fromLatin1(lines->identity));
+        setLine(m_GeometryLine, QString::fromLatin1(lines->geometry));
     }
     const QString detail = QString::fromStdString(view.detail);
     if (m_OutcomeLine.text() != detail) {

@@ -2,7 +2,7 @@
 
 #include "document/BrenwickDoc.h"
 #include "panel/MessageGate.h"
-#include "panel/PanelOutcome.h"
+#include "panel/PanelCommands.h"
 #include "serial/NotifyTarget.h"
 #include "widgets/CClockCtrl.h"
 #include "widgets/CResizableFormView.h"
@@ -78,6 +78,8 @@ class CBrenwickView : public widgets::CResizableFormView, public serial::ISerial
 
   private:
     void ShowProductMessage(const std::string& text);
+    bool AskStopRun();
+    void Refresh();
     void Show(const panel::PanelView& view, const DocSnapshot& doc);
 
     CBrenwickDoc& m_Doc;
@@ -94,7 +96,7 @@ class CBrenwickView : public widgets::CResizableFormView, public serial::ISerial
     int m_InitDone = 0;
     QTimer m_Timer;
     QString m_StatusText;
-    panel::CPanelOutcome m_Outcome;
+    panel::CPanelCommands m_Commands;
     bool m_ShutDown = false;
     QPointer<QMessageBox> m_MessageBox;
     QPointer<QMessageBox> m_Question;

@@ -17,8 +17,6 @@ namespace brenwick::app {
 
 namespace {
 
-const std::string kWindowPos = "WindowPos";
-
 // The first local file among the dropped ones.
 QString DroppedFile(const QMimeData* data) {
     if (data == nullptr) {
@@ -109,13 +107,9 @@ void CMainFrame::UpdateTitle(const QString& documentPath) {
 }
 
 bool CMainFrame::LoadWindowPlacement(panel::WindowPlacement& placement) {
-    const auto text = m_Store.GetString(kWindowPos, kWindowPos);
-    if (!text || text->empty()) {
-        return false;
-    }
-    const auto stored = panel::ParseWindowPos(*text);
+    const auto stored = panel::LoadWindowPos(m_Store);
     if (!stored) {
-        return false; // fewer than ten numbers: nothing of it is used, Stay On Top included
+        return false;
     }
     placement = stored->placement;
     m_bStayOnTop = stored->stayOnTop ? 1 : 0;
@@ -123,7 +117,7 @@ bool CMainFrame::LoadWindowPlacement(panel::WindowPlacement& placement) {
 }
 
 void CMainFrame::SaveWindowPlacement(panel::WindowPlacement placement) {
-    m_Store.PutString(kWindowPos, kWindowPos, panel::FormatWindowPos(placement, m_bStayOnTop != 0));
+    panel::SaveWindowPos(m_Store, placement, m_bStayOnTop != 0);
 }
 
 void CMainFrame::ActivateFrame() {

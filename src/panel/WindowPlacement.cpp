@@ -42,4 +42,17 @@ std::string FormatWindowPos(WindowPlacement placement, bool stayOnTop) {
     return text;
 }
 
+namespace {
+const std::string kWindowPos = "WindowPos"; // the section and the value
+} // namespace
+
+std::optional<StoredPlacement> LoadWindowPos(ISettingsStore& store) {
+    const auto text = store.GetString(kWindowPos, kWindowPos);
+    return text && !text->empty() ? ParseWindowPos(*text) : std::nullopt;
+}
+
+bool SaveWindowPos(ISettingsStore& store, WindowPlacement placement, bool stayOnTop) {
+    return store.PutString(kWindowPos, kWindowPos, FormatWindowPos(placement, stayOnTop));
+}
+
 } // namespace brenwick::panel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/SettingsStore.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,5 +46,10 @@ std::optional<StoredPlacement> ParseWindowPos(std::string_view text);
 
 // The "WindowPos" text for a placement, with the Stay On Top state in bit 15 of the flags.
 std::string FormatWindowPos(WindowPlacement placement, bool stayOnTop);
+
+// The stored placement, from "WindowPos"/"WindowPos" of the settings; nothing when it is absent or has fewer
+// than ten numbers (then nothing of it is used, Stay On Top included).
+std::optional<StoredPlacement> LoadWindowPos(ISettingsStore& store);
+bool SaveWindowPos(ISettingsStore& store, WindowPlacement placement, bool stayOnTop);
 
 } // namespace brenwick::panel

@@ -2,6 +2,7 @@
 
 #include "base/Utf8Path.h"
 #include "base/win32/Utf16.h"
+#include "panel/PanelCommands.h"
 #include "winapp/ResourceIds.h"
 
 #include <commctrl.h>
@@ -26,10 +27,6 @@ std::wstring ProgramPath() {
         }
         path.resize(path.size() * 2); // a path longer than MAX_PATH
     }
-}
-
-std::string FileName(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).filename());
 }
 
 // A path as the recent files keep it: absolute, as the window opens files.
@@ -132,7 +129,7 @@ bool CBrenwickApp::InitInstance(int showCommand) {
         m_Doc->OnNewDocument();
         m_Frame->UpdateTitle(m_Doc->PathName());
         if (!last.empty() && !m_Doc->IsFileLoaded()) {
-            m_Frame->View().NoteAction(FileName(last) +
+            m_Frame->View().NoteAction(panel::FileNameOf(last) +
                                        " could not be loaded again: " + m_Doc->LastLoadResult().Describe());
         }
     }
@@ -232,30 +229,18 @@ bool CBrenwickApp::OpenDocument(const std::string& path) {
     if (!m_Frame->View().MayInterruptRun()) {
         return false;
     }
-    const std::string absolute = Absolute(path);
-    const bool recent = m_Recent.Contains(absolute);
-    if (m_Doc->OnOpenDocument(absolute) == 0) {
-        const LoadResult& why = m_Doc->LastLoadResult();
-        std::string told = FileName(absolute) + ": " + why.Describe();
-        if (why.error != LoadError::ImageInUse) {
-            // Nothing is loaded now: the title says so, and a recent entry that does not load leaves the
-            // list.
-            m_Frame->UpdateTitle({});
-            told += "; no firmware file is loaded";
-            if (recent) {
-                m_Recent.Remove(absolute);
-                m_Frame->SetRecentFiles(m_Recent.Files());
-                told = "recent file " + absolute + ": " + why.Describe() + "; removed from the recent files";
-            }
-        }
-        m_Frame->View().NoteAction(told);
-        return false;
+    const panel::OpenOutcome opened = panel::OpenFirmware(*m_Doc, m_Recent, Absolute(path));
+    // The window keeps its place and size; the panel is not set up again.
+    if (opened.loaded) {
+        m_Frame->UpdateTitle(m_Doc->PathName());
+    } else if (opened.nothingLoaded) {
+        m_Frame->UpdateTitle({});
     }
-    m_Recent.Add(absolute);
-    m_Frame->UpdateTitle(m_Doc->PathName());
-    m_Frame->SetRecentFiles(m_Recent.Files());
-    m_Frame->View().NoteAction();
-    return true;
+    if (opened.recentChanged) {
+        m_Frame->SetRecentFiles(m_Recent.Files());
+    }
+    m_Frame->View().NoteAction(opened.told);
+    return opened.loaded;
 }
 
 void CBrenwickApp::OnAppAbout() {

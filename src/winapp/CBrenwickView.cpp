@@ -1,9 +1,7 @@
 #include "winapp/CBrenwickView.h"
 
-#include "base/Utf8Path.h"
 #include "base/win32/Utf16.h"
 #include "document/DocSnapshot.h"
-#include "image/AtomicFile.h"
 #include "panel/PanelState.h"
 #include "winapp/ClockControl.h"
 #include "winapp/ResourceIds.h"
@@ -18,10 +16,6 @@ namespace {
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerMs = 200;
 
-std::string FileName(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).filename());
-}
-
 RECT ChildRect(HWND parent, HWND child) {
     RECT rect{};
     ::GetWindowRect(child, &rect);
@@ -31,7 +25,8 @@ RECT ChildRect(HWND parent, HWND child) {
 
 } // namespace
 
-CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store) : m_Doc(doc), m_Store(store) {}
+CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store)
+    : m_Doc(doc), m_Store(store), m_Commands(doc, [this] { return AskStopRun(); }) {}
 
 CBrenwickView::~CBrenwickView() {
     Shutdown();
@@ -236,56 +231,27 @@ void CBrenwickView::Post(uint32_t message, uint32_t wParam, intptr_t lParam) {
 }
 
 void CBrenwickView::OnOnline() {
-    // The port decides, not the box: the box has already changed its mark, and the timer corrects it.
-    if (m_Doc.IsPortOpen()) {
-        if (!MayInterruptRun()) {
-            ::CheckDlgButton(m_Window, IDC_ONLINE, BST_CHECKED); // still on line, the run goes on
-            return;
-        }
-        m_Outcome.OnAction();
-        m_Doc.PostCommand(WorkerCommand::Disconnect);
-    } else {
-        m_Outcome.OnConnect(m_Doc.ActivePortName());
-        m_Doc.PostCommand(WorkerCommand::Connect);
+    if (!m_Commands.OnOnline()) {
+        ::CheckDlgButton(m_Window, IDC_ONLINE, BST_CHECKED); // still on line, the run goes on
     }
 }
 
 void CBrenwickView::OnStart() {
-    if (!m_Doc.IsFileLoaded()) {
-        NoteAction("no firmware file is loaded: open one with File > Open");
-        return;
-    }
-    if (m_Doc.ReloadImage() == 0) {
-        NoteAction(FileName(m_Doc.ProjectFilePath()) + ": " + m_Doc.LastLoadResult().Describe());
-        return;
-    }
-    m_Doc.PostCommand(WorkerCommand::Program);
-    m_Outcome.OnStart(m_Doc.ProjectFilePath(), panel::CPanelOutcome::Clock::now());
+    m_Commands.OnStart();
+    Refresh();
 }
 
 void CBrenwickView::OnMakeBin() {
-    const std::string output = CBrenwickDoc::DefaultMakeBinPath();
-    const MakeBinOutcome made = m_Doc.MakeBin(output);
-    switch (made.status) {
-    case MakeBinStatus::Written:
-        NoteAction("Make Bin: wrote " + output + " (" + std::to_string(made.bytes) + " bytes)");
-        break;
-    case MakeBinStatus::NoFile:
-        NoteAction("Make Bin: no firmware file is loaded: open one with File > Open");
-        break;
-    case MakeBinStatus::LoadFailed:
-        NoteAction("Make Bin: nothing written: " + FileName(m_Doc.ProjectFilePath()) + ": " +
-                   made.load.Describe());
-        break;
-    case MakeBinStatus::WriteFailed:
-        NoteAction("Make Bin: nothing written: " + output + ": " + WriteErrorText(made.errnoValue));
-        break;
-    }
+    m_Commands.OnMakeBin();
+    Refresh();
 }
 
 void CBrenwickView::NoteAction(const std::string& told) {
-    m_Outcome.OnAction();
-    m_Outcome.Tell(told);
+    m_Commands.NoteAction(told);
+    Refresh();
+}
+
+void CBrenwickView::Refresh() {
     if (m_TimerRunning) {
         OnTimer(); // the operator sees the answer to what was just done at once
     }
@@ -296,27 +262,23 @@ HWND CBrenwickView::Owner() const {
 }
 
 bool CBrenwickView::MayInterruptRun() {
-    // Before Prepare nothing has reached the board: there is nothing to lose.
-    if (!m_Doc.Snapshot().runActive) {
-        return true;
+    if (!m_Commands.MayInterruptRun()) {
+        return false;
     }
-    const int answer =
-        ::MessageBoxW(Owner(), L"Programming is in progress. Stop it and leave the board unprogrammed?",
-                      L"Brenwick", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-    if (m_ShutDown || answer != IDYES) {
-        return false; // no, or the program was told to end meanwhile and the run was stopped with it
-    }
-    m_Doc.StopRun();
-    OnTimer(); // the stopped run's outcome, before whatever the operator asked for goes on
+    Refresh(); // a stopped run's outcome, before whatever the operator asked for goes on
     return true;
 }
 
+bool CBrenwickView::AskStopRun() {
+    const int answer = ::MessageBoxW(Owner(), Widen(panel::kStopRunQuestion).c_str(), L"Brenwick",
+                                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    // The program may have been told to end meanwhile; the run was stopped with it.
+    return !m_ShutDown && answer == IDYES;
+}
+
 int CBrenwickView::WidthForTypicalLines() const {
-    // A board with a name of twenty characters and the usual flash of 256 KiB.
-    const std::string lines[] = {
-        panel::IdentityText("Veltmark Board XT-20", 125, 120),
-        panel::GeometryText("BOARD-000001", 262144, 256, 16384),
-    };
+    const panel::DeviceLines typical = panel::TypicalLines();
+    const std::string lines[] = {typical.identity, typical.geometry};
     HWND line = Control(IDC_GEOMETRY);
     HDC dc = ::GetDC(line);
     const HGDIOBJ previous =
@@ -340,7 +302,7 @@ int CBrenwickView::WidthForTypicalLines() const {
 
 void CBrenwickView::OnTimer() {
     const DocSnapshot doc = m_Doc.Snapshot();
-    Show(m_Outcome.Tick(doc, panel::CPanelOutcome::Clock::now()), doc);
+    Show(m_Commands.Tick(doc), doc);
 }
 
 void CBrenwickView::SetText(int id, const std::string& text) {
@@ -364,19 +326,9 @@ void CBrenwickView::Show(const panel::PanelView& view, const DocSnapshot& doc) {
     if ((::IsWindowEnabled(start) != 0) != view.startEnabled) {
         ::EnableWindow(start, view.startEnabled ? TRUE : FALSE);
     }
-    switch (view.lines) {
-    case panel::StatePaint::Lines::Device:
-        SetText(IDC_IDENTITY,
-                panel::IdentityText(doc.device.targetName, doc.device.flashRev, doc.device.bootRev));
-        SetText(IDC_GEOMETRY, panel::GeometryText(doc.device.serialNumber, doc.device.flashSize,
-                                                  doc.device.pageSize, doc.device.bootLength));
-        break;
-    case panel::StatePaint::Lines::Cleared:
-        SetText(IDC_IDENTITY, {});
-        SetText(IDC_GEOMETRY, {});
-        break;
-    case panel::StatePaint::Lines::Unchanged:
-        break;
+    if (const auto lines = panel::LinesToShow(view, doc)) {
+        SetText(IDC_IDENTITY, lines->identity);
+        SetText(IDC_GEOMETRY, lines->geometry);
     }
     SetText(IDC_OUTCOME, view.detail);
     HWND status = Control(IDC_STATUS);

@@ -3,7 +3,7 @@
 #include "document/BrenwickDoc.h"
 #include "panel/AnchorMath.h"
 #include "panel/MessageGate.h"
-#include "panel/PanelOutcome.h"
+#include "panel/PanelCommands.h"
 #include "serial/NotifyTarget.h"
 
 #include <functional>
@@ -73,6 +73,8 @@ class CBrenwickView : public serial::ISerialNotifyTarget {
     void Show(const panel::PanelView& view, const DocSnapshot& doc);
     void SetText(int id, const std::string& text);
     void ShowProductMessage(const std::string& text);
+    bool AskStopRun();
+    void Refresh();
     HWND Owner() const;
 
     CBrenwickDoc& m_Doc;
@@ -83,7 +85,7 @@ class CBrenwickView : public serial::ISerialNotifyTarget {
     bool m_LayoutActive = false;
     bool m_TimerRunning = false;
     bool m_ShutDown = false;
-    panel::CPanelOutcome m_Outcome;
+    panel::CPanelCommands m_Commands;
     std::unique_ptr<panel::CMessageGate> m_MessageGate;
 };
 

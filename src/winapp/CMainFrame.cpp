@@ -1,7 +1,7 @@
 #include "winapp/CMainFrame.h"
 
-#include "base/Utf8Path.h"
 #include "base/win32/Utf16.h"
+#include "panel/PanelCommands.h"
 #include "panel/ScreenPlacement.h"
 #include "serial/PortDiscovery.h"
 #include "winapp/PortSetupDialog.h"
@@ -15,7 +15,6 @@ namespace brenwick::winapp {
 namespace {
 
 constexpr wchar_t kFrameClassName[] = L"BrenwickMainFrame";
-const std::string kWindowPos = "WindowPos";
 constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 // The File menu's fixed items before the recent files: Open, Stay On Top and a separator.
 constexpr UINT kFirstRecentPosition = 3;
@@ -268,21 +267,16 @@ bool CMainFrame::OnCommand(UINT command) {
 }
 
 void CMainFrame::UpdateTitle(const std::string& documentPath) {
-    const std::string name =
-        documentPath.empty() ? std::string("Untitled") : Utf8FromPath(PathFromUtf8(documentPath).filename());
+    const std::string name = documentPath.empty() ? std::string("Untitled") : panel::FileNameOf(documentPath);
     std::string title = name;
     title += " - Brenwick";
     ::SetWindowTextW(m_Window, Widen(title).c_str());
 }
 
 bool CMainFrame::LoadWindowPlacement(panel::WindowPlacement& placement) {
-    const auto text = m_Store.GetString(kWindowPos, kWindowPos);
-    if (!text || text->empty()) {
-        return false;
-    }
-    const auto stored = panel::ParseWindowPos(*text);
+    const auto stored = panel::LoadWindowPos(m_Store);
     if (!stored) {
-        return false; // fewer than ten numbers: nothing of it is used, Stay On Top included
+        return false;
     }
     placement = stored->placement;
     m_bStayOnTop = stored->stayOnTop ? 1 : 0;
@@ -290,7 +284,7 @@ bool CMainFrame::LoadWindowPlacement(panel::WindowPlacement& placement) {
 }
 
 void CMainFrame::SaveWindowPlacement(panel::WindowPlacement placement) {
-    m_Store.PutString(kWindowPos, kWindowPos, panel::FormatWindowPos(placement, m_bStayOnTop != 0));
+    panel::SaveWindowPos(m_Store, placement, m_bStayOnTop != 0);
 }
 
 void CMainFrame::ActivateFrame(int showCommand) {
