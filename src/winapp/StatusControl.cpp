@@ -92,6 +92,18 @@ void Paint(HWND window, HDC target) {
         Fill(dc, ellipse, state->lamp);
 
         std::wstring text = WindowText(window);
+        // The system font as it is at 100 %, crisp; at a higher DPI the same face at the size it has in the bar
+        // at 100 % (a cell of eight ninths of the bar's height), as the stock font is a bitmap of one size.
+        GdiObject scaledFont;
+        if (::GetDpiForWindow(window) > USER_DEFAULT_SCREEN_DPI) {
+            LOGFONTW face{};
+            if (::GetObjectW(::GetStockObject(SYSTEM_FONT), sizeof face, &face) != 0) {
+                face.lfHeight = ::MulDiv(h, 8, 9);
+                face.lfWidth = 0;
+                scaledFont.reset(::CreateFontIndirectW(&face));
+            }
+        }
+        const CSelected font(dc, scaledFont ? scaledFont.get() : ::GetStockObject(SYSTEM_FONT));
         if (!text.empty()) {
             // Over the unfilled part the text colour, over the fill the desktop colour: a text that
             // straddles the boundary changes colour exactly there.

@@ -4,8 +4,10 @@
 #include "support/Firmware.h"
 #include "winapp/WindowRig.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <shlobj.h>
 
 using namespace brenwick;
 using namespace brenwick::winapp;
@@ -141,7 +143,8 @@ TEST(Window, PortSetupOkAndCancel) {
         EXPECT_TRUE(WaitUntil([&] { return ::IsWindow(dialog) == 0; }, 10000));
         window.Close();
         EXPECT_EQ(StoredValue(store_key::kIntsSection, "m_ActiveComPort"), ok ? "12" : "4");
-        EXPECT_EQ(StoredValue(store_key::kIntsSection, store_key::kBaudIndex), ok ? "3" : "0"); // 0: never set
+        EXPECT_EQ(StoredValue(store_key::kIntsSection, store_key::kBaudIndex),
+                  ok ? "3" : "0"); // 0: never set
     }
 }
 
@@ -201,6 +204,57 @@ TEST(Window, ControlsFollowTheirAnchorsWhenTheWindowGrows) {
         EXPECT_EQ(after.right - before[k].right, moves[k][2]);
         EXPECT_EQ(after.bottom - before[k].bottom, moves[k][3]);
     }
+}
+
+// The File menu's line at `position`, as shown.
+std::string MenuLine(HWND frame, int position) {
+    wchar_t text[512] = {};
+    ::GetMenuStringW(::GetSubMenu(::GetMenu(frame), 0), static_cast<UINT>(position), text, 512,
+                     MF_BYPOSITION);
+    return Narrow(text);
+}
+
+// Posts a file dropped from the shell: the window frees the drop.
+void DropFile(HWND frame, const std::string& path) {
+    const std::wstring wide = Widen(path);
+    const size_t bytes = sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::copy(wide.begin(), wide.end(), reinterpret_cast<wchar_t*>(drop + 1));
+    ::GlobalUnlock(memory);
+    ::PostMessageW(frame, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// A dropped file opens and heads the recent files; one that does not load is told and unloads; a recent
+// entry that no longer loads leaves the list.
+TEST(Window, DroppedAndRecentFiles) {
+    REQUIRE_DISPLAY();
+    const Firmware file;
+    CWindowRig window({"COM4", "", ""});
+    EXPECT_EQ(MenuLine(window.Frame(), 3), "Recent File");
+    const auto titled = [&](const std::string& title) {
+        return WaitUntil([&] { return TextOf(window.Frame()) == title; }, 10000);
+    };
+
+    DropFile(window.Frame(), file.path);
+    EXPECT_TRUE(titled("board.hex - Brenwick")) << TextOf(window.Frame());
+    EXPECT_EQ(MenuLine(window.Frame(), 3), "&1 " + file.path);
+    EXPECT_EQ(window.Text(IDC_OUTCOME), "");
+
+    const std::string missing = file.dir.Path("gone.hex");
+    DropFile(window.Frame(), missing);
+    EXPECT_TRUE(titled("Untitled - Brenwick"));
+    EXPECT_EQ(window.Text(IDC_OUTCOME).rfind("gone.hex: ", 0), 0U) << window.Text(IDC_OUTCOME);
+    EXPECT_NE(window.Text(IDC_OUTCOME).find("; no firmware file is loaded"), std::string::npos);
+
+    std::filesystem::remove(file.path);
+    window.Command(ID_FILE_MRU_FILE1);
+    EXPECT_TRUE(WaitUntil([&] { return MenuLine(window.Frame(), 3) == "Recent File"; }, 10000));
+    const std::string told = window.Text(IDC_OUTCOME);
+    EXPECT_EQ(told.rfind("recent file " + file.path + ": ", 0), 0U) << told;
+    EXPECT_NE(told.find("; removed from the recent files"), std::string::npos) << told;
 }
 
 } // namespace
