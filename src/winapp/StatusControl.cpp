@@ -92,8 +92,9 @@ void Paint(HWND window, HDC target) {
         Fill(dc, ellipse, state->lamp);
 
         std::wstring text = WindowText(window);
-        // The system font as it is at 100 %, crisp; at a higher DPI the same face at the size it has in the bar
-        // at 100 % (a cell of eight ninths of the bar's height), as the stock font is a bitmap of one size.
+        // The system font as it is at 100 %, crisp; at a higher DPI the same face at the size it has in the
+        // bar at 100 % (a cell of eight ninths of the bar's height), as the stock font is a bitmap of one
+        // size.
         GdiObject scaledFont;
         if (::GetDpiForWindow(window) > USER_DEFAULT_SCREEN_DPI) {
             LOGFONTW face{};
