@@ -2,6 +2,7 @@
 
 #include "panel/StatusGeometry.h"
 #include "winapp/ControlWindow.h"
+#include "winapp/StatusAccessible.h"
 
 #include <memory>
 #include <string>
@@ -155,11 +156,15 @@ LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             const uint32_t previous = state->pos;
             const auto pos = static_cast<uint32_t>(wParam);
             state->pos = pos < state->min ? state->min : pos > state->max ? state->max : pos;
-            Changed(window);
-            ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+            if (state->pos != previous) {
+                Changed(window);
+                ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+            }
             return static_cast<LRESULT>(previous);
         }
         return 0;
+    case WM_GETOBJECT:
+        return AnswerStatusObjectRequest(window, wParam, lParam);
     case kGetPos:
         return StateOf(window) != nullptr ? static_cast<LRESULT>(StateOf(window)->pos) : 0;
     case kSetLampColor:

@@ -1,6 +1,6 @@
 // The status bar as a window class of its own, drawn into a bitmap the test reads pixel by pixel (under
-// Wine): the fill, the lamp, the text colour that changes at the fill's edge, the frame, and the progress
-// kept within its range.
+// Wine): the fill, the lamp, the text colour that changes at the fill's edge, the frame, the progress kept
+// within its range, and what screen readers are told.
 #include "winapp/StatusControl.h"
 
 #include "panel/ColorRef.h"
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <oleacc.h>
 #include <string>
 
 using namespace brenwick;
@@ -93,6 +94,42 @@ TEST(StatusControl, TheTextChangesColourAtTheFillsEdge) {
     SetStatusPos(control.Get(), 50);
     const test::CPicture bare(control.Get(), 220, 20);
     EXPECT_EQ(bare.Count(2, 100, 18, panel::kBarCyan), 98 * 16);
+}
+
+// What a screen reader asks the bar for: a progress bar named by the status text, its value the progress.
+TEST(StatusControl, ScreenReadersReadTheTextAndTheProgress) {
+    REQUIRE_DISPLAY();
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        const CControl control(220, 20);
+        ::SetWindowTextW(control.Get(), L"Programming");
+        SetStatusPos(control.Get(), 45);
+        IAccessible* object = nullptr;
+        ASSERT_EQ(::AccessibleObjectFromWindow(control.Get(), static_cast<DWORD>(OBJID_CLIENT),
+                                               __uuidof(IAccessible), reinterpret_cast<void**>(&object)),
+                  S_OK);
+        const std::unique_ptr<IAccessible, void (*)(IAccessible*)> held(object,
+                                                                        [](IAccessible* a) { a->Release(); });
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        const auto text = [&](HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) {
+            BSTR value = nullptr;
+            EXPECT_EQ((object->*get)(self, &value), S_OK);
+            const std::wstring result = value != nullptr ? std::wstring(value, ::SysStringLen(value)) : L"";
+            ::SysFreeString(value);
+            return result;
+        };
+        EXPECT_EQ(text(&IAccessible::get_accName), L"Programming");
+        EXPECT_EQ(text(&IAccessible::get_accValue), L"45%");
+        SetStatusPos(control.Get(), 100);
+        EXPECT_EQ(text(&IAccessible::get_accValue), L"100%");
+        VARIANT role{};
+        ASSERT_EQ(object->get_accRole(self, &role), S_OK);
+        EXPECT_EQ(role.vt, VT_I4);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_PROGRESSBAR);
+    }
+    ::CoUninitialize();
 }
 
 } // namespace
