@@ -112,6 +112,48 @@ TEST(Window, EveryFailureIsToldAndStays) {
     }
 }
 
+HWND WaitForDialog(HWND owner, const std::string& caption);
+
+// Text of a dialog's line with `text` among its children, or nothing.
+bool HasLine(HWND dialog, const std::string& text) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (TextOf(child) == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Firmware for another product: the worker asks on the window's thread and waits; answered, the run ends in
+// Programming Error; the window closed while the box is open does not wait for it.
+TEST(Window, ProductMismatchAsksInABox) {
+    REQUIRE_DEVICES();
+    const Firmware file;
+    for (const bool closeWhileOpen : {false, true}) {
+        SCOPED_TRACE(closeWhileOpen ? "closed while open" : "answered");
+        CWindowRig window({FromScript("BRENWICK_TEST_OTHER_PRODUCT_COM"), "", file.path});
+        window.Click(IDC_ONLINE);
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(window.Control(IDC_START)) != 0; }, 20000))
+            << window.Text(IDC_STATUS);
+        window.Click(IDC_START);
+        HWND box = WaitForDialog(window.Frame(), "Brenwick");
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(HasLine(box, "Invalid .hex file for this Product"));
+        if (closeWhileOpen) {
+            ::PostMessageW(window.Frame(), WM_CLOSE, 0, 0);
+            EXPECT_TRUE(WaitUntil([&] { return ::IsWindow(window.Frame()) == 0; }, 10000));
+            continue;
+        }
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(window.WaitForStatus("Programming Error"));
+        EXPECT_EQ(window.Text(IDC_OUTCOME),
+                  "Invalid .hex file for this Product: the file is for product 5A FF A5 "
+                  "00, the device is 11 FF A5 00");
+        EXPECT_EQ(window.Lamp(), panel::kLampYellow);
+    }
+}
+
 HWND WaitForDialog(HWND owner, const std::string& caption) {
     HWND found = nullptr;
     WaitUntil(
@@ -178,6 +220,36 @@ TEST(Window, SettingsInTheRegistryAfterClose) {
     EXPECT_EQ(StoredValue("FilePaths", "g_ProjectFilePath"), file.path);
     EXPECT_EQ(StoredValue("Recent File List", "File1"), file.path);
     EXPECT_EQ(StoredValue(store_key::kIntsSection, "m_ActiveComPort"), "4");
+}
+
+// File > Exit, the close box and the end of the session each write the settings and end the program.
+TEST(Window, EveryWayOfClosingWritesTheSettings) {
+    REQUIRE_DISPLAY();
+    const Firmware file;
+    const struct {
+        const char* name;
+        void (*close)(HWND frame);
+    } ways[] = {
+        {"File > Exit", [](HWND frame) { ::PostMessageW(frame, WM_COMMAND, ID_APP_EXIT, 0); }},
+        {"close box", [](HWND frame) { ::PostMessageW(frame, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"log-off",
+         [](HWND frame) {
+             // Windows asks first and may end the process right after the end-of-session message.
+             EXPECT_NE(::SendMessageW(frame, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0);
+             EXPECT_TRUE(StoredValue("WindowPos", "WindowPos").has_value()) << "not written when asked";
+             ::SendMessageW(frame, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        CWindowRig window({"COM4", "", file.path});
+        EXPECT_FALSE(StoredValue("WindowPos", "WindowPos").has_value());
+        way.close(window.Frame());
+        EXPECT_TRUE(WaitUntil([&] { return ::IsWindow(window.Frame()) == 0; }, 10000));
+        EXPECT_TRUE(panel::ParseWindowPos(StoredValue("WindowPos", "WindowPos").value_or("")).has_value());
+        EXPECT_EQ(StoredValue("FilePaths", "g_ProjectFilePath"), file.path);
+        EXPECT_EQ(StoredValue(store_key::kIntsSection, "m_ActiveComPort"), "4");
+    }
 }
 
 // Widening and heightening the window moves each control with its anchors.
