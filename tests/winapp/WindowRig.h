@@ -26,7 +26,15 @@ namespace brenwick::winapp::test {
 // by its time-out still shows what went wrong before.
 inline const int kUnbufferedOutput = std::setvbuf(stdout, nullptr, _IONBF, 0);
 
-inline const std::string kTestRoot = "Software\\Veltmark\\BrenwickWindowTest";
+// The settings of this test process's windows, apart from any other's.
+inline const std::string kTestRoot =
+    "Software\\Veltmark\\BrenwickWindowTest\\" + std::to_string(::GetCurrentProcessId());
+
+// Leaves no settings of this process behind.
+struct CTestRootRemoval {
+    ~CTestRootRemoval() { ::RegDeleteTreeW(HKEY_CURRENT_USER, Widen(kTestRoot).c_str()); }
+};
+inline const CTestRootRemoval kTestRootRemoval;
 
 // A variable scripts/test-windows sets; empty when it is not set.
 inline std::string FromScript(const char* name) {
