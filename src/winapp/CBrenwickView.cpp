@@ -4,6 +4,8 @@
 #include "document/DocSnapshot.h"
 #include "panel/PanelState.h"
 #include "winapp/ClockControl.h"
+#include "winapp/ControlWindow.h"
+#include "winapp/GdiObjects.h"
 #include "winapp/ResourceIds.h"
 #include "winapp/StatusControl.h"
 
@@ -281,18 +283,18 @@ int CBrenwickView::WidthForTypicalLines() const {
     const std::string lines[] = {typical.identity, typical.geometry};
     HWND line = Control(IDC_GEOMETRY);
     HDC dc = ::GetDC(line);
-    const HGDIOBJ previous =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(line, WM_GETFONT, 0, 0)));
     int text = 0;
-    for (const std::string& each : lines) {
-        const std::wstring wide = Widen(each);
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-        text = std::max<int>(text, size.cx);
-    }
     SIZE letter{};
-    ::GetTextExtentPoint32W(dc, L"x", 1, &letter);
-    ::SelectObject(dc, previous);
+    {
+        const CSelected font(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(line, WM_GETFONT, 0, 0)));
+        for (const std::string& each : lines) {
+            const std::wstring wide = Widen(each);
+            SIZE size{};
+            ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+            text = std::max<int>(text, size.cx);
+        }
+        ::GetTextExtentPoint32W(dc, L"x", 1, &letter);
+    }
     ::ReleaseDC(line, dc);
     // The line's sunken edge and a letter's indent on both sides, and the form's margins around the line.
     const RECT r = ChildRect(m_Window, line);
@@ -308,10 +310,7 @@ void CBrenwickView::OnTimer() {
 void CBrenwickView::SetText(int id, const std::string& text) {
     const std::wstring wide = Widen(text);
     HWND control = Control(id);
-    const int length = ::GetWindowTextLengthW(control);
-    std::wstring now(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
-    now.resize(static_cast<size_t>(std::max(::GetWindowTextW(control, now.data(), length + 1), 0)));
-    if (now != wide) {
+    if (WindowText(control) != wide) {
         ::SetWindowTextW(control, wide.c_str()); // only on a change: a screen reader reads each change
     }
 }

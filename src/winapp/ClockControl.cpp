@@ -3,6 +3,7 @@
 #include "base/win32/Utf16.h"
 #include "panel/ClockFormat.h"
 #include "winapp/ControlWindow.h"
+#include "winapp/GdiObjects.h"
 
 #include <ctime>
 #include <memory>
@@ -27,11 +28,6 @@ ClockState* StateOf(HWND window) {
     return winapp::StateOf<ClockState>(window);
 }
 
-struct FontDelete {
-    void operator()(HFONT font) const { ::DeleteObject(font); }
-};
-using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDelete>;
-
 // A new second changes the text and repaints; ticks within the same second change nothing. A clock set
 // back still shows at the next tick: the test is for another second, not a later one.
 void OnTick(HWND window) {
@@ -53,10 +49,11 @@ void Paint(HWND window, HDC dc) {
         return;
     }
     // A font made anew for every paint, so that the text always fits the control's present height.
-    const Font font(::CreateFontW(panel::ClockFontCellHeight(client.bottom - client.top), 0, 0, 0, FW_NORMAL,
-                                  FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH, L"Arial"));
-    const HGDIOBJ previous = font ? ::SelectObject(dc, font.get()) : nullptr;
+    const GdiObject font(::CreateFontW(panel::ClockFontCellHeight(client.bottom - client.top), 0, 0, 0,
+                                       FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                                       L"Arial"));
+    const CSelected selected(dc, font.get());
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
     ::SetTextAlign(dc, TA_CENTER | TA_BOTTOM);
@@ -67,9 +64,6 @@ void Paint(HWND window, HDC dc) {
     // The text's bottom edge one cell height below the top, centred across.
     ::TextOutW(dc, client.left + (client.right - client.left) / 2, metrics.tmHeight, text.c_str(),
                static_cast<int>(text.size()));
-    if (previous != nullptr) {
-        ::SelectObject(dc, previous);
-    }
 }
 
 LRESULT CALLBACK ClockProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

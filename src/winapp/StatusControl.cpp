@@ -2,6 +2,7 @@
 
 #include "panel/StatusGeometry.h"
 #include "winapp/ControlWindow.h"
+#include "winapp/GdiObjects.h"
 #include "winapp/StatusAccessible.h"
 
 #include <memory>
@@ -29,28 +30,6 @@ struct StatusState {
 StatusState* StateOf(HWND window) {
     return winapp::StateOf<StatusState>(window);
 }
-
-// Selects an object into a context for the life of this object.
-class CSelected {
-  public:
-    CSelected(HDC dc, HGDIOBJ object) : m_Dc(dc), m_Previous(::SelectObject(dc, object)) {}
-    ~CSelected() { ::SelectObject(m_Dc, m_Previous); }
-    CSelected(const CSelected&) = delete;
-    CSelected& operator=(const CSelected&) = delete;
-
-  private:
-    HDC m_Dc;
-    HGDIOBJ m_Previous;
-};
-
-struct GdiDelete {
-    void operator()(void* object) const { ::DeleteObject(static_cast<HGDIOBJ>(object)); }
-};
-using GdiObject = std::unique_ptr<void, GdiDelete>;
-struct DcDelete {
-    void operator()(HDC dc) const { ::DeleteDC(dc); }
-};
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDelete>;
 
 RECT ToRect(const panel::Rect& r) {
     return {r.x, r.y, r.x + r.width, r.y + r.height};
@@ -168,7 +147,8 @@ LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case kGetPos:
         return StateOf(window) != nullptr ? static_cast<LRESULT>(StateOf(window)->pos) : 0;
     case kSetLampColor:
-        if (StatusState* state = StateOf(window)) {
+        // The panel sets it on every tick: only a new colour repaints.
+        if (StatusState* state = StateOf(window); state != nullptr && state->lamp != wParam) {
             state->lamp = static_cast<COLORREF>(wParam);
             Changed(window);
         }
