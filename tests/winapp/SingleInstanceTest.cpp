@@ -2,8 +2,6 @@
 // with its open dialog in front) and ends without touching the settings; the first writes them at close.
 #include "winapp/WindowRig.h"
 
-#include <algorithm>
-
 using namespace brenwick;
 using namespace brenwick::winapp;
 using namespace brenwick::winapp::test;
@@ -14,9 +12,7 @@ const std::string kProgramRoot = "Software\\Veltmark\\Brenwick";
 
 // The program as built, reached through Wine's drive Z:.
 std::wstring ProgramFile() {
-    std::string path = BRENWICK_WINDOW_EXE;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return Widen(path.rfind('\\', 0) == 0 ? "Z:" + path : path);
+    return Widen(WinePath(BRENWICK_WINDOW_EXE));
 }
 
 class CProcess {

@@ -10,6 +10,7 @@
 #include "winapp/ResourceIds.h"
 #include "winapp/WindowPicture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -58,6 +59,12 @@ inline std::optional<std::string> StoredValue(const std::string& section, const 
         return std::nullopt;
     }
     return Narrow(text);
+}
+
+// A Linux path (from scripts/test-windows or the build) as Wine's drive Z: shows it.
+inline std::string WinePath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path.rfind('\\', 0) == 0 ? "Z:" + path : path;
 }
 
 inline std::string TextOf(HWND window) {

@@ -23,12 +23,6 @@ struct Firmware {
     std::vector<uint8_t> flash = firmware::ExpectedFlash(app, 0, 0x40000, 256);
 };
 
-// A path scripts/test-windows gives in its Linux form, as Wine's drive Z: shows it.
-std::string WinePath(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path.rfind('\\', 0) == 0 ? "Z:" + path : path;
-}
-
 std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
