@@ -1,12 +1,12 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
-#include "cli/DeviceSession.h"
 #include "cli/ExitCodes.h"
 #include "cli/FlashReport.h"
 #include "cli/LinkOptions.h"
 #include "cli/Output.h"
 #include "cli/PathKind.h"
 #include "cli/ProgressView.h"
+#include "cli/SessionExit.h"
 #include "cli/SessionRunner.h"
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
@@ -48,22 +48,11 @@ std::string Usage() {
 }
 
 std::string StatusFor(const CDeviceSession& s) {
-    switch (s.CurrentPhase()) {
-    case CDeviceSession::Phase::Idle:
-    case CDeviceSession::Phase::Opening:
-        return "Opening the port";
-    case CDeviceSession::Phase::Identifying:
-        return "Connecting";
-    case CDeviceSession::Phase::Programming: {
+    if (s.CurrentPhase() == CDeviceSession::Phase::Programming) {
         const DeviceInfo facts = s.Facts().device;
         return "Programming " + Printable(facts.targetName) + " SN=" + Printable(facts.serialNumber);
     }
-    case CDeviceSession::Phase::AwaitingVerdict:
-        return "Waiting for the device's verdict";
-    case CDeviceSession::Phase::Done:
-        break;
-    }
-    return ResultText(s.Result());
+    return station::PhaseText(s);
 }
 
 ProgressLine LineFor(const CDeviceSession& s) {

@@ -1,6 +1,6 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
-#include "cli/DeviceSession.h"
+#include "cli/SessionExit.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonWriter.h"
 #include "cli/LinkOptions.h"

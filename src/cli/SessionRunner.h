@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/DeviceSession.h"
+#include "cli/SessionExit.h"
 #include "cli/StopSignals.h"
 
 #include <functional>

@@ -92,6 +92,8 @@ class CBrenwickDoc {
     }
     // Everything a front end shows, taken together.
     DocSnapshot Snapshot() const;
+    // The stamp of the image as the last reload for a device's geometry left it.
+    StampFacts Stamp() const { return m_Project.Image().Stamped(); }
     // Bytes a run sends for the device's geometry.
     int32_t BytesToSend(int32_t bootLength, int32_t pageSize) const {
         return brenwick::BytesToSend(m_Project.Image().m_ImageLen, bootLength, pageSize);

@@ -12,6 +12,12 @@
 
 namespace brenwick {
 
+// What a stamp wrote into an image: the length word and the byte sum behind the data.
+struct StampFacts {
+    int32_t length = 0;
+    uint32_t sum = 0;
+};
+
 // One firmware image: a fixed 256 KiB picture of the target's flash, read from an Intel HEX or raw .bin file,
 // with its family recognised from the application's first word and, once the device's boot area is known,
 // stamped with its length and a 32-bit byte sum.
@@ -41,6 +47,8 @@ class CFirmwareImage {
     uint32_t WordAt(int64_t offset) const; // little-endian, bytes outside the buffer as 0xFF
 
     std::span<const uint8_t> Bytes() const { return m_Image; }
+    // The stamp of the last load that was stamped (meaningless after one that was not).
+    StampFacts Stamped() const { return {m_ImageLen, WordAt(m_ImageLen)}; }
 
     std::vector<uint8_t> m_Image; // image offset o holds the byte for target address m_FlashBase + o
     int32_t m_ImageLen = 0;       // end of the loaded data, a multiple of 4; 0 when no load succeeded

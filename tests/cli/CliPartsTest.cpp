@@ -2,7 +2,7 @@
 // output on a pipe and on a terminal, and the port listing. Exit codes and labelled progress lines are
 // checked end to end.
 #include "cli/CliText.h"
-#include "cli/DeviceSession.h"
+#include "cli/SessionExit.h"
 #include "cli/JsonWriter.h"
 #include "cli/LinkOptions.h"
 #include "cli/PortListFormat.h"

@@ -1,6 +1,6 @@
 // One device's session, stepped the way the flash command steps it, against a simulated device on a
 // pseudo-terminal.
-#include "cli/DeviceSession.h"
+#include "cli/SessionExit.h"
 
 #include "devsim/SimulatedDevice.h"
 #include "support/WaitUntil.h"

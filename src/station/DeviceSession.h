@@ -5,13 +5,14 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
-namespace brenwick::cli {
+namespace brenwick::station {
 
 // How one device's run ended. The order of the values is the order of priority when several devices report
-// different outcomes: the first one listed that any device had decides the exit status.
+// different outcomes: the first one listed that any device had decides the outcome of the whole run.
 enum class SessionResult {
     Interrupted,
     PortFailed,
@@ -22,7 +23,6 @@ enum class SessionResult {
     Succeeded,
 };
 
-int ExitCodeFor(SessionResult result);
 // The program's own short text for a result, as the panel would show it.
 std::string ResultText(SessionResult result);
 // The result that decides the exit status of a run over several devices.
@@ -45,6 +45,12 @@ class CDeviceSession {
     bool OpenFile(const std::string& path);
     // Starts the worker and goes on line; with program set, flashes the opened file once the device answers.
     void Start(bool program);
+    // Asked once the device has identified itself, before programming: false leaves this device as it is and
+    // ends the run as succeeded and Skipped() (a board already programmed with this firmware).
+    void SetProgramFilter(std::function<bool(const DeviceInfo&)> filter) {
+        m_ProgramFilter = std::move(filter);
+    }
+    bool Skipped() const { return m_Skipped; }
     // Moves the run on by what has happened since the last call; true once it has ended.
     bool Step();
     // Stops the worker and closes the port; a run that has not ended counts as interrupted.
@@ -62,6 +68,9 @@ class CDeviceSession {
     int Percent() const;
     int32_t BytesSent() const;
     int32_t BytesToSend() const { return m_BytesToSend; }
+    // The length and byte sum stamped into the image sent to this device (zero before programming began).
+    const StampFacts& Stamp() const { return m_Stamp; }
+    const std::string& File() const { return m_File; }
     // Seconds since Program was posted (up to the end of the sequence once it has ended).
     double ProgramSeconds() const;
     // Seconds since Start (up to the end of the run once it has ended).
@@ -88,6 +97,9 @@ class CDeviceSession {
     std::string m_File;
     std::chrono::milliseconds m_Timeout;
     bool m_Program = false;
+    std::function<bool(const DeviceInfo&)> m_ProgramFilter;
+    bool m_Skipped = false;
+    StampFacts m_Stamp;
     Phase m_Phase = Phase::Idle;
     SessionResult m_Result = SessionResult::Interrupted;
     std::string m_Message;
@@ -105,4 +117,7 @@ class CDeviceSession {
     CHeadlessLink m_Link;
 };
 
-} // namespace brenwick::cli
+// What a session is doing, in a few words: "Connecting", "Programming", ... then its result's text.
+std::string PhaseText(const CDeviceSession& session);
+
+} // namespace brenwick::station

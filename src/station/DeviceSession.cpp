@@ -1,31 +1,29 @@
-#include "cli/DeviceSession.h"
+#include "station/DeviceSession.h"
 
-#include "cli/ExitCodes.h"
-#include "cli/Output.h"
+#include "document/RunReport.h"
 #include "serial/PortErrors.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace brenwick::cli {
+namespace brenwick::station {
 
 namespace {
 
 struct ResultRow {
     SessionResult result;
-    int exitCode;
     std::string_view text;
 };
 
 // In order of priority, highest first (the order of SessionResult).
 constexpr ResultRow kResults[] = {
-    {SessionResult::Interrupted, kExitInterrupted, "Interrupted"},
-    {SessionResult::PortFailed, kExitPortFailed, protocol::LinkStateText(LinkState::PortOpenFailed)},
-    {SessionResult::NoAnswer, kExitNoAnswer, protocol::LinkStateText(LinkState::NotConnected)},
-    {SessionResult::LoadFailed, kExitLoadFailed, "File Not Loaded"},
-    {SessionResult::ProductMismatch, kExitProductMismatch, kWrongProductText},
-    {SessionResult::DeviceError, kExitDeviceError, protocol::LinkStateText(LinkState::ProgrammingError)},
-    {SessionResult::Succeeded, kExitOk, "OK"},
+    {SessionResult::Interrupted, "Interrupted"},
+    {SessionResult::PortFailed, protocol::LinkStateText(LinkState::PortOpenFailed)},
+    {SessionResult::NoAnswer, protocol::LinkStateText(LinkState::NotConnected)},
+    {SessionResult::LoadFailed, "File Not Loaded"},
+    {SessionResult::ProductMismatch, kWrongProductText},
+    {SessionResult::DeviceError, protocol::LinkStateText(LinkState::ProgrammingError)},
+    {SessionResult::Succeeded, "OK"},
 };
 
 const ResultRow& RowFor(SessionResult result) {
@@ -34,16 +32,29 @@ const ResultRow& RowFor(SessionResult result) {
 
 } // namespace
 
-int ExitCodeFor(SessionResult result) {
-    return RowFor(result).exitCode;
-}
-
 std::string ResultText(SessionResult result) {
     return std::string(RowFor(result).text);
 }
 
 SessionResult WorstOf(SessionResult a, SessionResult b) {
     return static_cast<int>(a) < static_cast<int>(b) ? a : b;
+}
+
+std::string PhaseText(const CDeviceSession& session) {
+    switch (session.CurrentPhase()) {
+    case CDeviceSession::Phase::Idle:
+    case CDeviceSession::Phase::Opening:
+        return "Opening the port";
+    case CDeviceSession::Phase::Identifying:
+        return "Connecting";
+    case CDeviceSession::Phase::Programming:
+        return "Programming";
+    case CDeviceSession::Phase::AwaitingVerdict:
+        return "Waiting for the device's verdict";
+    case CDeviceSession::Phase::Done:
+        break;
+    }
+    return ResultText(session.Result());
 }
 
 CDeviceSession::CDeviceSession(std::string port, int baudIndex, std::chrono::milliseconds answerTimeout)
@@ -144,7 +155,10 @@ std::string CDeviceSession::Seconds(std::chrono::milliseconds span) const {
 void CDeviceSession::StepIdentifying() {
     const DocSnapshot state = Doc().Snapshot();
     if (DeviceAnswered(state)) {
-        if (m_Program) {
+        if (m_Program && m_ProgramFilter && !m_ProgramFilter(state.device)) {
+            m_Skipped = true;
+            Finish(SessionResult::Succeeded, "already programmed with this firmware");
+        } else if (m_Program) {
             BeginProgramming();
         } else {
             Finish(SessionResult::Succeeded, std::string(protocol::LinkStateText(state.linkState)));
@@ -178,6 +192,7 @@ void CDeviceSession::BeginProgramming() {
         return;
     }
     const DocSnapshot state = Doc().Snapshot();
+    m_Stamp = Doc().Stamp();
     m_BytesToSend = Doc().BytesToSend(state.device.bootLength, state.device.pageSize);
     m_BytesSeen = 0;
     m_ProgramStarted = Clock::now();
@@ -281,4 +296,4 @@ double CDeviceSession::TotalSeconds() const {
     return std::chrono::duration<double>(end - m_Started).count();
 }
 
-} // namespace brenwick::cli
+} // namespace brenwick::station
