@@ -13,6 +13,7 @@ int RunInspect(const CommandArgs& args);
 int RunPorts(const CommandArgs& args);
 int RunInfo(const CommandArgs& args);
 int RunFlash(const CommandArgs& args);
+int RunLog(const CommandArgs& args);
 
 // The program itself, started by each system's entry point (posix/MainPosix.cpp, win32/MainWin32.cpp) with
 // the arguments in UTF-8.

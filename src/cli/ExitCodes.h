@@ -8,6 +8,7 @@ enum ExitCode : int {
     kExitDeviceError = 1, // the device reported an error or the sequence failed
     kExitUsage = 2,
     kExitLoadFailed = 3,      // the firmware file cannot be loaded
+    kExitLogUnreadable = 3,   // log: the flash log cannot be read
     kExitPortFailed = 4,      // the port cannot be opened
     kExitNoAnswer = 5,        // the device does not answer
     kExitWriteFailed = 6,     // the output cannot be written

@@ -3,9 +3,8 @@
 #include "cli/JsonWriter.h"
 #include "cli/Output.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
+#include <utility>
 
 namespace brenwick::cli {
 
@@ -22,7 +21,7 @@ std::string ClosingLine(int32_t bytes, double seconds, size_t devices) {
 }
 
 std::string SummaryTable(const SessionList& sessions) {
-    std::vector<std::array<std::string, 5>> rows = {{"PORT", "SERIAL", "RESULT", "BYTES", "TIME"}};
+    std::vector<std::vector<std::string>> rows = {{"PORT", "SERIAL", "RESULT", "BYTES", "TIME"}};
     for (const auto& s : sessions) {
         const std::string serial = s->Facts().device.serialNumber;
         char seconds[32];
@@ -30,21 +29,7 @@ std::string SummaryTable(const SessionList& sessions) {
         rows.push_back({Printable(s->Port()), serial.empty() ? "-" : Printable(serial),
                         ResultText(s->Result()), std::to_string(s->BytesSent()), seconds});
     }
-    std::array<size_t, 5> widths{};
-    for (const auto& row : rows) {
-        for (size_t k = 0; k < row.size(); ++k) {
-            widths[k] = std::max(widths[k], row[k].size());
-        }
-    }
-    std::string text;
-    for (auto& row : rows) {
-        for (size_t k = 0; k + 1 < row.size(); ++k) {
-            row[k].resize(widths[k], ' ');
-            text += row[k] + "  ";
-        }
-        text += row.back() + "\n";
-    }
-    return text;
+    return ColumnText(std::move(rows));
 }
 
 std::string FlashJson(const std::string& file, const SessionList& sessions, int exitStatus) {

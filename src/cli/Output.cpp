@@ -2,6 +2,7 @@
 
 #include "cli/ExitCodes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,25 @@ std::string Printable(std::string_view text) {
         out += u < 0x20 || u == 0x7F ? '?' : c;
     }
     return out;
+}
+
+std::string ColumnText(std::vector<std::vector<std::string>> rows) {
+    std::vector<size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t k = 0; k < row.size(); ++k) {
+            widths[k] = std::max(widths[k], row[k].size());
+        }
+    }
+    std::string text;
+    for (auto& row : rows) {
+        for (size_t k = 0; k + 1 < row.size(); ++k) {
+            row[k].resize(widths[k], ' ');
+            text += row[k] + "  ";
+        }
+        text += (row.empty() ? std::string() : row.back()) + "\n";
+    }
+    return text;
 }
 
 int FinishOutput(int status, const char* command) {

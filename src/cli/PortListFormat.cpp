@@ -3,8 +3,6 @@
 #include "cli/JsonWriter.h"
 #include "cli/Output.h"
 
-#include <algorithm>
-#include <array>
 #include <utility>
 
 namespace brenwick::cli {
@@ -18,26 +16,11 @@ std::string OrDash(const std::string& text) {
 } // namespace
 
 std::string PortListText(const std::vector<serial::SerialPortInfo>& ports) {
-    // Columns line up; the product text comes last since it may hold spaces.
-    std::vector<std::array<std::string, 4>> rows;
-    std::array<size_t, 3> widths{};
+    std::vector<std::vector<std::string>> rows;
     for (const auto& port : ports) {
-        std::array<std::string, 4> row = {OrDash(port.path), OrDash(port.byId), OrDash(port.usbId),
-                                          OrDash(port.product)};
-        for (size_t k = 0; k < widths.size(); ++k) {
-            widths[k] = std::max(widths[k], row[k].size());
-        }
-        rows.push_back(std::move(row));
+        rows.push_back({OrDash(port.path), OrDash(port.byId), OrDash(port.usbId), OrDash(port.product)});
     }
-    std::string text;
-    for (auto& row : rows) {
-        for (size_t k = 0; k < widths.size(); ++k) {
-            row[k].resize(widths[k], ' ');
-            text += row[k] + "  ";
-        }
-        text += row[3] + "\n";
-    }
-    return text;
+    return ColumnText(std::move(rows));
 }
 
 std::string PortListJson(const std::vector<serial::SerialPortInfo>& ports) {

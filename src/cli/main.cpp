@@ -23,6 +23,8 @@ constexpr const char* kUsage =
     "  info --port PATH                show what the device on PATH reports about itself\n"
     "  flash --port PATH [--port PATH ...] FILE\n"
     "                                  flash FILE into one device, or into several at once\n"
+    "  log [--log FILE] [--serial SN] [--since DATE] [--failed] [--csv | --json]\n"
+    "                                  show the flash log: each board's runs and their results\n"
     "Options of info and flash: --baud RATE (default 115200), --timeout S (default 5), --json.\n"
 #ifdef _WIN32
     "make-bin and inspect read Intel HEX from standard input for FILE -, and from a pipe;\n"
@@ -35,8 +37,8 @@ constexpr const char* kUsage =
 #endif
     "\n"
     "brenwick-cli COMMAND --help shows a command's options; --version shows the version.\n"
-    "Exit status: 0 success, 1 device error, 2 usage, 3 firmware file cannot be loaded,\n"
-    "4 port cannot be opened, 5 device does not answer, 6 output cannot be written,\n"
+    "Exit status: 0 success, 1 device error, 2 usage, 3 firmware file (for log: the log) cannot be\n"
+    "read, 4 port cannot be opened, 5 device does not answer, 6 output cannot be written,\n"
     "7 firmware for another product, 130 interrupted. With several devices the highest-priority\n"
     "failure decides: 130, 4, 5, 3, 7, 1, then 0.\n";
 
@@ -50,7 +52,7 @@ int brenwick::cli::RunProgram(int argc, char** argv) {
 
     const std::map<std::string, int (*)(const CommandArgs&)> commands = {
         {"make-bin", RunMakeBin}, {"inspect", RunInspect}, {"ports", RunPorts},
-        {"info", RunInfo},        {"flash", RunFlash},
+        {"info", RunInfo},        {"flash", RunFlash},     {"log", RunLog},
     };
     if (argc < 2) {
         std::cerr << kUsage;
