@@ -93,6 +93,8 @@ const ValueOption kValueOptions[] = {
     {"--baud", Number(&O::baud, 0, kIntMax), "a baud rate"},
     {"--flash-out", Text(&O::flashOut, true), "a file"},
     {"--link", Text(&O::linkPath, true), "a path"},
+    {"--plug-after", Number(&O::plugAfterMs, 0, kIntMax), "milliseconds"},
+    {"--unplug-after", Number(&O::unplugAfterMs, 0, kIntMax), "milliseconds"},
 };
 
 ParsedCommandLine Failure(std::string text) {
@@ -170,6 +172,8 @@ std::string UsageText() {
            "  --boot-length N        boot area length in bytes (default 0x4000)\n"
            "  --flash-out FILE       write the whole flash to FILE at End and at exit\n"
            "  --link PATH            also make PATH a symbolic link to the port\n"
+           "  --plug-after MS        appear (port, link, PORT line) only after MS milliseconds\n"
+           "  --unplug-after MS      go away MS milliseconds after appearing, as an unplugged board does\n"
            "  --silent               answer nothing\n"
            "  --no-geometry          answer everything but the flash geometry request\n"
            "  --nak-page K           reject page K of each run (pages count from 1)\n"

@@ -28,6 +28,8 @@ struct DeviceSimOptions {
     std::string flashOut;         // the whole flash is written here at End (and by the program at exit)
     bool verbose = false;         // every message in and out on standard error, in hex
     std::string linkPath;         // a symlink to the port, replaced if one exists, removed at Stop
+    int plugAfterMs = 0;          // the program waits this long before the device appears; 0 = at once
+    int unplugAfterMs = 0;        // the program ends the device this long after it appeared; 0 = never
 };
 
 namespace devsim {

@@ -23,11 +23,14 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 
-// Waits until SIGINT/SIGTERM arrives or the device has hung up.
-void WaitForEnd(int signalFd, int hangUpFd) {
+// Waits until SIGINT/SIGTERM arrives, the device has hung up or timeoutMs (-1: no limit) has passed; true
+// when the time ran out.
+bool WaitForEnd(int signalFd, int hangUpFd, int timeoutMs) {
     pollfd p[2] = {{signalFd, POLLIN, 0}, {hangUpFd, POLLIN, 0}};
-    while (::poll(p, 2, -1) < 0 && errno == EINTR) {
+    int ready = 0;
+    while ((ready = ::poll(p, 2, timeoutMs)) < 0 && errno == EINTR) {
     }
+    return ready == 0;
 }
 
 } // namespace
@@ -70,6 +73,10 @@ int main(int argc, char** argv) {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
     });
+    const DeviceSimOptions& options = parsed.options;
+    if (options.plugAfterMs > 0 && !WaitForEnd(signalFd.Get(), hangUpFd.Get(), options.plugAfterMs)) {
+        return 0; // stopped before it was plugged in
+    }
     std::string error;
     if (!device.Start(&error)) {
         std::fprintf(stderr, "brenwick-devsim: %s\n", error.c_str());
@@ -78,7 +85,7 @@ int main(int argc, char** argv) {
     std::printf("PORT %s\n", device.PortPath().c_str());
     std::fflush(stdout);
 
-    WaitForEnd(signalFd.Get(), hangUpFd.Get());
+    WaitForEnd(signalFd.Get(), hangUpFd.Get(), options.unplugAfterMs > 0 ? options.unplugAfterMs : -1);
     device.Stop();
     if (!device.SaveFlashOut(&error)) {
         std::fprintf(stderr, "brenwick-devsim: %s\n", error.c_str());

@@ -76,3 +76,16 @@ TEST(DevsimProgram, ExitsAfterHangingUpAndWritesItsFlash) {
     std::fill_n(expected.begin() + 0x4000, 256, 0x42); // the page it hung up on is not written
     EXPECT_TRUE(ReadFileBytes(dir.Path("flash.bin")) == expected);
 }
+
+// A board plugged in late and pulled out again: the link appears only after --plug-after, and the device goes
+// away by itself (line closed, link removed, exit 0) --unplug-after later.
+TEST(DevsimProgram, PlugsInLateAndUnplugsItselfAfterItsTime) {
+    CTempDir dir;
+    const fs::path link = dir.Path("board");
+    CProcess run(BRENWICK_DEVSIM_EXE, {"--link", link.string(), "--plug-after", "2000", "--unplug-after", "3000"});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "plugged in at once";
+    ASSERT_TRUE(run.WaitForOutput("PORT ", 30000)) << run.Err();
+    EXPECT_TRUE(fs::exists(fs::symlink_status(link)));
+    EXPECT_EQ(run.Wait(), 0) << run.Err();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "the link stays after the unplug";
+}
