@@ -1,10 +1,10 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
-#include "cli/SessionExit.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonWriter.h"
 #include "cli/LinkOptions.h"
 #include "cli/Output.h"
+#include "cli/SessionExit.h"
 #include "cli/SessionRunner.h"
 #include "cli/StopSignals.h"
 
@@ -36,13 +36,6 @@ std::string Usage() {
            "cannot be written, 130 interrupted.\n";
 }
 
-// Revisions are hundredths; shown as the panel shows them (125 as 1.25, 100 as 1).
-std::string Revision(uint16_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.5g", value * 0.01);
-    return text;
-}
-
 std::string WithHex(int32_t value) {
     char text[48];
     std::snprintf(text, sizeof text, "%d (0x%X)", value, static_cast<unsigned>(value));
@@ -58,8 +51,8 @@ void PrintFacts(const std::string& port, const DocSnapshot& facts, bool json) {
             .Text("state", state)
             .Text("name", d.targetName)
             .Text("serial_number", d.serialNumber)
-            .Raw("boot_revision", Revision(d.bootRev))
-            .Raw("flash_revision", Revision(d.flashRev))
+            .Raw("boot_revision", RevisionText(d.bootRev))
+            .Raw("flash_revision", RevisionText(d.flashRev))
             .Text("product_id", ProductIdText(d.ProductIdBytes()))
             .Number("flash_size", d.flashSize)
             .Number("page_size", d.pageSize)
@@ -71,8 +64,8 @@ void PrintFacts(const std::string& port, const DocSnapshot& facts, bool json) {
               << "state:          " << state << "\n"
               << "name:           " << Printable(d.targetName) << "\n"
               << "serial number:  " << Printable(d.serialNumber) << "\n"
-              << "boot revision:  " << Revision(d.bootRev) << "\n"
-              << "flash revision: " << Revision(d.flashRev) << "\n"
+              << "boot revision:  " << RevisionText(d.bootRev) << "\n"
+              << "flash revision: " << RevisionText(d.flashRev) << "\n"
               << "product id:     " << ProductIdText(d.ProductIdBytes()) << "\n"
               << "flash size:     " << WithHex(d.flashSize) << "\n"
               << "page size:      " << d.pageSize << "\n"

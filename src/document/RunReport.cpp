@@ -55,6 +55,12 @@ std::string NotReleased(const RunFailure& f) {
 
 } // namespace
 
+std::string RevisionText(uint16_t hundredths) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.5g", hundredths * 0.01);
+    return text;
+}
+
 std::string ProductIdText(const std::array<uint8_t, 4>& id) {
     char text[16];
     std::snprintf(text, sizeof text, "%02X %02X %02X %02X", id[0], id[1], id[2], id[3]);

@@ -14,6 +14,9 @@ namespace brenwick {
 // A product ID as the four bytes in the order the device sends them: "5A FF A5 00".
 std::string ProductIdText(const std::array<uint8_t, 4>& id);
 
+// A revision the device reports in hundredths, as the panel shows it: 125 as "1.25", 100 as "1".
+std::string RevisionText(uint16_t hundredths);
+
 // Why the last run did not succeed, from the snapshot taken after it: "page 5 refused by the device", "no
 // answer to page 3 within 0.5 s", "the device went away (the line was hung up) at page 7", ... Empty after a
 // run that succeeded or was never made. The file's name, where a sentence needs one, is `file`.

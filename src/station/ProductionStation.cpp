@@ -70,6 +70,27 @@ bool DeviceMatches(const std::string& pattern, const serial::SerialPortInfo& por
                        [&](std::string_view name) { return !name.empty() && WildcardMatch(pattern, name); });
 }
 
+BoardEnd SessionEnd(const CDeviceSession& session, const std::string& firmwareSha256) {
+    BoardEnd end;
+    end.result = session.Result();
+    end.device = session.Facts().device;
+    end.firmware = session.File();
+    end.firmwareSha256 = firmwareSha256;
+    end.stamp = session.Stamp();
+    end.bytesSent = session.BytesSent();
+    end.seconds = session.TotalSeconds();
+    end.board.port = session.Port();
+    end.board.name = session.Port();
+    end.board.serialNumber = end.device.serialNumber;
+    end.board.percent = session.Percent();
+    end.board.status = ResultText(session.Result());
+    end.board.outcome = session.Message();
+    end.board.state = session.Skipped()                              ? BoardState::Skipped
+                      : session.Result() == SessionResult::Succeeded ? BoardState::Passed
+                                                                     : BoardState::Failed;
+    return end;
+}
+
 CProductionStation::CProductionStation(StationOptions options, FileHasher hasher)
     : m_Options(std::move(options)), m_Hasher(std::move(hasher)) {}
 
@@ -200,22 +221,14 @@ std::vector<BoardEnd> CProductionStation::Interrupt() {
 BoardEnd CProductionStation::EndOf(Board& board) {
     CDeviceSession& session = *board.session;
     session.Interrupt(); // the run has ended: the worker stops and the port is let go for the next board
-    BoardEnd end;
-    end.result = session.Result();
-    end.device = session.Facts().device;
+    BoardEnd end = SessionEnd(session, board.sha256);
     end.firmware = m_Options.firmware;
-    end.firmwareSha256 = board.sha256;
-    end.stamp = session.Stamp();
-    end.bytesSent = session.BytesSent();
-    end.seconds = session.TotalSeconds();
-    board.percent = session.Percent();
-    board.status = ResultText(session.Result());
-    board.outcome = session.Message();
-    if (session.Skipped()) {
-        board.state = BoardState::Skipped;
-        board.status = "Skipped";
-    } else {
-        board.state = session.Result() == SessionResult::Succeeded ? BoardState::Passed : BoardState::Failed;
+    board.percent = end.board.percent;
+    board.status = session.Skipped() ? "Skipped" : end.board.status;
+    board.outcome = end.board.outcome;
+    board.state = end.board.state;
+    if (!end.device.serialNumber.empty()) {
+        board.serialNumber = end.device.serialNumber;
     }
     if (board.state == BoardState::Passed && !end.device.serialNumber.empty() && !board.sha256.empty()) {
         m_Flashed.insert({end.device.serialNumber, board.sha256});

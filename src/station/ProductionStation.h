@@ -50,6 +50,9 @@ struct BoardEnd {
     double seconds = 0;
 };
 
+// What the flash log keeps of a session that has ended (its board view holds the port and the result only).
+BoardEnd SessionEnd(const CDeviceSession& session, const std::string& firmwareSha256);
+
 // True when a device is one of the boards that `pattern` selects: shell-style wildcards (* and ?, any case)
 // matched against the stable name (without its folder), the USB id ("0483:5740"), the product text or the
 // device path. An empty pattern selects every device.
