@@ -3,10 +3,42 @@
 #include "base/Utf8Path.h"
 #include "image/AtomicFile.h"
 #include "panel/PanelState.h"
+#include "station/BoardRecord.h"
+#include "station/FlashLog.h"
+#include "station/Sha256.h"
 
 #include <algorithm>
 
 namespace brenwick::panel {
+
+PanelView CPanelCommands::Tick(const DocSnapshot& doc) {
+    PanelView view = m_Outcome.Tick(doc, CPanelOutcome::Clock::now());
+    const std::optional<RunEnd> run = m_Outcome.TakeRunEnd();
+    if (!run || m_FlashLog.empty()) {
+        return view;
+    }
+    station::BoardEnd end;
+    end.result = run->result;
+    end.device = doc.device;
+    end.firmware = run->file;
+    std::string error;
+    if (!station::Sha256OfFile(run->file, &end.firmwareSha256, &error)) {
+        end.firmwareSha256.clear();
+    }
+    end.stamp = m_Doc.Stamp();
+    end.bytesSent = run->bytesSent;
+    end.seconds = run->seconds;
+    end.board.port = m_Doc.ActivePortName();
+    end.board.serialNumber = doc.device.serialNumber;
+    end.board.state = run->result == station::SessionResult::Succeeded ? station::BoardState::Passed
+                                                                       : station::BoardState::Failed;
+    end.board.outcome = run->reason;
+    if (!station::AppendFlashRecord(m_FlashLog, station::RecordOf(end), &error)) {
+        view.detail += " (not recorded in the flash log " + m_FlashLog + ": " + error + ")";
+        m_Outcome.Tell(view.detail);
+    }
+    return view;
+}
 
 bool CPanelCommands::OnOnline() {
     // The port decides, not the box.

@@ -33,13 +33,18 @@ class CPanelCommands {
     // The operator did something that ends what the panel kept from the last action; `told`, when not empty,
     // is that action's own outcome for the outcome line.
     void NoteAction(const std::string& told = {});
-    // What to show now.
-    PanelView Tick(const DocSnapshot& doc) { return m_Outcome.Tick(doc, CPanelOutcome::Clock::now()); }
+    // What to show now. A run that has ended is added to the flash log; a record that cannot be written is
+    // said on the outcome line.
+    PanelView Tick(const DocSnapshot& doc);
+    // Where each run is recorded (the user's default flash log unless set); "" keeps no record.
+    void SetFlashLog(std::string path) { m_FlashLog = std::move(path); }
+    const std::string& FlashLog() const { return m_FlashLog; }
 
   private:
     CBrenwickDoc& m_Doc;
     std::function<bool()> m_AskStopRun;
     CPanelOutcome m_Outcome;
+    std::string m_FlashLog;
 };
 
 // What the device lines show on a tick: both lines, or nothing when they stay as they are.

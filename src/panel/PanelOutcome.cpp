@@ -3,6 +3,7 @@
 #include "document/RunReport.h"
 #include "serial/PortErrors.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace brenwick::panel {
@@ -55,6 +56,8 @@ void CPanelOutcome::OnStart(const std::string& file, Clock::time_point now) {
     m_RunStarted = now;
     m_SequenceEnded = now;
     m_BytesToSend = 0;
+    m_BytesSeen = 0;
+    m_RunEnd.reset();
 }
 
 void CPanelOutcome::Tell(std::string detail) {
@@ -64,6 +67,18 @@ void CPanelOutcome::Tell(std::string detail) {
 void CPanelOutcome::Hold(const StatePaint& paint, std::string detail, bool advice) {
     m_Held = Held{paint, std::move(detail), advice};
     m_Told.clear();
+}
+
+void CPanelOutcome::EndRun(station::SessionResult result, const StatePaint& paint, std::string detail,
+                           bool advice, Clock::time_point now) {
+    RunEnd end;
+    end.result = result;
+    end.reason = result == station::SessionResult::Succeeded ? "" : detail;
+    end.bytesSent = result == station::SessionResult::Succeeded ? m_BytesToSend : m_BytesSeen;
+    end.seconds = std::chrono::duration<double>(now - m_RunStarted).count();
+    end.file = m_File;
+    m_RunEnd = std::move(end);
+    Hold(paint, std::move(detail), advice);
 }
 
 PanelView CPanelOutcome::Tick(const DocSnapshot& doc, Clock::time_point now) {
@@ -113,6 +128,7 @@ void CPanelOutcome::FollowConnect(const DocSnapshot& doc) {
 }
 
 void CPanelOutcome::FollowRun(const DocSnapshot& doc, Clock::time_point now) {
+    m_BytesSeen = std::max(m_BytesSeen, doc.bytesSent);
     if (doc.imageInUse) {
         m_BytesToSend = doc.bytesToSend;
         return;
@@ -126,14 +142,16 @@ void CPanelOutcome::FollowRun(const DocSnapshot& doc, Clock::time_point now) {
         m_Phase = Phase::AwaitingVerdict;
         return;
     case SequenceResult::Stopped:
-        Hold(kNotProgrammedPaint, "programming was stopped: the board is not programmed", true);
+        EndRun(station::SessionResult::Interrupted, kNotProgrammedPaint,
+               "programming was stopped: the board is not programmed", true, now);
         return;
     case SequenceResult::ProductMismatch:
-        Hold(Row(LinkState::ProgrammingError),
-             std::string(kWrongProductText) + ": " + RunFailureText(doc, m_File), false);
+        EndRun(station::SessionResult::ProductMismatch, Row(LinkState::ProgrammingError),
+               std::string(kWrongProductText) + ": " + RunFailureText(doc, m_File), false, now);
         return;
     default:
-        Hold(Row(LinkState::ProgrammingError), RunFailureText(doc, m_File), true);
+        EndRun(station::SessionResult::DeviceError, Row(LinkState::ProgrammingError),
+               RunFailureText(doc, m_File), true, now);
         return;
     }
 }
@@ -144,18 +162,24 @@ void CPanelOutcome::FollowVerdict(const DocSnapshot& doc, Clock::time_point now)
     switch (doc.linkState) {
     case LinkState::Connected:
         m_Phase = Phase::Idle;
-        Hold(kProgrammedPaint,
-             std::to_string(m_BytesToSend) + " bytes in " + Seconds(seconds) +
-                 ": the board reports the new firmware in place",
-             false);
+        EndRun(station::SessionResult::Succeeded, kProgrammedPaint,
+               std::to_string(m_BytesToSend) + " bytes in " + Seconds(seconds) +
+                   ": the board reports the new firmware in place",
+               false, now);
         return;
     case LinkState::ProgrammingError:
         m_Phase = Phase::Idle;
-        Hold(Row(LinkState::ProgrammingError), "the board reported an error after programming", true);
+        EndRun(station::SessionResult::DeviceError, Row(LinkState::ProgrammingError),
+               "the board reported an error after programming", true, now);
         return;
-    case LinkState::OffLine:
+    case LinkState::OffLine: {
         m_Phase = Phase::Idle; // the operator went off line: the verdict is not awaited any more
+        const std::optional<Held> held = m_Held;
+        EndRun(station::SessionResult::Interrupted, kNotProgrammedPaint,
+               "went off line before the board confirmed the firmware", false, now);
+        m_Held = held; // the panel itself shows what the operator's going off line shows
         return;
+    }
     default:
         break; // still writing, or a poll missed while the board is busy: wait on
     }
@@ -165,11 +189,11 @@ void CPanelOutcome::FollowVerdict(const DocSnapshot& doc, Clock::time_point now)
     m_Phase = Phase::Idle;
     const std::string limit = Seconds(std::chrono::duration<double>(kVerdictTimeout).count());
     if (doc.linkState == LinkState::NotConnected) {
-        Hold(Row(LinkState::NotConnected),
-             "the board stopped answering after programming (no verdict within " + limit + ")", false);
+        EndRun(station::SessionResult::NoAnswer, Row(LinkState::NotConnected),
+               "the board stopped answering after programming (no verdict within " + limit + ")", false, now);
     } else {
-        Hold(Row(LinkState::ProgrammingError),
-             "the board still reports programming " + limit + " after the end", true);
+        EndRun(station::SessionResult::DeviceError, Row(LinkState::ProgrammingError),
+               "the board still reports programming " + limit + " after the end", true, now);
     }
 }
 

@@ -2,10 +2,12 @@
 
 #include "document/DocSnapshot.h"
 #include "panel/PanelState.h"
+#include "station/DeviceSession.h"
 
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace brenwick::panel {
 
@@ -19,6 +21,15 @@ struct PanelView {
     int32_t progress = 0;
     bool startEnabled = false;
     std::string detail; // the outcome line: what happened, and what to do
+};
+
+// A run of the panel's that has ended, for the flash log.
+struct RunEnd {
+    station::SessionResult result = station::SessionResult::Interrupted;
+    std::string reason; // why it did not succeed, in the outcome line's words
+    int32_t bytesSent = 0;
+    double seconds = 0;
+    std::string file;
 };
 
 // What the panel says about the link, the last run and the operator's last action. The link's own state
@@ -47,6 +58,8 @@ class CPanelOutcome {
     // What to show now, from the document's state.
     PanelView Tick(const DocSnapshot& doc, Clock::time_point now);
 
+    // The run that has ended since the last call, once.
+    std::optional<RunEnd> TakeRunEnd() { return std::exchange(m_RunEnd, std::nullopt); }
     // A run was posted and its verdict is not in yet.
     bool RunPending() const { return m_Phase == Phase::Running || m_Phase == Phase::AwaitingVerdict; }
 
@@ -62,6 +75,9 @@ class CPanelOutcome {
     void FollowRun(const DocSnapshot& doc, Clock::time_point now);
     void FollowVerdict(const DocSnapshot& doc, Clock::time_point now);
     void Hold(const StatePaint& paint, std::string detail, bool advice);
+    // Holds the outcome of the run that ended and keeps it for the flash log.
+    void EndRun(station::SessionResult result, const StatePaint& paint, std::string detail, bool advice,
+                Clock::time_point now);
     PanelView Live(const DocSnapshot& doc) const;
 
     Phase m_Phase = Phase::Idle;
@@ -72,6 +88,8 @@ class CPanelOutcome {
     Clock::time_point m_RunStarted{};
     Clock::time_point m_SequenceEnded{};
     int32_t m_BytesToSend = 0;
+    int32_t m_BytesSeen = 0; // the document's counter drops to 0 once the run is over
+    std::optional<RunEnd> m_RunEnd;
 };
 
 } // namespace brenwick::panel
