@@ -38,6 +38,9 @@ std::string_view WithoutDevicePrefix(std::string_view name);
 #if !defined(_WIN32)
 // The same over other roots in place of "/sys" and "/dev" (a prepared tree, for tests).
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot);
+// One tty as the list shows it, by its device node's path (already resolved: "/dev/ttyACM0"): path as
+// given, the USB details from sysfs under sysRoot, and no byId. A pty or an unknown name has no details.
+SerialPortInfo DescribeTty(const std::string& devicePath, const std::string& sysRoot = "/sys");
 #endif
 
 namespace serial_detail {

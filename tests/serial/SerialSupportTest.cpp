@@ -129,6 +129,13 @@ TEST(SerialPortDiscovery, ListsRealDevicesUsbFirstWithTheirDetails) {
                       "/serial/by-id/usb-Veltmark_Board_0001-if00|03eb:6124|SAM-BA boot loader|usb",
                   d + "/ttyUSB2||0403:6001||usb", d + "/ttyUSB10||0403:6001||usb", d + "/ttyS0||||-"}));
     EXPECT_TRUE(ListSerialPorts("/nonexistent/brenwick/sys", "/nonexistent/brenwick/dev").empty());
+    // One tty described alone as the list describes it, by-id name aside.
+    for (const auto& port : ListSerialPorts(sys.string(), d)) {
+        const SerialPortInfo alone = DescribeTty(port.path, sys.string());
+        EXPECT_EQ(alone.path + "|" + alone.usbId + "|" + alone.product + "|" + (alone.usb ? "usb" : "-"),
+                  port.path + "|" + port.usbId + "|" + port.product + "|" + (port.usb ? "usb" : "-"));
+        EXPECT_EQ(alone.byId, "");
+    }
 }
 
 TEST(SerialLineErrors, CounterChangesBecomeEventsAndErrorBits) {

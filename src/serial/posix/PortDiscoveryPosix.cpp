@@ -47,7 +47,28 @@ fs::path Resolved(const fs::path& path) {
     return ec ? fs::path() : real;
 }
 
+// The device behind the tty that sysfs describes in ttyDir ("" for virtual terminals and ptys), and the USB
+// details when it sits on USB.
+fs::path FillTtyDetails(const fs::path& ttyDir, const fs::path& devicesRoot, SerialPortInfo& info) {
+    fs::path device = Resolved(ttyDir / "device");
+    if (!device.empty()) {
+        FillUsbDetails(device, devicesRoot, info);
+    }
+    return device;
+}
+
 } // namespace
+
+SerialPortInfo DescribeTty(const std::string& devicePath, const std::string& sysRoot) {
+    SerialPortInfo info;
+    info.path = devicePath;
+    const fs::path name = fs::path(devicePath).filename();
+    if (!name.empty()) {
+        FillTtyDetails(fs::path(sysRoot) / "class" / "tty" / name, Resolved(fs::path(sysRoot) / "devices"),
+                       info);
+    }
+    return info;
+}
 
 std::vector<SerialPortInfo> ListSerialPorts() {
     return ListSerialPorts("/sys", "/dev");
@@ -60,13 +81,11 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
     std::error_code ec;
     for (fs::directory_iterator it(ttyClass, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path ttyDir = it->path();
-        const fs::path device = Resolved(ttyDir / "device");
-        if (device.empty() || IsEmptyUartSlot(ttyDir)) {
+        SerialPortInfo info;
+        if (FillTtyDetails(ttyDir, devicesRoot, info).empty() || IsEmptyUartSlot(ttyDir)) {
             continue; // virtual terminals and ptys have no device behind them
         }
-        SerialPortInfo info;
         info.path = (fs::path(devRoot) / ttyDir.filename()).string();
-        FillUsbDetails(device, devicesRoot, info);
         ports.push_back(std::move(info));
     }
 

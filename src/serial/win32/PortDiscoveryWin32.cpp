@@ -1,5 +1,6 @@
 #include "base/win32/Utf16.h"
 #include "serial/PortDiscovery.h"
+#include "serial/win32/RegistryKey.h"
 #include "serial/win32/WindowsApi.h"
 
 #include <algorithm>
@@ -77,44 +78,6 @@ void ApplySetupFacts(SerialPortInfo& port, const SetupFacts& facts) {
 namespace {
 
 using serial_detail::SetupFacts;
-
-class RegistryKey {
-  public:
-    explicit RegistryKey(const wchar_t* path) {
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &m_Key) != kSuccess) {
-            m_Key = nullptr;
-        }
-    }
-    // A key SetupDiOpenDevRegKey opened, or INVALID_HANDLE_VALUE.
-    explicit RegistryKey(HKEY key) : m_Key(key == INVALID_HANDLE_VALUE ? nullptr : key) {}
-    ~RegistryKey() {
-        if (m_Key != nullptr) {
-            ::RegCloseKey(m_Key);
-        }
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY Get() const { return m_Key; }
-
-    // A text value, or "" when there is none.
-    std::wstring Text(const wchar_t* name) const {
-        wchar_t data[256];
-        DWORD bytes = sizeof data - sizeof(wchar_t);
-        DWORD type = 0;
-        if (m_Key == nullptr ||
-            ::RegQueryValueExW(m_Key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes) !=
-                kSuccess ||
-            type != REG_SZ) {
-            return L"";
-        }
-        data[bytes / sizeof(wchar_t)] = L'\0';
-        return data;
-    }
-
-  private:
-    static constexpr LONG kSuccess = 0; // ERROR_SUCCESS, which the serial layer's names hide
-    HKEY m_Key = nullptr;
-};
 
 class DeviceList {
   public:
@@ -203,28 +166,16 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     std::vector<SerialPortInfo> ports;
     // The registry lists every port a driver has made; the setup information tells what is behind it, where
     // it can (it may know nothing of a port, as under Wine).
-    const RegistryKey key(L"HARDWARE\\DEVICEMAP\\SERIALCOMM");
+    const RegistryKey key(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM");
     if (key.Get() == nullptr) {
         return ports; // no serial driver has registered a port
     }
     std::map<std::string, SetupFacts> facts;
     CollectFacts(kPortsClass, 0, facts);
     CollectFacts(kComPortInterface, DIGCF_DEVICEINTERFACE, facts);
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD nameLength = 256;
-        wchar_t data[256];
-        DWORD dataBytes = sizeof data - sizeof(wchar_t);
-        DWORD type = 0;
-        const LONG rc = ::RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type,
-                                        reinterpret_cast<BYTE*>(data), &dataBytes);
-        if (rc == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (rc != 0 || type != REG_SZ) {
-            continue; // a name or value too long for a port, or not text
-        }
-        data[dataBytes / sizeof(wchar_t)] = L'\0';
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    key.TextValues(values);
+    for (const auto& [name, data] : values) {
         SerialPortInfo info;
         info.path = Narrow(data);
         if (info.path.empty()) {
@@ -235,7 +186,7 @@ std::vector<SerialPortInfo> ListSerialPorts() {
         } else {
             // The driver's device is all there is: serial.sys names its UARTs "\Device\Serial0"...; any
             // other driver may be a USB converter's or not.
-            info.busKnown = std::wstring_view(name, nameLength).starts_with(L"\\Device\\Serial");
+            info.busKnown = name.starts_with(L"\\Device\\Serial");
         }
         ports.push_back(std::move(info));
     }
