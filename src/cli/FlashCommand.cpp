@@ -1,6 +1,8 @@
 #include "cli/ArgScanner.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/FlashArgs.h"
+#include "cli/FlashLogger.h"
 #include "cli/FlashReport.h"
 #include "cli/LinkOptions.h"
 #include "cli/Output.h"
@@ -11,6 +13,8 @@
 #include "cli/StopSignals.h"
 #include "cli/Terminal.h"
 #include "serial/PortDiscovery.h"
+#include "station/FlashLog.h"
+#include "station/Sha256.h"
 
 #include <algorithm>
 #include <iostream>
@@ -23,6 +27,9 @@ namespace {
 std::string Usage() {
     return "usage: brenwick-cli flash --port PATH [--port PATH ...] [--baud RATE] [--timeout S] [--json] "
            "FILE\n"
+           "       brenwick-cli flash --watch [--watch-dir DIR] [--match PATTERN] [--again] [--baud RATE] "
+           "[--timeout S]\n"
+           "                          [--json] FILE\n"
            "\n"
            "Flashes FILE (Intel HEX or .bin) into the device on each PATH: goes on line, waits for the "
            "device's\n"
@@ -37,6 +44,19 @@ std::string Usage() {
            "  --timeout S    how long to wait for a device to answer or give its verdict, in seconds "
            "(default 5)\n"
            "  --json         no progress; one JSON object with each device's result at the end\n"
+           "  --watch        wait for boards and flash each one that appears, until Ctrl+C; one line per "
+           "board,\n"
+           "                 the totals at the end; exit status 0 when no board failed\n"
+           "  --watch-dir DIR  the folder of device links to watch (default /dev/serial/by-id; Windows: the\n"
+           "                 system's serial devices)\n"
+           "  --match PATTERN  only boards whose stable name, USB id (vvvv:pppp), product text or path "
+           "matches\n"
+           "                 PATTERN (* and ?, any case); other devices are never opened\n"
+           "  --again        flash a board again that this watch already flashed with the same firmware\n"
+           "  --log FILE     append each board's record to FILE (default: " +
+           station::DefaultFlashLogPath() +
+           ")\n"
+           "  --no-log       keep no record\n"
            "Progress: a redrawn bar per device on a terminal, plain \"NN%\" lines otherwise.\n"
            "Exit status: 0 every device flashed, 1 a device reported an error or the sequence failed, 2 "
            "usage,\n"
@@ -65,12 +85,6 @@ ProgressLine LineFor(const CDeviceSession& s) {
     return line;
 }
 
-struct FlashArgs {
-    std::vector<std::string> ports;
-    LinkOptions link;
-    std::string file;
-};
-
 // Returns the usage error, or "" when the arguments are complete.
 std::string ParseFlashArgs(const CommandArgs& args, FlashArgs& parsed, bool& help) {
     CArgScanner scan(args);
@@ -91,14 +105,42 @@ std::string ParseFlashArgs(const CommandArgs& args, FlashArgs& parsed, bool& hel
             parsed.ports.push_back(*value);
         } else if (ScanLinkOption(scan, parsed.link, &error)) {
             continue;
+        } else if (scan.Flag("--watch")) {
+            parsed.watch = true;
+        } else if (auto dir = scan.Value("--watch-dir")) {
+            parsed.watchDir = *dir;
+            if (dir->empty()) {
+                error = "--watch-dir needs a folder";
+            }
+        } else if (auto pattern = scan.Value("--match")) {
+            parsed.match = *pattern;
+        } else if (scan.Flag("--again")) {
+            parsed.again = true;
+        } else if (auto log = scan.Value("--log")) {
+            parsed.logPath = *log;
+            if (log->empty()) {
+                error = "--log needs a file";
+            }
+        } else if (scan.Flag("--no-log")) {
+            parsed.noLog = true;
         } else if (scan.IsOption() || !parsed.file.empty()) {
             error = "unexpected argument '" + scan.Peek() + "'";
         } else {
             parsed.file = scan.Positional();
         }
     }
-    if (error.empty() && parsed.ports.empty()) {
+    if (error.empty() && parsed.watch && !parsed.ports.empty()) {
+        error = "--watch finds the boards itself: no --port with it";
+    }
+    if (error.empty() && !parsed.watch && parsed.ports.empty()) {
         error = "no --port given";
+    }
+    if (error.empty() && !parsed.watch &&
+        (!parsed.watchDir.empty() || !parsed.match.empty() || parsed.again)) {
+        error = "--watch-dir, --match and --again go with --watch";
+    }
+    if (error.empty() && parsed.noLog && !parsed.logPath.empty()) {
+        error = "--log and --no-log together";
     }
     if (error.empty() && parsed.file.empty()) {
         error = "no firmware file given";
@@ -128,6 +170,9 @@ int RunFlash(const CommandArgs& args) {
         std::cerr << "brenwick-cli flash: " << parsed.file
                   << ": not a regular file; flash reads the file once per device (make-bin writes one)\n";
         return kExitLoadFailed;
+    }
+    if (parsed.watch) {
+        return RunFlashWatch(parsed);
     }
     CStopSignals stop; // before any thread exists
     SessionList sessions;
@@ -176,7 +221,21 @@ int RunFlash(const CommandArgs& args) {
         worst = WorstOf(worst, session->Result());
         bytes += session->BytesSent();
     }
-    const int status = completed ? ExitCodeFor(worst) : kExitInterrupted;
+    int status = completed ? ExitCodeFor(worst) : kExitInterrupted;
+
+    // What went into which board, hashed as the file is now: each device read it moments ago.
+    CFlashLogger log(FlashLogPath(parsed.logPath, parsed.noLog));
+    std::string sha256;
+    std::string hashError;
+    if (!log.Path().empty() && !station::Sha256OfFile(parsed.file, &sha256, &hashError)) {
+        sha256.clear();
+    }
+    for (const auto& session : sessions) {
+        log.Record(station::SessionEnd(*session, sha256));
+    }
+    if (log.Failed() && status == kExitOk) {
+        status = kExitWriteFailed;
+    }
 
     if (json) {
         std::cout << FlashJson(parsed.file, sessions, status);

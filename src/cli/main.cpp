@@ -23,6 +23,8 @@ constexpr const char* kUsage =
     "  info --port PATH                show what the device on PATH reports about itself\n"
     "  flash --port PATH [--port PATH ...] FILE\n"
     "                                  flash FILE into one device, or into several at once\n"
+    "  flash --watch [--match PATTERN] FILE\n"
+    "                                  flash every board that is plugged in, until Ctrl+C\n"
     "  log [--log FILE] [--serial SN] [--since DATE] [--failed] [--csv | --json]\n"
     "                                  show the flash log: each board's runs and their results\n"
     "Options of info and flash: --baud RATE (default 115200), --timeout S (default 5), --json.\n"
