@@ -103,6 +103,12 @@ bool CBrenwickApp::InitInstance(int showCommand) {
     limits.regularFilesOnly = true;
     m_Doc->SetReadLimits(limits);
     m_Frame = std::make_unique<CMainFrame>(*m_Doc, *m_Store);
+    if (m_Places.devices) {
+        m_Frame->m_ProductionDevices = m_Places.devices;
+    }
+    if (m_Places.flashLog) {
+        m_Frame->m_FlashLog = m_Places.flashLog;
+    }
     if (!m_Frame->Create()) {
         // Said in a box: a program started from the desktop has nowhere else to say it.
         const std::string why = std::system_category().message(static_cast<int>(::GetLastError()));
@@ -169,7 +175,7 @@ bool CBrenwickApp::PreTranslate(MSG& message) {
         return true;
     }
     // Tab, the arrow keys, Enter and the mnemonics among the panel's controls.
-    return ::IsDialogMessageW(m_Frame->View().Window(), &message) != 0;
+    return ::IsDialogMessageW(m_Frame->ActiveForm(), &message) != 0;
 }
 
 bool CBrenwickApp::OnAppCommand(UINT command) {
@@ -195,13 +201,14 @@ bool CBrenwickApp::OnAppCommand(UINT command) {
 }
 
 void CBrenwickApp::OnFileNew() {
-    if (!m_Frame->View().MayInterruptRun()) {
+    if (!m_Frame->MayInterruptRuns()) {
         return;
     }
     // The window keeps its place and size; the panel is not set up again.
     m_Doc->OnNewDocument();
     m_Frame->UpdateTitle({});
     m_Frame->View().NoteAction();
+    m_Frame->FirmwareChanged({});
 }
 
 void CBrenwickApp::OnFileOpen() {
@@ -226,7 +233,7 @@ void CBrenwickApp::OnFileOpen() {
 }
 
 bool CBrenwickApp::OpenDocument(const std::string& path) {
-    if (!m_Frame->View().MayInterruptRun()) {
+    if (!m_Frame->MayInterruptRuns()) {
         return false;
     }
     const panel::OpenOutcome opened = panel::OpenFirmware(*m_Doc, m_Recent, Absolute(path));
@@ -240,6 +247,7 @@ bool CBrenwickApp::OpenDocument(const std::string& path) {
         m_Frame->SetRecentFiles(m_Recent.Files());
     }
     m_Frame->View().NoteAction(opened.told);
+    m_Frame->FirmwareChanged(opened.told);
     return opened.loaded;
 }
 

@@ -20,8 +20,10 @@ inline constexpr wchar_t kFlashFileFilter[] =
 // Where the program keeps its things; the defaults are the installed program's.
 struct AppPlaces {
     std::string registryRoot = "Software\\Veltmark\\Brenwick";
-    std::wstring instanceName; // the single-instance name; empty: the program file's base name
-    std::wstring helpFolder;   // empty: "help" beside the program
+    std::wstring instanceName;   // the single-instance name; empty: the program file's base name
+    std::wstring helpFolder;     // empty: "help" beside the program
+    DeviceSourceFactory devices; // the production view's devices; empty: the system's serial devices
+    FlashLogWriter flashLog;     // where the production view logs its runs; empty: the flash log
 };
 
 // The program: one copy per session, the settings in the registry, the document, the main window with its

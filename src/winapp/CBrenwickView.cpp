@@ -3,6 +3,7 @@
 #include "base/win32/Utf16.h"
 #include "document/DocSnapshot.h"
 #include "panel/PanelState.h"
+#include "winapp/AnchoredLayout.h"
 #include "winapp/ClockControl.h"
 #include "winapp/ControlWindow.h"
 #include "winapp/GdiObjects.h"
@@ -17,13 +18,6 @@ namespace {
 
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerMs = 200;
-
-RECT ChildRect(HWND parent, HWND child) {
-    RECT rect{};
-    ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 
 } // namespace
 
@@ -145,40 +139,11 @@ INT_PTR CBrenwickView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CBrenwickView::Anchor(int id, panel::Anchor first, panel::Anchor second) {
-    const RECT r = ChildRect(m_Window, Control(id));
-    AnchoredControl control{id, {}};
-    panel::CaptureMargins(control.placement, LayoutSize(), {r.left, r.top, r.right, r.bottom}, first, second);
-    m_Anchored.push_back(control);
-}
-
-panel::Size CBrenwickView::LayoutSize() const {
-    if (!m_LayoutActive) {
-        return {m_DesignSize.cx, m_DesignSize.cy};
-    }
-    // A window smaller than the form keeps the form's layout.
-    RECT client{};
-    ::GetClientRect(m_Window, &client);
-    return {std::max<int>(client.right, m_DesignSize.cx), std::max<int>(client.bottom, m_DesignSize.cy)};
+    m_Layout.Anchor(m_Window, id, m_DesignSize, first, second);
 }
 
 void CBrenwickView::Reposition() {
-    const panel::Size area = LayoutSize();
-    HDWP batch = ::BeginDeferWindowPos(static_cast<int>(m_Anchored.size()));
-    for (const AnchoredControl& control : m_Anchored) {
-        HWND window = Control(control.id);
-        const RECT now = ChildRect(m_Window, window);
-        const panel::EdgeRect next = panel::ResolveAnchoredRect(control.placement, area);
-        if (next == panel::EdgeRect{now.left, now.top, now.right, now.bottom} || batch == nullptr) {
-            continue;
-        }
-        // Text and custom controls are drawn anew at their new place rather than copied there.
-        batch = ::DeferWindowPos(batch, window, nullptr, next.left, next.top, next.right - next.left,
-                                 next.bottom - next.top,
-                                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOCOPYBITS);
-    }
-    if (batch != nullptr) {
-        ::EndDeferWindowPos(batch);
-    }
+    m_Layout.Reposition(m_Window, m_DesignSize);
 }
 
 void CBrenwickView::OnInitialUpdate() {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "document/BrenwickDoc.h"
-#include "panel/AnchorMath.h"
 #include "panel/MessageGate.h"
 #include "panel/PanelCommands.h"
 #include "serial/NotifyTarget.h"
+#include "winapp/AnchoredLayout.h"
 
 #include <functional>
 #include <memory>
@@ -60,15 +60,9 @@ class CBrenwickView : public serial::ISerialNotifyTarget {
     std::function<void()> m_OnEveryInitialUpdate; // the frame applies Stay On Top here
 
   private:
-    struct AnchoredControl {
-        int id;
-        panel::AnchorPlacement placement;
-    };
-
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Anchor(int id, panel::Anchor first, panel::Anchor second);
-    panel::Size LayoutSize() const;
     void Reposition();
     void Show(const panel::PanelView& view, const DocSnapshot& doc);
     void SetText(int id, const std::string& text);
@@ -81,7 +75,7 @@ class CBrenwickView : public serial::ISerialNotifyTarget {
     ISettingsStore& m_Store;
     HWND m_Window = nullptr;
     SIZE m_DesignSize{};
-    std::vector<AnchoredControl> m_Anchored;
+    CAnchoredLayout m_Layout;
     bool m_LayoutActive = false;
     bool m_TimerRunning = false;
     bool m_ShutDown = false;

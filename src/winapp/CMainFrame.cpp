@@ -96,6 +96,7 @@ HMENU FileMenu(HWND frame) {
 CMainFrame::CMainFrame(CBrenwickDoc& doc, ISettingsStore& store) : m_Doc(doc), m_Store(store) {}
 
 CMainFrame::~CMainFrame() {
+    m_Production.reset();
     if (m_View) {
         m_View->Shutdown();
     }
@@ -173,11 +174,14 @@ LRESULT CMainFrame::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (m_View && m_View->Window() != nullptr) {
             ::MoveWindow(m_View->Window(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         }
+        if (m_Production) {
+            ::MoveWindow(m_Production->Window(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        }
         return 0;
     case WM_GETMINMAXINFO:
         // Smaller than the form, the panel would cut its controls off.
         if (m_View && m_View->Window() != nullptr) {
-            const SIZE least = FrameSizeFor(m_View->DesignSize());
+            const SIZE least = FrameSizeFor(ActiveDesignSize());
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize = {least.cx, least.cy};
         }
@@ -197,8 +201,10 @@ LRESULT CMainFrame::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SETFOCUS:
-        // The keyboard belongs to the panel's controls.
-        if (m_View && m_View->Window() != nullptr) {
+        // The keyboard belongs to the panel's controls, or to the list of boards.
+        if (m_ProductionOn) {
+            ::SetFocus(m_Production->Control(IDC_BOARD_LIST));
+        } else if (m_View && m_View->Window() != nullptr) {
             HWND target = m_LastFocus != nullptr && ::IsWindow(m_LastFocus) != 0
                               ? m_LastFocus
                               : m_View->Control(IDC_ONLINE);
@@ -254,6 +260,9 @@ bool CMainFrame::OnCommand(UINT command) {
         return true;
     case ID_PORT_SETUP:
         OnPortSetup();
+        return true;
+    case ID_VIEW_PRODUCTION:
+        OnProduction();
         return true;
     case ID_HELP_FINDER:
         OnHelpFinder();
@@ -344,6 +353,76 @@ void CMainFrame::OnPortSetup() {
     }
 }
 
+SIZE CMainFrame::ActiveDesignSize() const {
+    return m_ProductionOn ? m_Production->DesignSize() : m_View->DesignSize();
+}
+
+HWND CMainFrame::ActiveForm() const {
+    return m_ProductionOn ? m_Production->Window() : m_View->Window();
+}
+
+std::string CMainFrame::ProductionFirmware() const {
+    return m_Doc.IsFileLoaded() ? m_Doc.ProjectFilePath() : std::string();
+}
+
+void CMainFrame::OnProduction() {
+    if (m_ProductionOn) {
+        if (!m_Production->MayInterruptRuns()) {
+            return;
+        }
+        m_Production->End();
+        m_ProductionOn = false;
+        ::CheckMenuItem(::GetMenu(m_Window), ID_VIEW_PRODUCTION, MF_BYCOMMAND | MF_UNCHECKED);
+        ::ShowWindow(m_View->Window(), SW_SHOW);
+        ::ShowWindow(m_Production->Window(), SW_HIDE);
+        ::SetFocus(m_View->Control(IDC_ONLINE));
+    } else {
+        // The panel lets its port go: the station opens the boards' ports, perhaps this one.
+        m_View->NoteAction();
+        if (!m_View->MayInterruptRun()) {
+            return;
+        }
+        m_Doc.PostCommand(WorkerCommand::Disconnect);
+        m_Doc.ClosePort(); // safe beside the worker's own close
+        if (!m_Production) {
+            auto production = std::make_unique<CProductionView>(m_ProductionDevices, m_FlashLog);
+            if (!production->Create(m_Window)) {
+                return;
+            }
+            m_Production = std::move(production);
+        }
+        m_ProductionOn = true;
+        ::CheckMenuItem(::GetMenu(m_Window), ID_VIEW_PRODUCTION, MF_BYCOMMAND | MF_CHECKED);
+        RECT client{};
+        ::GetClientRect(m_Window, &client);
+        ::MoveWindow(m_Production->Window(), 0, 0, client.right, client.bottom, FALSE);
+        ::ShowWindow(m_Production->Window(), SW_SHOW);
+        ::ShowWindow(m_View->Window(), SW_HIDE);
+        // The list and its columns need more room than the panel.
+        const SIZE least = FrameSizeFor(m_Production->DesignSize());
+        RECT frame{};
+        ::GetWindowRect(m_Window, &frame);
+        if (::IsZoomed(m_Window) == 0 &&
+            (frame.right - frame.left < least.cx || frame.bottom - frame.top < least.cy)) {
+            ::SetWindowPos(m_Window, nullptr, 0, 0, std::max<int>(frame.right - frame.left, least.cx),
+                           std::max<int>(frame.bottom - frame.top, least.cy),
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        ::SetFocus(m_Production->Control(IDC_BOARD_LIST));
+        m_Production->Begin(ProductionFirmware());
+    }
+}
+
+bool CMainFrame::MayInterruptRuns() {
+    return m_ProductionOn ? m_Production->MayInterruptRuns() : m_View->MayInterruptRun();
+}
+
+void CMainFrame::FirmwareChanged(const std::string& told) {
+    if (m_ProductionOn) {
+        m_Production->Begin(ProductionFirmware(), told);
+    }
+}
+
 void CMainFrame::OnHelpFinder() {
     if (m_HelpFolder.empty()) {
         return;
@@ -379,11 +458,15 @@ bool CMainFrame::Close(bool ask) {
     if (m_Window == nullptr) {
         return true;
     }
-    if (ask && !m_View->MayInterruptRun()) {
+    if (ask && !MayInterruptRuns()) {
         return false;
     }
     SaveSettings();
-    // Then the panel: timer, worker (ended cleanly, even in the middle of a run), port.
+    // Then the boards' runs, each one logged, and the panel: timer, worker (ended cleanly, even in the middle
+    // of a run), port.
+    if (m_Production) {
+        m_Production->End();
+    }
     m_View->Shutdown();
     ::DestroyWindow(m_Window);
     return true;

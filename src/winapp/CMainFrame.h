@@ -3,6 +3,7 @@
 #include "document/BrenwickDoc.h"
 #include "panel/WindowPlacement.h"
 #include "winapp/CBrenwickView.h"
+#include "winapp/ProductionView.h"
 
 #include <functional>
 #include <memory>
@@ -13,8 +14,9 @@
 
 namespace brenwick::winapp {
 
-// The main window: the menu, the operator panel inside, the window placement and Stay On Top kept across
-// runs, the last firmware file's path, the port setup and the help pages.
+// The main window: the menu, the operator panel inside (or the production view, View > Production), the
+// window placement and Stay On Top kept across runs, the last firmware file's path, the port setup and the
+// help pages.
 class CMainFrame {
   public:
     CMainFrame(CBrenwickDoc& doc, ISettingsStore& store);
@@ -42,6 +44,21 @@ class CMainFrame {
     // ends); writes the settings, stops the panel and destroys the window. False when the operator said no.
     bool Close(bool ask);
 
+    // View > Production: switches between the panel and the production view. The panel goes off line first
+    // (the two never hold the same port); the production view's runs stop when it goes, after asking while a
+    // board is being programmed.
+    void OnProduction();
+    bool Production() const { return m_ProductionOn; }
+    // The form the keyboard works in: the panel or the production view.
+    HWND ActiveForm() const;
+    // Before the document's file changes or the window ends: asks while a run is changing a board, and on yes
+    // stops the panel's run (the production view's stop at FirmwareChanged or at the close). True when the
+    // change may go on.
+    bool MayInterruptRuns();
+    // The document's file changed: the production view starts again with it; `told` says why it did not
+    // load.
+    void FirmwareChanged(const std::string& told);
+
     void SetRecentFiles(const std::vector<std::string>& files);
     void UpdateTitle(const std::string& documentPath);
 
@@ -54,6 +71,10 @@ class CMainFrame {
     std::function<void()> m_OnClosing;
     // Run as the window goes, while it still exists (the message loop ends here).
     std::function<void()> m_OnDestroyed;
+    // Where the production view's devices come from and where its runs are logged; set before the view is
+    // first shown.
+    DeviceSourceFactory m_ProductionDevices = WatchSerialDevices;
+    FlashLogWriter m_FlashLog = AppendToFlashLog;
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -63,11 +84,15 @@ class CMainFrame {
     void SaveWindowPlacement(panel::WindowPlacement placement);
     void SaveSettings();
     SIZE FrameSizeFor(SIZE client) const;
+    SIZE ActiveDesignSize() const;
+    std::string ProductionFirmware() const;
 
     CBrenwickDoc& m_Doc;
     ISettingsStore& m_Store;
     HWND m_Window = nullptr;
     std::unique_ptr<CBrenwickView> m_View;
+    std::unique_ptr<CProductionView> m_Production; // made when first shown
+    bool m_ProductionOn = false;
     int m_bStayOnTop = 0;
     std::optional<panel::WindowPlacement> m_SavedPlacement;
     bool m_SettingsWritten = false;

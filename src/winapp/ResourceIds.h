@@ -6,6 +6,7 @@
 #define IDR_MAINFRAME 128
 #define IDD_ABOUTBOX 100
 #define IDD_PANEL_FORM 101
+#define IDD_PRODUCTION_FORM 102
 #define IDD_PORT_SETUP 133
 #define IDS_APP_TITLE 57344
 
@@ -18,6 +19,7 @@
 #define ID_HELP_FINDER 57667
 #define ID_STAY_ON_TOP 32771
 #define ID_PORT_SETUP 32773
+#define ID_VIEW_PRODUCTION 32775
 
 // The panel's form.
 #define IDC_CLOCK 1001
@@ -29,6 +31,15 @@
 #define IDC_MAKE_BIN 1007
 // The outcome of the last action, in words, below the status bar.
 #define IDC_OUTCOME 1008
+
+// The production form.
+#define IDC_FIRMWARE 1101
+#define IDC_BOARD_LIST 1102
+#define IDC_AUTO 1103
+#define IDC_START_BOARD 1104
+#define IDC_COUNTERS 1105
+// Runs that could not be added to the flash log, and why.
+#define IDC_LOG_TROUBLE 1106
 
 // The port setup dialog.
 #define IDC_PORT_LIST 1004

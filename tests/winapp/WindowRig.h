@@ -89,7 +89,9 @@ struct StartSettings {
 
 class CWindowRig {
   public:
-    explicit CWindowRig(const StartSettings& start) {
+    // `devices` and `flashLog`: the production view's, when given.
+    explicit CWindowRig(const StartSettings& start, DeviceSourceFactory devices = {},
+                        FlashLogWriter flashLog = {}) {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, Widen(kTestRoot).c_str());
         {
             CRegistryStore store(kTestRoot);
@@ -105,6 +107,8 @@ class CWindowRig {
         AppPlaces places;
         places.registryRoot = kTestRoot;
         places.instanceName = L"brenwick-window-test-" + std::to_wstring(::GetCurrentProcessId());
+        places.devices = std::move(devices);
+        places.flashLog = std::move(flashLog);
         m_Thread = std::thread([this, options, places] {
             CBrenwickApp app(options, places);
             const bool started = app.InitInstance(SW_SHOWNOACTIVATE);
