@@ -53,9 +53,9 @@ CProductionView::CProductionView(CBrenwickDoc& doc, QWidget* parent) : QWidget(p
     m_Table.horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics metrics(font());
     const int letter = metrics.averageCharWidth();
-    m_Table.setColumnWidth(ColState, letter * 22);
+    m_Table.setColumnWidth(ColState, letter * 30);
     m_Table.setColumnWidth(ColPort, letter * 24);
-    m_Table.setColumnWidth(ColSerial, letter * 14);
+    m_Table.setColumnWidth(ColSerial, letter * 17);
     m_Table.setColumnWidth(ColProgress, letter * 16);
     m_Table.setIconSize(QSize(metrics.height(), metrics.height())); // the lamp
 
