@@ -50,11 +50,12 @@ CProductionView::CProductionView(CBrenwickDoc& doc, QWidget* parent) : QWidget(p
     m_Table.setSelectionMode(QAbstractItemView::SingleSelection);
     m_Table.setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_Table.verticalHeader()->hide();
+    m_Table.setWordWrap(false); // one line per board; a long outcome is read whole on hover
     m_Table.horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics metrics(font());
     const int letter = metrics.averageCharWidth();
     m_Table.setColumnWidth(ColState, letter * 30);
-    m_Table.setColumnWidth(ColPort, letter * 24);
+    m_Table.setColumnWidth(ColPort, letter * 20);
     m_Table.setColumnWidth(ColSerial, letter * 17);
     m_Table.setColumnWidth(ColProgress, letter * 16);
     m_Table.setIconSize(QSize(metrics.height(), metrics.height())); // the lamp

@@ -110,7 +110,7 @@ int main(int argc, char* argv[]) {
         shoot.ok = rig.LoadFirmware(0x8000) && shoot.ok;
         rig.Open();
         rig.m_Frame->SetProductionMode(true);
-        rig.m_Frame->resize(std::max(shoot.width, 980), 330);
+        rig.m_Frame->resize(std::max(shoot.width, 1000), 330);
         app::CProductionView& view = rig.m_Frame->Production();
         view.AutoBox().setChecked(false);
         const struct {
