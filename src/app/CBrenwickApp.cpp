@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/HelpWindow.h"
+#include "app/PortPoller.h"
 #include "panel/PanelCommands.h"
 
 #include <QApplication>
@@ -100,6 +101,11 @@ bool CBrenwickApp::InitInstance() {
     connect(m_Instance.get(), &CSingleInstance::RaiseRequested, m_Frame.get(),
             &CMainFrame::RaiseForAnotherCopy);
     connect(m_StopSignals.get(), &CStopSignals::StopRequested, m_Frame.get(), &CMainFrame::CloseNow);
+    if (m_DemoBoards) {
+        m_Frame->Production().m_MakeFeed = [boards = m_DemoBoards.get()] { return boards->MakeFeed(); };
+    } else {
+        m_Frame->Production().m_MakeFeed = [] { return MakePollingFeed(); };
+    }
 
     if (m_Options.demo) {
         m_StoredProjectPath = m_Doc->ProjectFilePath();
@@ -132,6 +138,9 @@ bool CBrenwickApp::InitInstance() {
         m_Doc->SetPortSettings(m_Demo->PortPath(), inTable ? index : protocol::kDefaultBaudIndex);
     }
     m_Frame->ActivateFrame();
+    if (m_DemoBoards) {
+        m_Frame->SetProductionMode(true); // after the placement: the window grows to the production view
+    }
 
     if (!m_StartupWarning.isEmpty()) {
         // Said once in the window too: an operator started from the desktop never sees standard error.
@@ -154,17 +163,25 @@ bool CBrenwickApp::StartDemo() {
         std::fprintf(stderr, "brenwick: demo mode cannot start: %s\n", qPrintable(error));
         return false;
     }
+    if (m_Options.boards > 0) {
+        m_DemoBoards = std::make_unique<CDemoBoards>();
+        if (!m_DemoBoards->Start(m_Options.boards, &error)) {
+            std::fprintf(stderr, "brenwick: demo mode cannot start: %s\n", qPrintable(error));
+            return false;
+        }
+    }
     return true;
 }
 
 void CBrenwickApp::OnFileNew() {
-    if (!m_Frame->View().MayInterruptRun()) {
+    if (!m_Frame->MayInterruptRun()) {
         return;
     }
     // The window keeps its place and size; the panel is not set up again.
     m_Doc->OnNewDocument();
     m_Frame->UpdateTitle({});
     m_Frame->View().NoteAction();
+    m_Frame->Production().OnFileChanged();
 }
 
 void CBrenwickApp::OnFileOpen() {
@@ -179,7 +196,7 @@ void CBrenwickApp::OnFileOpen() {
 }
 
 bool CBrenwickApp::OpenDocument(const QString& path) {
-    if (!m_Frame->View().MayInterruptRun()) {
+    if (!m_Frame->MayInterruptRun()) {
         return false;
     }
     const panel::OpenOutcome opened =
@@ -194,6 +211,7 @@ bool CBrenwickApp::OpenDocument(const QString& path) {
         m_Frame->SetRecentFiles(ToQStrings(m_Recent.Files()));
     }
     m_Frame->View().NoteAction(opened.told);
+    m_Frame->Production().OnFileChanged();
     return opened.loaded;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CMainFrame.h"
+#include "app/DemoBoards.h"
 #include "app/DemoDevice.h"
 #include "app/QtSettingsStore.h"
 #include "app/SingleInstance.h"
@@ -55,6 +56,7 @@ class CBrenwickApp : public QObject {
     std::unique_ptr<CSingleInstance> m_Instance;
     std::unique_ptr<CStopSignals> m_StopSignals;
     std::unique_ptr<CDemoDevice> m_Demo;
+    std::unique_ptr<CDemoBoards> m_DemoBoards; // with --boards: the production view's boards
     std::unique_ptr<CBrenwickDoc> m_Doc;
     std::unique_ptr<CQtSettingsStore> m_Store;
     std::unique_ptr<CMainFrame> m_Frame; // last: destroyed first, which stops the worker

@@ -37,6 +37,9 @@ CMainFrame::CMainFrame(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent
     auto view = std::make_unique<CBrenwickView>(doc, store);
     m_View = view.get();
     setCentralWidget(view.release()); // the window owns its central widget
+    auto production = std::make_unique<CProductionView>(doc, this);
+    m_Production = production.release(); // owned by the window
+    m_Production->hide();
     m_View->m_OnEveryInitialUpdate = [this] { ApplyStayOnTop(); };
     BuildMenus();
     setAcceptDrops(true);
@@ -53,6 +56,7 @@ CMainFrame::CMainFrame(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent
 }
 
 CMainFrame::~CMainFrame() {
+    m_Production->Shutdown();
     m_View->Shutdown();
 }
 
@@ -73,6 +77,13 @@ void CMainFrame::BuildMenus() {
     m_RecentSeparator = m_FileMenu->addSeparator();
     m_Exit = m_FileMenu->addAction(QStringLiteral("E&xit"));
     connect(m_Exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    m_ProductionAction = view->addAction(QStringLiteral("&Production"));
+    m_ProductionAction->setCheckable(true);
+    m_ProductionAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_ProductionAction->setStatusTip(QStringLiteral("Program every board that is plugged in"));
+    connect(m_ProductionAction, &QAction::triggered, this, [this](bool on) { SetProductionMode(on); });
 
     m_PortSetupAction = menuBar()->addAction(QStringLiteral("&PortSetup"));
     connect(m_PortSetupAction, &QAction::triggered, this, [this] { OnPortSetup(); });
@@ -169,6 +180,53 @@ void CMainFrame::OnPortSetup() {
     }
 }
 
+bool CMainFrame::SetProductionMode(bool on) {
+    if (on != m_InProduction) {
+        if (on) {
+            // The station opens ports of its own: the panel lets go of its port first, asking before a run.
+            m_View->NoteAction();
+            if (!m_View->MayInterruptRun()) {
+                m_ProductionAction->setChecked(false);
+                return false;
+            }
+            m_Doc.PostCommand(WorkerCommand::Disconnect);
+            m_Doc.ClosePort(); // at once, before the station may open the same device
+            m_ClassicSize = size();
+            ShowCentral(m_Production);
+            m_InProduction = true;
+            m_Production->Activate();
+            const QSize wanted = m_Production->sizeHint();
+            resize(std::max(width(), wanted.width()), std::max(height(), wanted.height()));
+        } else {
+            if (!m_Production->MayInterruptRuns()) {
+                m_ProductionAction->setChecked(true);
+                return false;
+            }
+            m_Production->Deactivate();
+            ShowCentral(m_View);
+            m_InProduction = false;
+            if (m_ClassicSize.isValid() && !isMaximized() && !isFullScreen()) {
+                resize(m_ClassicSize);
+            }
+        }
+    }
+    m_ProductionAction->setChecked(m_InProduction);
+    return true;
+}
+
+void CMainFrame::ShowCentral(QWidget* shown) {
+    if (QWidget* old = takeCentralWidget()) {
+        old->setParent(this); // kept, hidden, for the next switch
+        old->hide();
+    }
+    setCentralWidget(shown);
+    shown->show();
+}
+
+bool CMainFrame::MayInterruptRun() {
+    return m_InProduction ? m_Production->MayInterruptRuns() : m_View->MayInterruptRun();
+}
+
 void CMainFrame::OnHelpFinder() {
     if (!m_HelpWindow) {
         m_HelpWindow = std::make_unique<CHelpWindow>(this).release(); // owned by this window
@@ -218,7 +276,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!m_CloseWithoutAsking && !m_View->MayInterruptRun()) {
+    if (!m_CloseWithoutAsking && !MayInterruptRun()) {
         event->ignore();
         return;
     }
@@ -228,7 +286,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (m_OnClosing) {
         m_OnClosing();
     }
-    // Then the panel: timer, worker (ended cleanly, even in the middle of a run), port.
+    // Then the station's runs and the panel: timer, worker (ended cleanly, even in the middle of a run),
+    // port.
+    m_Production->Shutdown();
     m_View->Shutdown();
     if (m_HelpWindow) {
         m_HelpWindow->close();

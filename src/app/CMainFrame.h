@@ -3,6 +3,7 @@
 #include "app/CBrenwickView.h"
 #include "app/CPortSetupDlg.h"
 #include "app/HelpWindow.h"
+#include "app/ProductionView.h"
 #include "panel/WindowPlacement.h"
 
 #include <QAction>
@@ -26,6 +27,15 @@ class CMainFrame : public QMainWindow {
     ~CMainFrame() override;
 
     CBrenwickView& View() { return *m_View; }
+    CProductionView& Production() { return *m_Production; }
+
+    // View > Production: the production view in place of the classic panel, or back. The panel goes off line
+    // before the station may open any port; going back stops the station's runs. False when the operator
+    // kept a run going (the mode stays as it was).
+    bool SetProductionMode(bool on);
+    bool InProduction() const { return m_InProduction; }
+    // Before something that would cut a run short: the shown view asks the operator. True when it may go on.
+    bool MayInterruptRun();
 
     // Puts the window where the settings had it (pulled onto a screen if need be) and shows it.
     void ActivateFrame();
@@ -57,6 +67,7 @@ class CMainFrame : public QMainWindow {
     QAction& StayOnTopAction() { return *m_StayOnTopAction; }
     QAction& AboutAction() { return *m_About; }
     QAction& HelpAction() { return *m_Help; }
+    QAction& ProductionAction() { return *m_ProductionAction; }
     const QList<QAction*>& RecentActions() const { return m_RecentActions; }
 
   signals:
@@ -75,10 +86,14 @@ class CMainFrame : public QMainWindow {
     void SaveWindowPlacement(panel::WindowPlacement placement);
     void BuildMenus();
     void NoteNormalRect();
+    void ShowCentral(QWidget* shown);
 
     CBrenwickDoc& m_Doc;
     ISettingsStore& m_Store;
-    CBrenwickView* m_View; // owned by the window as its central widget
+    CBrenwickView* m_View;         // owned by the window, its central widget in the classic mode
+    CProductionView* m_Production; // owned by the window, its central widget in production mode
+    bool m_InProduction = false;
+    QSize m_ClassicSize; // the window's size when it left the classic panel
     int m_bStayOnTop = 0;
     panel::WindowPlacement m_SavedPlacement;
     bool m_HasSavedPlacement = false;
@@ -97,6 +112,7 @@ class CMainFrame : public QMainWindow {
     QAction* m_RecentSeparator = nullptr;
     QAction* m_Exit = nullptr;
     QAction* m_PortSetupAction = nullptr;
+    QAction* m_ProductionAction = nullptr;
     QAction* m_About = nullptr;
     QAction* m_Help = nullptr;
     QList<QAction*> m_RecentActions;

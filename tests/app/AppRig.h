@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -40,9 +41,12 @@ inline void Pump(int ms) {
 // given; the questions asked are kept.
 class CQuestionAnswerer {
   public:
-    explicit CQuestionAnswerer(brenwick::app::CBrenwickView& view) {
-        QObject::connect(&m_Timer, &QTimer::timeout, [this, &view] {
-            QMessageBox* box = view.OpenQuestion();
+    explicit CQuestionAnswerer(brenwick::app::CBrenwickView& view)
+        : CQuestionAnswerer([&view] { return view.OpenQuestion(); }) {}
+    // The question that `openQuestion` finds open.
+    explicit CQuestionAnswerer(std::function<QMessageBox*()> openQuestion) {
+        QObject::connect(&m_Timer, &QTimer::timeout, [this, openQuestion = std::move(openQuestion)] {
+            QMessageBox* box = openQuestion();
             if (box == nullptr || !box->isVisible() || m_Answers.empty()) {
                 return;
             }

@@ -3,6 +3,7 @@
 // opening files, the command line.
 #include "AppRig.h"
 #include "app/CBrenwickApp.h"
+#include "app/ProductionView.h"
 #include "app/SingleInstance.h"
 #include "panel/WindowPlacement.h"
 #include "support/HexText.h"
@@ -436,6 +437,30 @@ TEST(AppInProcess, ASettingsFileKeptAsideIsToldInTheWindow) {
 
 // A FIFO named on the command line is refused at once with its reason, rather than holding the start up
 // until a writer comes: the window is there and a stop signal ends it at once.
+// --demo --boards starts in production mode with the example firmware; the boards are plugged in after
+// the start, and File > Open during a run asks first.
+TEST(AppInProcess, DemoBoardsStartInProductionMode) {
+    CUserDirs dirs;
+    panel::AppOptions options;
+    options.demo = true;
+    options.boards = 1;
+    CAppInProcess run(dirs, options);
+    ASSERT_TRUE(run.m_Started);
+    ASSERT_TRUE(run.Frame().InProduction());
+    CProductionView& view = run.Frame().Production();
+    EXPECT_EQ(view.FileLine().text().toStdString(), "Firmware: " + run.m_App.Document().ProjectFilePath());
+    EXPECT_EQ(view.Table().rowCount(), 0) << "plugged in after the start";
+    ASSERT_TRUE(PumpUntil([&] { return view.Table().rowCount() == 1; }, kStartMs));
+
+    CQuestionAnswerer answer([&] { return view.OpenQuestion(); });
+    answer.Answer(false);
+    EXPECT_FALSE(run.m_App.OpenDocument(QStringLiteral("/nonexistent.hex")));
+    EXPECT_EQ(answer.m_Asked.size(), 1);
+    EXPECT_TRUE(PumpUntil([&] { return view.Passed() == 1; }, 60000))
+        << view.CountsLine().text().toStdString();
+    EXPECT_EQ(view.Table().item(0, CProductionView::ColSerial)->text(), "SIM000001");
+}
+
 TEST(CommandLine, AFifoAsTheFileIsRefusedAtOnce) {
     CUserDirs dirs;
     const std::string fifo = dirs.Path("pipe.hex");

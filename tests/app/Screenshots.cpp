@@ -1,13 +1,16 @@
 // Pictures of the real window in its states over a simulated device (the README shows the connected one), of
 // each lasting outcome (programmed, a refused page, a silent board, a busy port, a missing port) and of the
-// port setup dialog. Not a test; run it under a display:
+// port setup dialog, and of the production view with four boards at different stages. Not a test; run it
+// under a display:
 //   xvfb-run -a build/dev/tests/app/app_screenshots OUTPUT_FOLDER [WIDTH]
 // WIDTH widens the window as an operator would, to read long device lines.
 #include "AppRig.h"
 #include "app/CPortSetupDlg.h"
+#include "app/ProductionView.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QProgressBar>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -99,6 +102,47 @@ int main(int argc, char* argv[]) {
         rig->m_Doc.SetPortSettings("/dev/ttyUSB99", 8);
         rig->View().OnlineButton().click();
         shoot.Save(*rig, rig->WaitForStatus("COM Port Failed To Open"), "panel-missing-port");
+    }
+    {
+        // Production: one board passed, one refused a page, one being programmed on a slow line, one waiting.
+        std::vector<std::unique_ptr<CSimulatedDevice>> boards; // outlive the window, which lets go of them
+        CAppRig rig({}, false);
+        shoot.ok = rig.LoadFirmware(0x8000) && shoot.ok;
+        rig.Open();
+        rig.m_Frame->SetProductionMode(true);
+        rig.m_Frame->resize(std::max(shoot.width, 1000), 330);
+        app::CProductionView& view = rig.m_Frame->Production();
+        view.AutoBox().setChecked(false);
+        const struct {
+            int baud;
+            int nakPage;
+        } kinds[] = {{0, 0}, {9600, 0}, {0, 5}, {0, 0}};
+        int k = 0;
+        for (const auto& kind : kinds) {
+            DeviceSimOptions options;
+            options.name = "Brenwick Demo Board";
+            options.serial = "SIM00000" + std::to_string(++k);
+            options.baud = kind.baud;
+            options.nakPage = kind.nakPage;
+            boards.push_back(std::make_unique<CSimulatedDevice>(options));
+            std::string error;
+            shoot.ok = boards.back()->Start(&error) && shoot.ok;
+            serial::SerialPortInfo port;
+            port.path = boards.back()->PortPath();
+            view.OnAppeared(port);
+        }
+        const auto start = [&](int row) {
+            view.Table().selectRow(row);
+            view.StartButton().click();
+        };
+        start(0);
+        start(2);
+        const bool ended = PumpUntil([&] { return view.Passed() == 1 && view.Failed() == 1; }, 30000);
+        start(1);
+        const auto* bar =
+            static_cast<QProgressBar*>(view.Table().cellWidget(1, app::CProductionView::ColProgress));
+        view.Table().clearSelection();
+        shoot.Save(rig, ended && PumpUntil([&] { return bar->value() >= 40; }, 30000), "production");
     }
     {
         serial::SerialPortInfo board;

@@ -107,6 +107,30 @@ TEST(CommandLine, ReadsOptionsAndOneFile) {
     EXPECT_EQ(read({"a.hex", "b.hex"}), "error a.hex");
 }
 
+TEST(CommandLine, DemoBoards) {
+    const struct {
+        std::vector<std::string> args;
+        int boards;
+        bool error;
+    } cases[] = {
+        {{"--demo", "--boards", "4"}, 4, false},
+        {{"--boards=16", "--demo"}, 16, false},
+        {{"--demo", "--boards", "1", "fw.hex"}, 1, false},
+        {{"--demo", "--boards", "0"}, 0, true},
+        {{"--demo", "--boards", "17"}, 0, true},
+        {{"--demo", "--boards", "3x"}, 0, true},
+        {{"--demo", "--boards"}, 0, true},
+        {{"--boards", "2"}, 2, true}, // a production demo only
+        {{"--", "--boards", "2"}, 0, true},
+    };
+    for (const auto& c : cases) {
+        const AppOptions o = ParseCommandLine(c.args);
+        EXPECT_EQ(o.boards, c.boards) << c.args.back();
+        EXPECT_EQ(!o.error.empty(), c.error) << c.args.back() << ": " << o.error;
+    }
+    EXPECT_NE(UsageText("brenwick").find("--boards N"), std::string::npos);
+}
+
 // The same broken-down time as the local line (12-hour, weekday) and as the UTC line (24-hour).
 TEST(ClockFormat, LocalAndUtcLines) {
     const struct {

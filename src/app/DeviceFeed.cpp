@@ -1,0 +1,52 @@
+#include "app/DeviceFeed.h"
+
+#include <QMetaObject>
+
+namespace brenwick::app {
+
+namespace {
+
+constexpr std::chrono::milliseconds kWaitSlice{1000};
+
+} // namespace
+
+void CDeviceFeed::Tell(const DeviceChange& change) {
+    if (change.appeared) {
+        emit Appeared(change.port);
+    } else {
+        emit Gone(change.port);
+    }
+}
+
+CThreadedDeviceFeed::CThreadedDeviceFeed(DeviceSource source, QObject* parent)
+    : CDeviceFeed(parent), m_Source(std::move(source)) {
+    m_Thread = std::jthread([this](const std::stop_token& stop) { Run(stop); });
+}
+
+CThreadedDeviceFeed::~CThreadedDeviceFeed() {
+    m_Thread.request_stop();
+    if (m_Source.wake) {
+        m_Source.wake();
+    }
+    m_Thread.join();
+    // Changes still queued for this object are dropped with it: their context is gone.
+}
+
+void CThreadedDeviceFeed::Run(const std::stop_token& stop) {
+    while (!stop.stop_requested()) {
+        std::vector<DeviceChange> changes = m_Source.wait(kWaitSlice);
+        if (changes.empty() || stop.stop_requested()) {
+            continue;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, changes = std::move(changes)] {
+                for (const DeviceChange& change : changes) {
+                    Tell(change);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+} // namespace brenwick::app
