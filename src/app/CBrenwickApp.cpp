@@ -1,9 +1,11 @@
 #include "app/CBrenwickApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/DeviceFeed.h"
 #include "app/HelpWindow.h"
-#include "app/PortPoller.h"
 #include "panel/PanelCommands.h"
+#include "station/BoardRecord.h"
+#include "station/FlashLog.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -104,8 +106,11 @@ bool CBrenwickApp::InitInstance() {
     if (m_DemoBoards) {
         m_Frame->Production().m_MakeFeed = [boards = m_DemoBoards.get()] { return boards->MakeFeed(); };
     } else {
-        m_Frame->Production().m_MakeFeed = [] { return MakePollingFeed(); };
+        m_Frame->Production().m_MakeFeed = [] { return MakeWatcherFeed(); };
     }
+    m_Frame->Production().m_RecordEnd = [](const station::BoardEnd& end, std::string* error) {
+        return station::AppendFlashRecord(station::DefaultFlashLogPath(), station::RecordOf(end), error);
+    };
 
     if (m_Options.demo) {
         m_StoredProjectPath = m_Doc->ProjectFilePath();

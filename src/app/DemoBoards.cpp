@@ -2,8 +2,8 @@
 
 #include "devsim/SimulatedDevice.h"
 
-#include <QTimer>
 #include <cstdio>
+#include <filesystem>
 
 namespace brenwick::app {
 
@@ -11,31 +11,12 @@ namespace {
 
 constexpr int kPlugIntervalMs = 1000;
 
-// Tells the ports as appeared, one per tick.
-class CPluggingFeed : public CDeviceFeed {
-  public:
-    explicit CPluggingFeed(std::vector<serial::SerialPortInfo> ports) : m_Ports(std::move(ports)) {
-        m_Timer.setInterval(kPlugIntervalMs);
-        connect(&m_Timer, &QTimer::timeout, this, [this] {
-            if (m_Next < m_Ports.size()) {
-                Tell({true, m_Ports[m_Next++]});
-            }
-            if (m_Next == m_Ports.size()) {
-                m_Timer.stop();
-            }
-        });
-        m_Timer.start();
-    }
-
-  private:
-    std::vector<serial::SerialPortInfo> m_Ports;
-    size_t m_Next = 0;
-    QTimer m_Timer;
-};
-
 } // namespace
 
-CDemoBoards::CDemoBoards() = default;
+CDemoBoards::CDemoBoards() {
+    m_Plug.setInterval(kPlugIntervalMs);
+    QObject::connect(&m_Plug, &QTimer::timeout, [this] { PlugNext(); });
+}
 CDemoBoards::~CDemoBoards() = default;
 
 DeviceSimOptions CDemoBoards::OptionsFor(int k) {
@@ -55,6 +36,11 @@ DeviceSimOptions CDemoBoards::OptionsFor(int k) {
 }
 
 bool CDemoBoards::Start(int count, QString* error) {
+    if (!m_Folder.isValid()) {
+        *error = QStringLiteral("no folder for the simulated boards: %1").arg(m_Folder.errorString());
+        return false;
+    }
+    m_FolderPath = m_Folder.path();
     for (int k = 1; k <= count; ++k) {
         auto board = std::make_unique<CSimulatedDevice>(OptionsFor(k));
         std::string why;
@@ -67,18 +53,29 @@ bool CDemoBoards::Start(int count, QString* error) {
         }
         m_Boards.push_back(std::move(board));
     }
+    PlugNext();
+    m_Plug.start();
     return true;
 }
 
-std::unique_ptr<CDeviceFeed> CDemoBoards::MakeFeed() const {
-    std::vector<serial::SerialPortInfo> ports;
-    for (const auto& board : m_Boards) {
-        serial::SerialPortInfo port;
-        port.path = board->PortPath();
-        port.product = "Brenwick Demo Board";
-        ports.push_back(std::move(port));
+void CDemoBoards::PlugNext() {
+    if (m_Plugged >= m_Boards.size()) {
+        m_Plug.stop();
+        return;
     }
-    return std::make_unique<CPluggingFeed>(std::move(ports));
+    const CSimulatedDevice& board = *m_Boards[m_Plugged];
+    ++m_Plugged;
+    // Named as udev names a USB serial device's link.
+    const std::string name =
+        "usb-Veltmark_Brenwick_Demo_Board_" + OptionsFor(static_cast<int>(m_Plugged)).serial + "-if00";
+    std::error_code ignored;
+    std::filesystem::create_symlink(board.PortPath(),
+                                    std::filesystem::path(m_FolderPath.toStdString()) / name,
+                                    ignored); // a board that cannot be plugged in is simply not seen
+}
+
+std::unique_ptr<CDeviceFeed> CDemoBoards::MakeFeed() const {
+    return MakeWatcherFeed(m_FolderPath.toStdString());
 }
 
 } // namespace brenwick::app

@@ -49,4 +49,17 @@ void CThreadedDeviceFeed::Run(const std::stop_token& stop) {
     }
 }
 
+std::unique_ptr<CDeviceFeed> MakeWatcherFeed(const std::string& folder) {
+    // Shared by the feed's thread, which waits on it, and its destructor, which wakes it.
+    auto watcher = std::make_shared<serial::CDeviceWatcher>(folder);
+    const auto wait = [watcher](std::chrono::milliseconds timeout) {
+        std::vector<DeviceChange> changes;
+        for (auto& event : watcher->Wait(timeout)) {
+            changes.push_back({event.kind == serial::DeviceEvent::Kind::Appeared, std::move(event.port)});
+        }
+        return changes;
+    };
+    return std::make_unique<CThreadedDeviceFeed>(DeviceSource{wait, [watcher] { watcher->Wake(); }});
+}
+
 } // namespace brenwick::app

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "serial/PortDiscovery.h"
+#include "serial/DeviceWatcher.h"
 
 #include <QObject>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -53,5 +55,9 @@ class CThreadedDeviceFeed : public CDeviceFeed {
     DeviceSource m_Source;
     std::jthread m_Thread; // last: it uses the members above
 };
+
+// The serial devices whose links come and go in `folder` (the system's by-id folder by default), from the
+// device watcher on a thread of its own. The devices present come first.
+std::unique_ptr<CDeviceFeed> MakeWatcherFeed(const std::string& folder = serial::DefaultWatchFolder());
 
 } // namespace brenwick::app

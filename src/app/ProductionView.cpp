@@ -1,7 +1,8 @@
 #include "app/ProductionView.h"
 
-#include "app/BoardRow.h"
-#include "app/FileSha256.h"
+#include "panel/ProductionRows.h"
+#include "station/Sha256.h"
+#include "widgets/Colors.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -43,9 +44,15 @@ CProductionView::CProductionView(CBrenwickDoc& doc, QWidget* parent) : QWidget(p
     m_StatusLine.setAccessibleDescription(QStringLiteral("what went wrong beside the boards"));
 
     m_Table.setColumnCount(ColumnCount);
-    m_Table.setHorizontalHeaderLabels({QStringLiteral("State"), QStringLiteral("Port"),
-                                       QStringLiteral("Serial number"), QStringLiteral("Progress"),
-                                       QStringLiteral("Outcome")});
+    const auto heading = [](panel::ProductionColumn column) {
+        return QString::fromUtf8(panel::ProductionHeading(column).data(),
+                                 static_cast<qsizetype>(panel::ProductionHeading(column).size()));
+    };
+    using panel::ProductionColumn;
+    m_Table.setHorizontalHeaderLabels({heading(ProductionColumn::State), heading(ProductionColumn::Port),
+                                       heading(ProductionColumn::SerialNumber),
+                                       heading(ProductionColumn::Progress),
+                                       heading(ProductionColumn::Outcome)});
     m_Table.setSelectionBehavior(QAbstractItemView::SelectRows);
     m_Table.setSelectionMode(QAbstractItemView::SingleSelection);
     m_Table.setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -152,8 +159,7 @@ void CProductionView::MakeStation() {
     const std::string path = m_Doc.ProjectFilePath();
     const QString file = QString::fromStdString(path);
     if (path.empty()) {
-        m_FileLine.setText(QStringLiteral(
-            "No firmware file is open: open one with File > Open (Ctrl+O) to program boards."));
+        m_FileLine.setText(QString::fromUtf8(panel::kNoFirmwareText));
     } else if (!m_Doc.IsFileLoaded()) {
         m_FileLine.setText(
             QStringLiteral("%1 is not loaded (%2): open a firmware file with File > Open (Ctrl+O) "
@@ -164,7 +170,7 @@ void CProductionView::MakeStation() {
         options.firmware = path;
         options.baudIndex = m_Doc.ComBaudrateIndex();
         options.autoStart = m_AutoBox.isChecked();
-        m_Station = std::make_unique<station::CProductionStation>(std::move(options), FileSha256);
+        m_Station = std::make_unique<station::CProductionStation>(std::move(options), station::Sha256OfFile);
         m_FileLine.setText(QStringLiteral("Firmware: %1").arg(file));
         for (const serial::SerialPortInfo& port : m_Present) {
             m_Station->OnAppeared(port);
@@ -282,12 +288,8 @@ void CProductionView::Ended(std::vector<station::BoardEnd> ends) {
         std::string error;
         if (m_RecordEnd && !m_RecordEnd(end, &error)) {
             ++m_LostRecords;
-            const QString text =
-                QStringLiteral("The flash log could not be written (%1 run%2 not recorded; the "
-                               "last, %3: %4)")
-                    .arg(m_LostRecords)
-                    .arg(m_LostRecords == 1 ? "" : "s")
-                    .arg(QString::fromStdString(end.board.name), QString::fromStdString(error));
+            const QString text = QString::fromStdString(
+                panel::FlashLogTroubleText(m_LostRecords, end.board.name + ": " + error));
             m_StatusLine.setText(text);
             std::fprintf(stderr, "brenwick: %s\n", qPrintable(text));
         }
@@ -296,11 +298,7 @@ void CProductionView::Ended(std::vector<station::BoardEnd> ends) {
 }
 
 void CProductionView::ShowCounts() {
-    QString text = QStringLiteral("Passed: %1  Failed: %2").arg(m_Passed).arg(m_Failed);
-    if (m_Skipped != 0) {
-        text += QStringLiteral("  Skipped: %1").arg(m_Skipped);
-    }
-    m_CountsLine.setText(text);
+    m_CountsLine.setText(QString::fromStdString(panel::CountersText(m_Passed, m_Failed, m_Skipped)));
 }
 
 void CProductionView::ShowBoards() {
@@ -331,13 +329,13 @@ void CProductionView::ShowBoards() {
         }
     }
     for (int row = 0; row < m_Table.rowCount(); ++row) {
-        const BoardRow shown = RowOf(boards[static_cast<size_t>(row)]);
+        const panel::ProductionRow shown = panel::RowOf(boards[static_cast<size_t>(row)]);
         QTableWidgetItem* state = m_Table.item(row, ColState);
-        SetText(state, shown.state);
+        SetText(state, QString::fromStdString(shown.state));
         state->setData(Qt::DecorationRole, widgets::ToQColor(shown.lamp));
-        SetText(m_Table.item(row, ColPort), shown.port);
-        SetText(m_Table.item(row, ColSerial), shown.serial);
-        SetText(m_Table.item(row, ColOutcome), shown.outcome);
+        SetText(m_Table.item(row, ColPort), QString::fromStdString(shown.port));
+        SetText(m_Table.item(row, ColSerial), QString::fromStdString(shown.serialNumber));
+        SetText(m_Table.item(row, ColOutcome), QString::fromStdString(shown.outcome));
         static_cast<QProgressBar*>(m_Table.cellWidget(row, ColProgress))->setValue(shown.percent);
     }
     m_Shown = std::move(boards);

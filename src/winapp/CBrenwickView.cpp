@@ -3,6 +3,7 @@
 #include "base/win32/Utf16.h"
 #include "document/DocSnapshot.h"
 #include "panel/PanelState.h"
+#include "station/FlashLog.h"
 #include "winapp/AnchoredLayout.h"
 #include "winapp/ClockControl.h"
 #include "winapp/ControlWindow.h"
@@ -22,7 +23,9 @@ constexpr UINT kTimerMs = 200;
 } // namespace
 
 CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store)
-    : m_Doc(doc), m_Store(store), m_Commands(doc, [this] { return AskStopRun(); }) {}
+    : m_Doc(doc), m_Store(store), m_Commands(doc, [this] { return AskStopRun(); }) {
+    m_Commands.SetFlashLog(station::DefaultFlashLogPath());
+}
 
 CBrenwickView::~CBrenwickView() {
     Shutdown();

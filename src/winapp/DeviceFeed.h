@@ -1,9 +1,8 @@
 #pragma once
 
-#include "serial/PortDiscovery.h"
+#include "serial/DeviceWatcher.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,12 +13,7 @@
 
 namespace brenwick::winapp {
 
-// A serial device that came or went, as the device watcher reports it.
-struct DeviceEvent {
-    enum class Kind { Appeared, Gone };
-    Kind kind = Kind::Appeared;
-    serial::SerialPortInfo port;
-};
+using serial::DeviceEvent;
 
 // Takes device events on any thread.
 using DeviceSink = std::function<void(std::vector<DeviceEvent>)>;
@@ -65,22 +59,6 @@ class CDevicePump : public IDeviceSource {
   private:
     std::function<void()> m_Wake;
     std::jthread m_Thread;
-};
-
-// Stands in for the registry watch of the serial device list: lists the ports at every wait and tells what
-// changed since the last list (the first wait tells every port present, at once).
-class CPortListPoller {
-  public:
-    std::vector<DeviceEvent> Wait(std::chrono::milliseconds timeout);
-    // Ends a wait in progress, or the next one, at once; any thread.
-    void Wake();
-
-  private:
-    std::mutex m_Lock;
-    std::condition_variable m_Woken;
-    bool m_Wake = false;
-    bool m_Listed = false;
-    std::vector<serial::SerialPortInfo> m_Present;
 };
 
 } // namespace brenwick::winapp

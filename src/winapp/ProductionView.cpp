@@ -2,6 +2,9 @@
 
 #include "base/win32/Utf16.h"
 #include "panel/PanelCommands.h"
+#include "station/BoardRecord.h"
+#include "station/FlashLog.h"
+#include "station/Sha256.h"
 #include "winapp/ControlWindow.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/ResourceIds.h"
@@ -36,10 +39,8 @@ void DrawCellText(HDC dc, const std::string& text, RECT box, UINT format, COLORR
 
 } // namespace
 
-bool AppendToFlashLog(const station::BoardEnd&, std::string*) {
-    // The flash log's library appends the run's record here: AppendFlashRecord(DefaultFlashLogPath(),
-    // RecordOf(end), error).
-    return true;
+bool AppendToFlashLog(const station::BoardEnd& end, std::string* error) {
+    return station::AppendFlashRecord(station::DefaultFlashLogPath(), station::RecordOf(end), error);
 }
 
 CProductionView::CProductionView(DeviceSourceFactory devices, FlashLogWriter flashLog)
@@ -183,8 +184,7 @@ void CProductionView::Begin(const std::string& firmware, const std::string& told
         station::StationOptions options;
         options.firmware = firmware;
         options.autoStart = ::IsDlgButtonChecked(m_Window, IDC_AUTO) == BST_CHECKED;
-        // No hasher yet: a board this station flashed is flashed again when it comes back.
-        m_Station = std::make_unique<station::CProductionStation>(options, nullptr);
+        m_Station = std::make_unique<station::CProductionStation>(options, station::Sha256OfFile);
         if (m_Devices) {
             m_Source = m_Devices([mailbox = m_Mailbox.get()](std::vector<DeviceEvent> events) {
                 mailbox->Push(std::move(events));

@@ -1,8 +1,10 @@
 // The production view in the real window: boards on simulated devices on ptys are announced to it as a
 // device feed would, and each one's flash is checked against the file byte for byte.
 #include "AppRig.h"
-#include "app/PortPoller.h"
+#include "app/DeviceFeed.h"
 #include "app/ProductionView.h"
+#include "support/PtyPair.h"
+#include "support/TempDir.h"
 
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -174,7 +176,7 @@ TEST(ProductionMode, WithoutAutoABoardWaitsForStart) {
     CSimulatedDevice& board = bench.Plug(Board("SIM000007"));
     Pump(300);
     EXPECT_EQ(board.ReceivedCount(), 0U);
-    EXPECT_EQ(bench.Lamp(board), widgets::ToQColor(widgets::kLampYellow));
+    EXPECT_EQ(bench.Lamp(board), widgets::ToQColor(widgets::kLampGrey));
     EXPECT_EQ(bench.Cell(board, CProductionView::ColState), "Waiting");
     EXPECT_FALSE(bench.View().IsTimerRunning());
     ASSERT_TRUE(bench.View().StartButton().isEnabled());
@@ -206,19 +208,13 @@ TEST(ProductionMode, NeedsAFileAndKeepsAGoneBoardUntilItsRunEnds) {
     EXPECT_EQ(bench.View().CountsLine().text(), "Passed: 0  Failed: 1");
 }
 
-// The feed over a polling thread: the devices present first, then what changes, on the GUI thread; its
-// destructor wakes the thread rather than waiting out a poll.
-TEST(DeviceFeed, HandsChangesToTheGuiThread) {
-    std::mutex lock;
-    std::vector<serial::SerialPortInfo> present(1);
-    present[0].path = "/dev/ttyACM0";
-    auto poller = std::make_shared<app::CPortPoller>([&] {
-        std::lock_guard guard(lock);
-        return present;
-    });
-    auto feed = std::make_unique<app::CThreadedDeviceFeed>(
-        app::DeviceSource{[poller](std::chrono::milliseconds timeout) { return poller->Wait(timeout); },
-                          [poller] { poller->Wake(); }});
+// The watcher's feed: a board's link that appears and goes in the watched folder reaches the GUI thread as
+// Appeared and Gone; its destructor wakes the watching thread rather than waiting out a wait.
+TEST(DeviceFeed, HandsTheWatchersEventsToTheGuiThread) {
+    CTempDir dir;
+    PtyPair pty;
+    ASSERT_FALSE(pty.path.empty());
+    auto feed = app::MakeWatcherFeed(dir.Root().string());
     QStringList seen;
     QObject::connect(feed.get(), &app::CDeviceFeed::Appeared, [&](const serial::SerialPortInfo& port) {
         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
@@ -227,12 +223,12 @@ TEST(DeviceFeed, HandsChangesToTheGuiThread) {
     QObject::connect(feed.get(), &app::CDeviceFeed::Gone, [&](const serial::SerialPortInfo& port) {
         seen << "-" + QString::fromStdString(port.path);
     });
+    const std::filesystem::path link = dir.Root() / "usb-Brenwick_Board-if00";
+    std::filesystem::create_symlink(pty.path, link);
     ASSERT_TRUE(PumpUntil([&] { return seen.size() == 1; }, 5000));
-    {
-        std::lock_guard guard(lock);
-        present[0].path = "/dev/ttyACM1";
-    }
-    ASSERT_TRUE(PumpUntil([&] { return seen.size() == 3; }, 5000));
-    EXPECT_EQ(seen, (QStringList{"+/dev/ttyACM0", "-/dev/ttyACM0", "+/dev/ttyACM1"}));
+    std::filesystem::remove(link);
+    ASSERT_TRUE(PumpUntil([&] { return seen.size() == 2; }, 5000));
+    const QString path = QString::fromStdString(std::filesystem::canonical(pty.path).string());
+    EXPECT_EQ(seen, (QStringList{"+" + path, "-" + path}));
     feed.reset();
 }

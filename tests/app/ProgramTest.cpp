@@ -6,6 +6,8 @@
 #include "app/ProductionView.h"
 #include "app/SingleInstance.h"
 #include "panel/WindowPlacement.h"
+#include "station/FlashLog.h"
+#include "station/Sha256.h"
 #include "support/HexText.h"
 #include "support/RunCommand.h"
 
@@ -238,9 +240,10 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndRaisesTheFirst) {
 struct CAppInProcess {
     explicit CAppInProcess(const CUserDirs& dirs, panel::AppOptions options = {})
         : m_SavedRuntime(qgetenv("XDG_RUNTIME_DIR")), m_SavedHome(qgetenv("HOME")),
-          m_App(std::move(options)) {
+          m_SavedState(qgetenv("XDG_STATE_HOME")), m_App(std::move(options)) {
         qputenv("XDG_RUNTIME_DIR", dirs.QPath("run").toLocal8Bit());
         qputenv("HOME", dirs.QPath("home").toLocal8Bit());
+        qputenv("XDG_STATE_HOME", dirs.QPath("state").toLocal8Bit()); // where the flash log goes
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dirs.QPath("config"));
         m_Started = m_App.InitInstance();
     }
@@ -250,12 +253,14 @@ struct CAppInProcess {
         }
         qputenv("XDG_RUNTIME_DIR", m_SavedRuntime);
         qputenv("HOME", m_SavedHome);
+        qputenv("XDG_STATE_HOME", m_SavedState);
     }
     CMainFrame& Frame() { return *m_App.MainFrame(); }
     QString Outcome() { return Frame().View().OutcomeLine().text(); }
 
     QByteArray m_SavedRuntime;
     QByteArray m_SavedHome;
+    QByteArray m_SavedState;
     CBrenwickApp m_App;
     bool m_Started = false;
 };
@@ -369,6 +374,21 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
     ASSERT_TRUE(PumpUntil([&] { return status() == "Programmed"; }, 20000)) << status().toStdString();
     const auto flash = device.Flash();
     EXPECT_EQ(flash, firmware::ExpectedFlash(second, 0, flash.size(), 256));
+
+    // Both runs are in the flash log: the stopped one with the first file, the good one with the second.
+    station::FlashLogContents log;
+    ASSERT_TRUE(station::ReadFlashLog(dir.Path("state/brenwick/flash-log.jsonl"), &log, &error)) << error;
+    ASSERT_EQ(log.records.size(), 2u);
+    EXPECT_EQ(log.records[0].firmware, startWith.file);
+    EXPECT_FALSE(log.records[0].passed);
+    EXPECT_EQ(log.records[0].result, "Interrupted");
+    std::string sha;
+    ASSERT_TRUE(station::Sha256OfFile(other.toStdString(), &sha, &error)) << error;
+    EXPECT_TRUE(log.records[1].passed) << log.records[1].reason;
+    EXPECT_EQ(log.records[1].sha256, sha);
+    EXPECT_EQ(log.records[1].serialNumber, "SIM000001");
+    EXPECT_EQ(log.records[1].port, device.PortPath());
+    EXPECT_GT(log.records[1].bytesSent, 0x3000);
 }
 
 // Make Bin tells where the file went and its size, or why nothing was written; the window stays free of
