@@ -13,7 +13,7 @@ namespace {
 void FlashDocument(benchmark::State& state) {
     const auto devices = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        std::vector<std::string> items;
+        std::vector<CJsonObject> items;
         for (int k = 0; k < devices; ++k) {
             const bool failed = k == 3;
             CJsonObject device;
@@ -25,12 +25,12 @@ void FlashDocument(benchmark::State& state) {
                 .Text("message", failed ? "page 5 refused by the device (result 1)" : "")
                 .Number("bytes_sent", 24832)
                 .Real("seconds", 3.41234 + k);
-            items.push_back(device.Str());
+            items.push_back(std::move(device));
         }
         CJsonObject run;
         run.Text("file", "/home/anna/firmware/sam7-example.hex")
             .Number("exit_status", devices > 3 ? 1 : 0)
-            .Raw("devices", JsonArray(items));
+            .Array("devices", items);
         std::string text = run.Str();
         benchmark::DoNotOptimize(text);
     }
