@@ -33,7 +33,7 @@ std::string SummaryTable(const SessionList& sessions) {
 }
 
 std::string FlashJson(const std::string& file, const SessionList& sessions, int exitStatus) {
-    std::vector<std::string> devices;
+    std::vector<CJsonObject> devices;
     for (const auto& s : sessions) {
         const DeviceInfo facts = s->Facts().device;
         CJsonObject device;
@@ -45,10 +45,10 @@ std::string FlashJson(const std::string& file, const SessionList& sessions, int 
             .Text("message", s->Message())
             .Number("bytes_sent", s->BytesSent())
             .Real("seconds", s->TotalSeconds());
-        devices.push_back(device.Str());
+        devices.push_back(std::move(device));
     }
     CJsonObject run;
-    run.Text("file", file).Number("exit_status", exitStatus).Raw("devices", JsonArray(devices));
+    run.Text("file", file).Number("exit_status", exitStatus).Array("devices", devices);
     return run.Str() + "\n";
 }
 

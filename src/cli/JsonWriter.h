@@ -1,30 +1,34 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace brenwick::cli {
 
-// Builds the small JSON documents of --json output. Texts from the device or the file system may hold any
-// bytes: they are escaped, and bytes that are not valid UTF-8 become U+FFFD, so the output always parses.
+// Builds the small JSON documents of --json output with nlohmann/json, members in the order they are added.
+// Texts from the device or the file system may hold any bytes: bytes that are not valid UTF-8 become U+FFFD,
+// so the output always parses.
 std::string JsonQuote(std::string_view text);
 
 class CJsonObject {
   public:
     CJsonObject& Text(std::string_view key, std::string_view value);
     CJsonObject& Number(std::string_view key, int64_t value);
-    CJsonObject& Real(std::string_view key, double value); // finite values; written with up to 6 digits
+    CJsonObject& Real(std::string_view key, double value); // up to 6 significant digits; null when not finite
     CJsonObject& Bool(std::string_view key, bool value);
     CJsonObject& Null(std::string_view key);
-    CJsonObject& Raw(std::string_view key, std::string json); // a nested object or array, already JSON
+    CJsonObject& Array(std::string_view key, const std::vector<CJsonObject>& items);
     std::string Str() const;
 
   private:
-    std::vector<std::string> m_Members;
+    friend std::string JsonArray(const std::vector<CJsonObject>& items);
+    nlohmann::ordered_json m_Object = nlohmann::ordered_json::object();
 };
 
-std::string JsonArray(const std::vector<std::string>& items);
+// The objects as an array, one a line.
+std::string JsonArray(const std::vector<CJsonObject>& items);
 
 } // namespace brenwick::cli

@@ -24,7 +24,7 @@ std::string PortListText(const std::vector<serial::SerialPortInfo>& ports) {
 }
 
 std::string PortListJson(const std::vector<serial::SerialPortInfo>& ports) {
-    std::vector<std::string> items;
+    std::vector<CJsonObject> items;
     for (const auto& port : ports) {
         CJsonObject object;
         object.Text("path", port.path);
@@ -42,7 +42,7 @@ std::string PortListJson(const std::vector<serial::SerialPortInfo>& ports) {
                 object.Text(key, *value);
             }
         }
-        items.push_back(object.Str());
+        items.push_back(std::move(object));
     }
     return JsonArray(items) + "\n";
 }

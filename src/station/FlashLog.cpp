@@ -131,7 +131,7 @@ std::optional<FlashRecord> ParseFlashRecord(std::string_view line, std::string* 
     try {
         json = Json::parse(line);
     } catch (const Json::parse_error& e) {
-        SetError(error, "not JSON (at byte " + std::to_string(e.byte) + ")");
+        SetError(error, "not JSON (error at byte " + std::to_string(e.byte) + ")");
         return std::nullopt;
     }
     if (!json.is_object()) {
@@ -198,8 +198,7 @@ bool ReadFlashLog(const std::string& path, FlashLogContents* contents, std::stri
         } else if (ended) {
             read.warnings.push_back("line " + std::to_string(number) + ": skipped: " + why);
         } else {
-            read.warnings.push_back("line " + std::to_string(number) + ": torn last line skipped (" + why +
-                                    ")");
+            read.warnings.push_back("line " + std::to_string(number) + ": torn last line skipped");
         }
     };
     std::string pending;  // the line read so far

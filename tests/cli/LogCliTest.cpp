@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "mkdir -p st/brenwick && mv flash-log.jsonl st/brenwick && XDG_STATE_HOME=$PWD/st CLI log | "
                 "wc -l",
                 0, "5\n", ""},
-        // A relative XDG_STATE_HOME is ignored, as the base directory specification asks.
+        // A relative XDG_STATE_HOME is ignored: XDG base directories must be absolute.
         LogCase{
             "home_folder", "",
             "mkdir -p h/.local/state/brenwick && mv flash-log.jsonl h/.local/state/brenwick && HOME=$PWD/h "

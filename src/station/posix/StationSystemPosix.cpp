@@ -83,7 +83,7 @@ bool Failed(std::string* error, std::string text) {
 } // namespace
 
 std::string StateFolder() {
-    // The base directory specification ignores a relative path.
+    // XDG base directories must be absolute: a relative one is ignored.
     if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/') {
         std::string folder = state;
         while (folder.size() > 1 && folder.back() == '/') {

@@ -75,7 +75,11 @@ UniqueHandle OpenRegular(const std::string& path, DWORD access, DWORD dispositio
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.Valid()) {
-        Failed(error, ErrorText(path, LastErrno()));
+        const DWORD failure = ::GetLastError();
+        const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        Failed(error, folder ? path + ": is a folder" : ErrorText(path, ErrnoFromWin32(failure)));
         return {};
     }
     if (::GetFileType(handle.Get()) != FILE_TYPE_DISK) {
