@@ -1,6 +1,7 @@
 #include "app/CBrenwickView.h"
 
 #include "app/FirstPaint.h"
+#include "app/QuestionBox.h"
 #include "document/DocSnapshot.h"
 #include "panel/PanelState.h"
 #include "station/FlashLog.h"
@@ -222,17 +223,9 @@ bool CBrenwickView::MayInterruptRun() {
 }
 
 bool CBrenwickView::AskStopRun() {
-    auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Brenwick"),
-                                                  QString::fromLatin1(panel::kStopRunQuestion),
-                                                  QMessageBox::Yes | QMessageBox::No, window());
-    question->setDefaultButton(QMessageBox::No);
-    m_Question = question.release(); // the window owns it
-    const int answer = m_Question->exec();
-    if (m_Question) {
-        m_Question->deleteLater();
-    }
+    const bool yes = AskYesNo(window(), panel::kStopRunQuestion, m_Question);
     // The program may have been told to end meanwhile; the run was stopped with it.
-    return !m_ShutDown && answer == QMessageBox::Yes;
+    return !m_ShutDown && yes;
 }
 
 int CBrenwickView::WidthForTypicalLines() const {

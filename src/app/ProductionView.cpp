@@ -1,5 +1,6 @@
 #include "app/ProductionView.h"
 
+#include "app/QuestionBox.h"
 #include "panel/ProductionRows.h"
 #include "station/Sha256.h"
 #include "widgets/Colors.h"
@@ -202,17 +203,9 @@ bool CProductionView::MayInterruptRuns() {
 }
 
 bool CProductionView::AskStopRuns() {
-    auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Brenwick"),
-                                                  QString::fromLatin1(kStopRunsQuestion),
-                                                  QMessageBox::Yes | QMessageBox::No, window());
-    question->setDefaultButton(QMessageBox::No);
-    m_Question = question.release(); // the window owns it
-    const int answer = m_Question->exec();
-    if (m_Question) {
-        m_Question->deleteLater();
-    }
+    const bool yes = AskYesNo(window(), kStopRunsQuestion, m_Question);
     // The program may have been told to end meanwhile; the runs were stopped with it.
-    return !m_ShutDown && answer == QMessageBox::Yes;
+    return !m_ShutDown && yes;
 }
 
 void CProductionView::OnAppeared(const serial::SerialPortInfo& port) {

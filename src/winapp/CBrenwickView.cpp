@@ -111,10 +111,8 @@ INT_PTR CBrenwickView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             case IDC_MAKE_BIN:
                 OnMakeBin();
                 return TRUE;
-            case IDOK: // Enter presses the focused button, as Space does
-                if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(m_Window, focus)) {
-                    ::SendMessageW(focus, BM_CLICK, 0, 0);
-                }
+            case IDOK:
+                PressFocusedButton(m_Window);
                 return TRUE;
             default:
                 break;

@@ -25,4 +25,10 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+void PressFocusedButton(HWND form) {
+    if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(form, focus)) {
+        ::SendMessageW(focus, BM_CLICK, 0, 0);
+    }
+}
+
 } // namespace brenwick::winapp

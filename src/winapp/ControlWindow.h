@@ -34,4 +34,7 @@ State* StateOf(HWND window) {
 // A window's text, whole.
 std::wstring WindowText(HWND window);
 
+// Enter in a form (IDOK) presses the focused button, as Space does.
+void PressFocusedButton(HWND form);
+
 } // namespace brenwick::winapp

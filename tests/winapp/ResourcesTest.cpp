@@ -65,11 +65,12 @@ TEST(Resources, TextsMenuAcceleratorsIconAndVersion) {
 
     HMENU menu = ::LoadMenuW(Module(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(Items(menu), (std::vector<std::string>{"[&File]", "32773:&PortSetup", "[&Help]"}));
+    EXPECT_EQ(Items(menu), (std::vector<std::string>{"[&File]", "[&View]", "32773:&PortSetup", "[&Help]"}));
     EXPECT_EQ(Items(::GetSubMenu(menu, 0)),
               (std::vector<std::string>{"57601:&Open...\tCtrl+O", "32771:Stay On Top", "-",
                                         "57616:Recent File (grey)", "-", "57665:E&xit"}));
-    EXPECT_EQ(Items(::GetSubMenu(menu, 2)),
+    EXPECT_EQ(Items(::GetSubMenu(menu, 1)), (std::vector<std::string>{"32775:&Production\tCtrl+P"}));
+    EXPECT_EQ(Items(::GetSubMenu(menu, 3)),
               (std::vector<std::string>{"57664:&About Brenwick...", "57667:&Help..."}));
     ::DestroyMenu(menu);
 
@@ -77,10 +78,13 @@ TEST(Resources, TextsMenuAcceleratorsIconAndVersion) {
     ASSERT_NE(accelerators, nullptr);
     ACCEL keys[8] = {};
     const int count = ::CopyAcceleratorTableW(accelerators, keys, 8);
-    ASSERT_EQ(count, 2);
+    ASSERT_EQ(count, 3);
     for (int i = 0; i < count; ++i) {
         EXPECT_EQ(keys[i].fVirt & (FVIRTKEY | FCONTROL), FVIRTKEY | FCONTROL);
-        EXPECT_EQ(keys[i].cmd, keys[i].key == 'N' ? ID_FILE_NEW : ID_FILE_OPEN) << keys[i].key;
+        const WORD command = keys[i].key == 'N'   ? ID_FILE_NEW
+                             : keys[i].key == 'O' ? ID_FILE_OPEN
+                                                  : ID_VIEW_PRODUCTION;
+        EXPECT_EQ(keys[i].cmd, command) << keys[i].key;
     }
 
     EXPECT_NE(::FindResourceW(Module(), MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(14)), nullptr)
