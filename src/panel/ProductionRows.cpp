@@ -1,5 +1,7 @@
 #include "panel/ProductionRows.h"
 
+#include "serial/PortDiscovery.h"
+
 #include <array>
 
 namespace brenwick::panel {
@@ -9,9 +11,15 @@ namespace {
 constexpr std::array<std::string_view, kProductionColumnCount> kHeadings = {"Port", "Serial number",
                                                                             "Progress", "State", "Outcome"};
 
-std::string_view LastPart(std::string_view path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+// A stable link's name says which board, its folder nothing; a device known by its own path keeps it
+// ("/dev/pts/3" would say little as "3"), a Windows device its name without the device prefix.
+std::string_view PortText(const station::BoardView& board) {
+    const std::string_view name = board.name.empty() ? board.port : board.name;
+    const size_t slash = name.find_last_of('/');
+    if (name != board.port && !board.port.empty() && slash != std::string_view::npos) {
+        return name.substr(slash + 1);
+    }
+    return serial::WithoutDevicePrefix(name);
 }
 
 std::string StateText(const station::BoardView& board) {
@@ -38,7 +46,7 @@ std::string_view ProductionHeading(ProductionColumn column) {
 
 ProductionRow RowOf(const station::BoardView& board) {
     ProductionRow row;
-    row.port = std::string(LastPart(board.name.empty() ? board.port : board.name));
+    row.port = std::string(PortText(board));
     row.serialNumber = board.serialNumber;
     if (board.state != station::BoardState::Waiting) {
         row.progress = std::to_string(board.percent) + " %";

@@ -25,12 +25,17 @@ TEST(ProductionRows, EachBoardStateAsARow) {
          "usb-Veltmark_Board_0042-if00", "42 %", "Programming", kLampYellow},
         {BoardState::Passed, "COM12", "OK", 100, "COM12", "100 %", "Passed", kLampGreen},
         {BoardState::Failed, "\\\\.\\COM7", "Programming Error", 17, "COM7", "17 %", "Failed", kLampRed},
-        {BoardState::Skipped, "/dev/ttyACM0", "Skipped", 0, "ttyACM0", "0 %", "Skipped", kLampGreen},
+        {BoardState::Skipped, "/dev/ttyACM0", "Skipped", 0, "/dev/ttyACM0", "0 %", "Skipped", kLampGreen},
+        {BoardState::Failed, "/tmp/bench/by-id/usb-Brenwick_SIM_A-if00", "Programming Error", 3,
+         "usb-Brenwick_SIM_A-if00", "3 %", "Failed", kLampRed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stateText);
         station::BoardView board;
         board.name = c.name;
+        // A stable link names another device; a device without one is known by its own path.
+        board.port =
+            std::string_view(c.name).find("by-id") != std::string_view::npos ? "/dev/ttyACM3" : c.name;
         board.serialNumber = "SN42";
         board.state = c.state;
         board.status = c.status;
