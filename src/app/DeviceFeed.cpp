@@ -59,7 +59,12 @@ std::unique_ptr<CDeviceFeed> MakeWatcherFeed(const std::string& folder) {
         }
         return changes;
     };
-    return std::make_unique<CThreadedDeviceFeed>(DeviceSource{wait, [watcher] { watcher->Wake(); }});
+    auto feed = std::make_unique<CThreadedDeviceFeed>(DeviceSource{wait, [watcher] { watcher->Wake(); }});
+    if (!watcher->Error().empty()) {
+        feed->SetProblem(
+            QStringLiteral("Boards cannot be watched for: %1").arg(QString::fromStdString(watcher->Error())));
+    }
+    return feed;
 }
 
 } // namespace brenwick::app

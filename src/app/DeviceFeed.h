@@ -28,10 +28,16 @@ class CDeviceFeed : public QObject {
 
     // Emits the change as Appeared or Gone; GUI thread only.
     void Tell(const DeviceChange& change);
+    // Why no device will ever come from this feed (the system refused the watch), or "" when it works.
+    const QString& Problem() const { return m_Problem; }
+    void SetProblem(QString problem) { m_Problem = std::move(problem); }
 
   signals:
     void Appeared(const brenwick::serial::SerialPortInfo& port);
     void Gone(const brenwick::serial::SerialPortInfo& port);
+
+  private:
+    QString m_Problem;
 };
 
 // A source that blocks until devices change: wait returns the changes seen within the time given (nothing

@@ -120,6 +120,9 @@ void CProductionView::Activate() {
     MakeStation();
     if (m_MakeFeed) {
         m_Feed = m_MakeFeed();
+        if (!m_Feed->Problem().isEmpty()) {
+            m_StatusLine.setText(m_Feed->Problem());
+        }
         connect(m_Feed.get(), &CDeviceFeed::Appeared, this, &CProductionView::OnAppeared);
         connect(m_Feed.get(), &CDeviceFeed::Gone, this, &CProductionView::OnGone);
     }

@@ -365,6 +365,11 @@ std::string CMainFrame::ProductionFirmware() const {
     return m_Doc.IsFileLoaded() ? m_Doc.ProjectFilePath() : std::string();
 }
 
+void CMainFrame::BeginProduction(const std::string& told) {
+    m_Production->SetBaudIndex(m_Doc.ComBaudrateIndex()); // boards run at the speed the port setup chose
+    m_Production->Begin(ProductionFirmware(), told);
+}
+
 void CMainFrame::OnProduction() {
     if (m_ProductionOn) {
         if (!m_Production->MayInterruptRuns()) {
@@ -409,7 +414,7 @@ void CMainFrame::OnProduction() {
                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         ::SetFocus(m_Production->Control(IDC_BOARD_LIST));
-        m_Production->Begin(ProductionFirmware());
+        BeginProduction();
     }
 }
 
@@ -419,7 +424,7 @@ bool CMainFrame::MayInterruptRuns() {
 
 void CMainFrame::FirmwareChanged(const std::string& told) {
     if (m_ProductionOn) {
-        m_Production->Begin(ProductionFirmware(), told);
+        BeginProduction(told);
     }
 }
 

@@ -85,6 +85,8 @@ class CMainFrame {
     void SaveSettings();
     SIZE FrameSizeFor(SIZE client) const;
     SIZE ActiveDesignSize() const;
+    // Starts the production view on the current file, at the port setup's speed.
+    void BeginProduction(const std::string& told = {});
     std::string ProductionFirmware() const;
 
     CBrenwickDoc& m_Doc;

@@ -27,8 +27,8 @@ std::vector<DeviceEvent> CDeviceMailbox::Take() {
 }
 
 CDevicePump::CDevicePump(Wait wait, std::function<void()> wake, DeviceSink sink,
-                         std::chrono::milliseconds timeout)
-    : m_Wake(std::move(wake)),
+                         std::chrono::milliseconds timeout, std::string problem)
+    : m_Wake(std::move(wake)), m_Problem(std::move(problem)),
       m_Thread([wait = std::move(wait), sink = std::move(sink), timeout](const std::stop_token& stop) {
           while (!stop.stop_requested()) {
               std::vector<DeviceEvent> events = wait(timeout);
@@ -47,9 +47,14 @@ CDevicePump::~CDevicePump() {
 std::unique_ptr<IDeviceSource> WatchSerialDevices(DeviceSink sink) {
     // Shared by the pump's thread, which waits on it, and its destructor, which wakes it.
     auto watcher = std::make_shared<serial::CDeviceWatcher>();
+    std::string problem;
+    if (!watcher->Error().empty()) {
+        problem = "Boards cannot be watched for: ";
+        problem += watcher->Error();
+    }
     return std::make_unique<CDevicePump>(
         [watcher](std::chrono::milliseconds timeout) { return watcher->Wait(timeout); },
-        [watcher] { watcher->Wake(); }, std::move(sink));
+        [watcher] { watcher->Wake(); }, std::move(sink), std::chrono::seconds(1), problem);
 }
 
 } // namespace brenwick::winapp

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 #include <windows.h>
@@ -23,6 +24,8 @@ using DeviceSink = std::function<void(std::vector<DeviceEvent>)>;
 class IDeviceSource {
   public:
     virtual ~IDeviceSource() = default;
+    // Why no device will ever come from it (the system refused the watch), or "" when it works.
+    virtual std::string Problem() const { return {}; }
 };
 using DeviceSourceFactory = std::function<std::unique_ptr<IDeviceSource>(DeviceSink sink)>;
 
@@ -51,13 +54,16 @@ class CDevicePump : public IDeviceSource {
   public:
     using Wait = std::function<std::vector<DeviceEvent>(std::chrono::milliseconds timeout)>;
     CDevicePump(Wait wait, std::function<void()> wake, DeviceSink sink,
-                std::chrono::milliseconds timeout = std::chrono::seconds(1));
+                std::chrono::milliseconds timeout = std::chrono::seconds(1), std::string problem = {});
     ~CDevicePump() override;
     CDevicePump(const CDevicePump&) = delete;
     CDevicePump& operator=(const CDevicePump&) = delete;
 
+    std::string Problem() const override { return m_Problem; }
+
   private:
     std::function<void()> m_Wake;
+    std::string m_Problem;
     std::jthread m_Thread;
 };
 

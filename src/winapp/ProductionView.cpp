@@ -181,12 +181,16 @@ void CProductionView::Begin(const std::string& firmware, const std::string& told
     if (!firmware.empty()) {
         station::StationOptions options;
         options.firmware = firmware;
+        options.baudIndex = m_BaudIndex;
         options.autoStart = ::IsDlgButtonChecked(m_Window, IDC_AUTO) == BST_CHECKED;
         m_Station = std::make_unique<station::CProductionStation>(options, station::Sha256OfFile);
         if (m_Devices) {
             m_Source = m_Devices([mailbox = m_Mailbox.get()](std::vector<DeviceEvent> events) {
                 mailbox->Push(std::move(events));
             });
+            if (m_Source && !m_Source->Problem().empty()) {
+                SetText(IDC_LOG_TROUBLE, m_Source->Problem());
+            }
         }
     }
     ShowBoards();

@@ -40,6 +40,8 @@ class CProductionView {
     // Begins taking boards and flashing `firmware` into them; an empty path says that a file must be opened
     // and starts nothing. `told`, when not empty, takes the firmware line's place (why a file did not load).
     void Begin(const std::string& firmware, const std::string& told = {});
+    // The line speed of the boards, as the port setup chose it; taken at the next Begin.
+    void SetBaudIndex(int baudIndex) { m_BaudIndex = baudIndex; }
     // Before the runs would be cut short: while a board is being programmed, asks the operator. True when
     // they may be stopped.
     bool MayInterruptRuns();
@@ -73,6 +75,7 @@ class CProductionView {
     bool m_LayoutActive = false;
     std::unique_ptr<CDeviceMailbox> m_Mailbox;
     std::unique_ptr<station::CProductionStation> m_Station;
+    int m_BaudIndex = protocol::kDefaultBaudIndex;
     std::unique_ptr<IDeviceSource> m_Source; // after the station: it goes first
     bool m_TimerRunning = false;
     std::vector<int> m_Ids; // the board of each row
