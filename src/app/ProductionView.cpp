@@ -2,6 +2,7 @@
 
 #include "app/QuestionBox.h"
 #include "panel/ProductionRows.h"
+#include "station/BoardRecord.h"
 #include "station/Sha256.h"
 #include "widgets/Colors.h"
 
@@ -282,7 +283,7 @@ void CProductionView::Ended(std::vector<station::BoardEnd> ends) {
             break;
         }
         std::string error;
-        if (m_RecordEnd && !m_RecordEnd(end, &error)) {
+        if (station::Recorded(end) && m_RecordEnd && !m_RecordEnd(end, &error)) {
             ++m_LostRecords;
             const QString text = QString::fromStdString(
                 panel::FlashLogTroubleText(m_LostRecords, end.board.name + ": " + error));

@@ -6,6 +6,7 @@
 #include "cli/SessionExit.h"
 #include "cli/StopSignals.h"
 #include "serial/DeviceWatcher.h"
+#include "station/BoardRecord.h"
 #include "station/ProductionStation.h"
 #include "station/Sha256.h"
 
@@ -107,7 +108,7 @@ int RunFlashWatch(const FlashArgs& args) {
     SessionResult worst = SessionResult::Succeeded;
     const auto ended = [&](const std::vector<station::BoardEnd>& ends) {
         for (const auto& end : ends) {
-            if (end.board.state != station::BoardState::Skipped) {
+            if (station::Recorded(end)) {
                 log.Record(end);
             }
         }

@@ -272,8 +272,19 @@ void CProductionView::Step() {
 
 void CProductionView::Log(const std::vector<station::BoardEnd>& ends) {
     for (const station::BoardEnd& end : ends) {
+        switch (end.board.state) {
+        case station::BoardState::Passed:
+            ++m_Passed;
+            break;
+        case station::BoardState::Skipped:
+            ++m_Skipped;
+            break;
+        default:
+            ++m_Failed;
+            break;
+        }
         std::string error;
-        if (m_FlashLog && !m_FlashLog(end, &error)) {
+        if (station::Recorded(end) && m_FlashLog && !m_FlashLog(end, &error)) {
             ++m_LogFailures;
             SetText(IDC_LOG_TROUBLE, panel::FlashLogTroubleText(m_LogFailures, error));
         }
@@ -331,10 +342,7 @@ void CProductionView::ShowBoards() {
 }
 
 void CProductionView::ShowCounters() {
-    const std::string text =
-        m_Station ? panel::CountersText(m_Station->Passed(), m_Station->Failed(), m_Station->Skipped())
-                  : panel::CountersText(0, 0, 0);
-    SetText(IDC_COUNTERS, text);
+    SetText(IDC_COUNTERS, panel::CountersText(m_Passed, m_Failed, m_Skipped));
 }
 
 int CProductionView::SelectedBoard() const {

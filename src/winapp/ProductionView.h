@@ -81,6 +81,10 @@ class CProductionView {
     std::vector<int> m_Ids; // the board of each row
     std::vector<panel::ProductionRow> m_Rows;
     int m_LogFailures = 0;
+    // Since the program started: a new station (another file, production off and on) goes on counting.
+    int m_Passed = 0;
+    int m_Failed = 0;
+    int m_Skipped = 0;
 };
 
 } // namespace brenwick::winapp
