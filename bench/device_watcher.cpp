@@ -2,7 +2,12 @@
 // Idle: the processor time the whole process uses while a Wait sees nothing for 3 s, as a percentage of one
 // core (goal: under 0.5). Latency: from a link made in the folder to its Appeared event handed out by a Wait
 // blocked in another thread, median and maximum over 50 links in milliseconds (goal: well under 1000).
+// Plug to programming: from a simulated board's link made in the folder to the first message of its run
+// reaching the board, through the watcher and the production station as `flash --watch` drives them, median
+// and maximum over 10 boards (goal: under 1 s).
+#include "devsim/SimulatedDevice.h"
 #include "serial/DeviceWatcher.h"
+#include "station/ProductionStation.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +16,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <pty.h>
 #include <thread>
@@ -135,8 +141,67 @@ void BM_AppearedLatency(benchmark::State& state) {
     state.counters["max_ms"] = latencies.back();
 }
 
+void BM_PlugToProgramming(benchmark::State& state) {
+    constexpr int kBoards = 10;
+    Bench bench;
+    // A SAM7 application: its first word, the rest erased.
+    const std::string firmware = bench.Folder() + "-firmware.bin";
+    {
+        std::vector<char> bytes(0x1000, '\xff');
+        const char sam7[4] = {'\x18', '\xf0', '\x9f', '\xe5'};
+        std::copy(std::begin(sam7), std::end(sam7), bytes.begin());
+        std::ofstream(firmware, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    CDeviceWatcher watcher(bench.Folder());
+    brenwick::station::StationOptions options;
+    options.firmware = firmware;
+    brenwick::station::CProductionStation station(options, nullptr);
+    std::vector<double> latencies;
+    for (auto _ : state) {
+        for (int k = 0; k < kBoards; ++k) {
+            brenwick::CSimulatedDevice board(brenwick::DeviceSimOptions{});
+            std::string error;
+            if (!board.Start(&error)) {
+                state.SkipWithError(error.c_str());
+                break;
+            }
+            const fs::path link =
+                fs::path(bench.Folder()) / ("usb-Bench_Board_" + std::to_string(k) + "-if00");
+            const auto made = Clock::now();
+            fs::create_symlink(board.PortPath(), link);
+            // The watch's loop: the station hears of the board as soon as the watcher hands it out.
+            while (station.Boards().empty() && Clock::now() - made < std::chrono::seconds(10)) {
+                for (const DeviceEvent& event : watcher.Wait(std::chrono::milliseconds(250))) {
+                    if (event.kind == DeviceEvent::Kind::Appeared) {
+                        station.OnAppeared(event.port);
+                    }
+                }
+            }
+            if (!board.WaitForMessages(1, 10000)) {
+                state.SkipWithError("the board was not programmed within 10 s");
+                break;
+            }
+            latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - made).count());
+            station.Interrupt();
+            fs::remove(link);
+            for (const DeviceEvent& event : watcher.Wait(std::chrono::seconds(1))) {
+                station.OnGone(event.port);
+            }
+        }
+    }
+    fs::remove(firmware);
+    if (latencies.empty()) {
+        return;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["median_ms"] = latencies[latencies.size() / 2];
+    state.counters["max_ms"] = latencies.back();
+}
+
 BENCHMARK(BM_IdleProcessorUse)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_AppearedLatency)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PlugToProgramming)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
