@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/DeviceFeed.h"
 #include "app/HelpWindow.h"
+#include "panel/FlashLogSetting.h"
 #include "panel/PanelCommands.h"
 #include "station/BoardRecord.h"
 #include "station/FlashLog.h"
@@ -108,9 +109,10 @@ bool CBrenwickApp::InitInstance() {
     } else {
         m_Frame->Production().m_MakeFeed = [] { return MakeWatcherFeed(); };
     }
-    m_Frame->Production().m_RecordEnd = [](const station::BoardEnd& end, std::string* error) {
-        return station::AppendFlashRecord(station::DefaultFlashLogPath(), station::RecordOf(end), error);
-    };
+    m_Frame->Production().m_RecordEnd =
+        [log = panel::FlashLogPathFrom(*m_Store)](const station::BoardEnd& end, std::string* error) {
+            return log.empty() || station::AppendFlashRecord(log, station::RecordOf(end), error);
+        };
 
     if (m_Options.demo) {
         m_StoredProjectPath = m_Doc->ProjectFilePath();

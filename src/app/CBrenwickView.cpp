@@ -3,8 +3,8 @@
 #include "app/FirstPaint.h"
 #include "app/QuestionBox.h"
 #include "document/DocSnapshot.h"
+#include "panel/FlashLogSetting.h"
 #include "panel/PanelState.h"
-#include "station/FlashLog.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -57,7 +57,7 @@ void Place(QWidget& control, QWidget* form, const CDialogUnits& units, QRect dia
 CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store, QWidget* parent)
     : CResizableFormView(CDialogUnits(CDialogUnits::DialogFont()).ToPixels(kFormUnits), parent), m_Doc(doc),
       m_Store(store), m_Units(CDialogUnits::DialogFont()), m_Commands(doc, [this] { return AskStopRun(); }) {
-    m_Commands.SetFlashLog(station::DefaultFlashLogPath());
+    m_Commands.SetFlashLog(panel::FlashLogPathFrom(store));
     QWidget* form = Form();
     form->setFont(CDialogUnits::DialogFont());
     form->installEventFilter(this); // the panel's first paint, for the start-up benchmark

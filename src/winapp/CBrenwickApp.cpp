@@ -2,6 +2,7 @@
 
 #include "base/Utf8Path.h"
 #include "base/win32/Utf16.h"
+#include "panel/FlashLogSetting.h"
 #include "panel/PanelCommands.h"
 #include "winapp/ResourceIds.h"
 
@@ -106,9 +107,8 @@ bool CBrenwickApp::InitInstance(int showCommand) {
     if (m_Places.devices) {
         m_Frame->m_ProductionDevices = m_Places.devices;
     }
-    if (m_Places.flashLog) {
-        m_Frame->m_FlashLog = m_Places.flashLog;
-    }
+    m_Frame->m_FlashLog =
+        m_Places.flashLog ? m_Places.flashLog : FlashLogAt(panel::FlashLogPathFrom(*m_Store));
     if (!m_Frame->Create()) {
         // Said in a box: a program started from the desktop has nowhere else to say it.
         const std::string why = std::system_category().message(static_cast<int>(::GetLastError()));

@@ -2,8 +2,8 @@
 
 #include "base/win32/Utf16.h"
 #include "document/DocSnapshot.h"
+#include "panel/FlashLogSetting.h"
 #include "panel/PanelState.h"
-#include "station/FlashLog.h"
 #include "winapp/AnchoredLayout.h"
 #include "winapp/ClockControl.h"
 #include "winapp/ControlWindow.h"
@@ -24,7 +24,7 @@ constexpr UINT kTimerMs = 200;
 
 CBrenwickView::CBrenwickView(CBrenwickDoc& doc, ISettingsStore& store)
     : m_Doc(doc), m_Store(store), m_Commands(doc, [this] { return AskStopRun(); }) {
-    m_Commands.SetFlashLog(station::DefaultFlashLogPath());
+    m_Commands.SetFlashLog(panel::FlashLogPathFrom(store));
 }
 
 CBrenwickView::~CBrenwickView() {

@@ -74,7 +74,7 @@ class CMainFrame {
     // Where the production view's devices come from and where its runs are logged; set before the view is
     // first shown.
     DeviceSourceFactory m_ProductionDevices = WatchSerialDevices;
-    FlashLogWriter m_FlashLog = AppendToFlashLog;
+    FlashLogWriter m_FlashLog; // the production view's record of each run; none when empty
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

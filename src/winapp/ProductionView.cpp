@@ -39,8 +39,10 @@ void DrawCellText(HDC dc, const std::string& text, RECT box, UINT format, COLORR
 
 } // namespace
 
-bool AppendToFlashLog(const station::BoardEnd& end, std::string* error) {
-    return station::AppendFlashRecord(station::DefaultFlashLogPath(), station::RecordOf(end), error);
+FlashLogWriter FlashLogAt(std::string path) {
+    return [path = std::move(path)](const station::BoardEnd& end, std::string* error) {
+        return path.empty() || station::AppendFlashRecord(path, station::RecordOf(end), error);
+    };
 }
 
 CProductionView::CProductionView(DeviceSourceFactory devices, FlashLogWriter flashLog)

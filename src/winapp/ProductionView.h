@@ -16,7 +16,8 @@ namespace brenwick::winapp {
 // Appends one ended run to the flash log; false with the reason when it could not be written.
 using FlashLogWriter = std::function<bool(const station::BoardEnd& end, std::string* error)>;
 // The program's flash log.
-bool AppendToFlashLog(const station::BoardEnd& end, std::string* error);
+// Appends each run to the flash log at `path`; an empty path keeps no record.
+FlashLogWriter FlashLogAt(std::string path);
 
 // The production view on the form template 102, in the main window in place of the panel: every board that
 // comes is flashed with the document's firmware, one row per board in a list (port, serial number, progress,

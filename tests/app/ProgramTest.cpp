@@ -342,6 +342,7 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
     ASSERT_TRUE(device.Start(&error)) << error;
     dir.Settings().setValue("Settings/Strings/m_ActivePortName", QString::fromStdString(device.PortPath()));
     dir.Settings().setValue("Settings/Ints/m_ComBaudrateIndex", "10");
+    dir.Settings().setValue("Settings/Strings/FlashLogPath", dir.QPath("line3/flash-log.jsonl"));
     panel::AppOptions startWith;
     startWith.file =
         firmware::Write(dir, "first.hex", firmware::Application(0x8000, firmware::kSam7Word, 0), true);
@@ -375,9 +376,10 @@ TEST(AppInProcess, OpeningAFileDuringARunAsksFirst) {
     const auto flash = device.Flash();
     EXPECT_EQ(flash, firmware::ExpectedFlash(second, 0, flash.size(), 256));
 
-    // Both runs are in the flash log: the stopped one with the first file, the good one with the second.
+    // Both runs are in the flash log the settings name: the stopped one with the first file, the good one
+    // with the second.
     station::FlashLogContents log;
-    ASSERT_TRUE(station::ReadFlashLog(dir.Path("state/brenwick/flash-log.jsonl"), &log, &error)) << error;
+    ASSERT_TRUE(station::ReadFlashLog(dir.Path("line3/flash-log.jsonl"), &log, &error)) << error;
     ASSERT_EQ(log.records.size(), 2u);
     EXPECT_EQ(log.records[0].firmware, startWith.file);
     EXPECT_FALSE(log.records[0].passed);

@@ -1,6 +1,10 @@
 // The production list's rows and counters line, shared by both window front ends.
 #include "panel/ProductionRows.h"
 
+#include "panel/FlashLogSetting.h"
+#include "station/FlashLog.h"
+#include "support/MemorySettingsStore.h"
+
 #include <gtest/gtest.h>
 
 using namespace brenwick;
@@ -56,6 +60,16 @@ TEST(ProductionRows, CountersShowSkippedOnlyOnceThereAreAny) {
     EXPECT_EQ(CountersText(0, 0, 0), "Passed: 0  Failed: 0");
     EXPECT_EQ(CountersText(12, 3, 0), "Passed: 12  Failed: 3");
     EXPECT_EQ(CountersText(12, 3, 1), "Passed: 12  Failed: 3  Skipped: 1");
+}
+
+// The windows' flash log: the setting when there is one, none for an empty one, else the user's default.
+TEST(FlashLogSetting, TheSettingNamesTheLogOrTurnsItOff) {
+    CMemorySettingsStore store;
+    EXPECT_EQ(FlashLogPathFrom(store), station::DefaultFlashLogPath());
+    ASSERT_TRUE(store.PutString(store_key::kStringsSection, kFlashLogPathName, "/srv/line3/flash-log.jsonl"));
+    EXPECT_EQ(FlashLogPathFrom(store), "/srv/line3/flash-log.jsonl");
+    ASSERT_TRUE(store.PutString(store_key::kStringsSection, kFlashLogPathName, ""));
+    EXPECT_EQ(FlashLogPathFrom(store), "");
 }
 
 } // namespace
