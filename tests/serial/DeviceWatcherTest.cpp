@@ -198,6 +198,11 @@ TEST(DeviceWatcher, WakeEndsALongWait) {
 }
 
 TEST(DeviceWatcher, WithoutDescriptorsLeftItSaysWhyReportsNothingAndStillWakes) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks open files as they go (their type check reads the memory map): with no
+    // descriptor left they report themselves, not the watcher.
+    GTEST_SKIP() << "not under the sanitizers";
+#endif
     Rig rig;
     rig.Link("a", 0);
     const int lowestFree = ::dup(0);
