@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +15,13 @@ std::string JsonQuote(std::string_view text);
 
 class CJsonObject {
   public:
+    CJsonObject();
+    ~CJsonObject();
+    CJsonObject(const CJsonObject& other);
+    CJsonObject& operator=(const CJsonObject& other);
+    CJsonObject(CJsonObject&& other) noexcept;
+    CJsonObject& operator=(CJsonObject&& other) noexcept;
+
     CJsonObject& Text(std::string_view key, std::string_view value);
     CJsonObject& Number(std::string_view key, int64_t value);
     CJsonObject& Real(std::string_view key, double value); // up to 6 significant digits; null when not finite
@@ -24,8 +31,9 @@ class CJsonObject {
     std::string Str() const;
 
   private:
-    friend std::string JsonArray(const std::vector<CJsonObject>& items);
-    nlohmann::ordered_json m_Object = nlohmann::ordered_json::object();
+    // The nlohmann/json object, kept out of this header: that library is heavy to compile everywhere.
+    struct Document;
+    std::unique_ptr<Document> m_Document;
 };
 
 // The objects as an array, one a line.

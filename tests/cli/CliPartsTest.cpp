@@ -2,15 +2,16 @@
 // output on a pipe and on a terminal, and the port listing. Exit codes and labelled progress lines are
 // checked end to end.
 #include "cli/CliText.h"
-#include "cli/SessionExit.h"
 #include "cli/JsonWriter.h"
 #include "cli/LinkOptions.h"
 #include "cli/PortListFormat.h"
 #include "cli/ProgressView.h"
+#include "cli/SessionExit.h"
 #include "support/CaseName.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 using namespace brenwick;
