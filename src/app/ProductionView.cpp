@@ -271,17 +271,7 @@ void CProductionView::OnTimer() {
 
 void CProductionView::Ended(std::vector<station::BoardEnd> ends) {
     for (const station::BoardEnd& end : ends) {
-        switch (end.board.state) {
-        case station::BoardState::Passed:
-            ++m_Passed;
-            break;
-        case station::BoardState::Skipped:
-            ++m_Skipped;
-            break;
-        default:
-            ++m_Failed;
-            break;
-        }
+        m_Counts.Count(end);
         std::string error;
         if (station::Recorded(end) && m_RecordEnd && !m_RecordEnd(end, &error)) {
             ++m_LostRecords;
@@ -295,7 +285,8 @@ void CProductionView::Ended(std::vector<station::BoardEnd> ends) {
 }
 
 void CProductionView::ShowCounts() {
-    m_CountsLine.setText(QString::fromStdString(panel::CountersText(m_Passed, m_Failed, m_Skipped)));
+    m_CountsLine.setText(
+        QString::fromStdString(panel::CountersText(m_Counts.passed, m_Counts.failed, m_Counts.skipped)));
 }
 
 void CProductionView::ShowBoards() {

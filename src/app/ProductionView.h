@@ -71,8 +71,8 @@ class CProductionView : public QWidget {
     int RowOfPort(const std::string& path) const;
     // Wide enough for a by-id name and an outcome sentence beside the progress.
     QSize sizeHint() const override;
-    int Passed() const { return m_Passed; }
-    int Failed() const { return m_Failed; }
+    int Passed() const { return m_Counts.passed; }
+    int Failed() const { return m_Counts.failed; }
 
   private:
     void MakeStation();
@@ -99,9 +99,7 @@ class CProductionView : public QWidget {
     std::unique_ptr<CDeviceFeed> m_Feed;
     std::vector<serial::SerialPortInfo> m_Present; // what the feed says is plugged in, in the order it came
     std::vector<station::BoardView> m_Shown;       // the rows, in order
-    int m_Passed = 0;
-    int m_Failed = 0;
-    int m_Skipped = 0;
+    station::BoardCounts m_Counts;
     int m_LostRecords = 0;
 };
 

@@ -145,7 +145,7 @@ void CProductionStation::StartBoard(Board& board) {
         end.board = ViewOf(board);
         end.result = SessionResult::LoadFailed;
         end.firmware = m_Options.firmware;
-        Count(end);
+        m_Counts.Count(end);
         m_Pending.push_back(std::move(end));
         board.session.reset();
         return;
@@ -235,20 +235,20 @@ BoardEnd CProductionStation::EndOf(Board& board) {
     }
     end.board = ViewOf(board);
     board.session.reset();
-    Count(end);
+    m_Counts.Count(end);
     return end;
 }
 
-void CProductionStation::Count(const BoardEnd& end) {
+void BoardCounts::Count(const BoardEnd& end) {
     switch (end.board.state) {
     case BoardState::Passed:
-        ++m_Passed;
+        ++passed;
         break;
     case BoardState::Skipped:
-        ++m_Skipped;
+        ++skipped;
         break;
     default:
-        ++m_Failed;
+        ++failed;
         break;
     }
 }

@@ -50,6 +50,14 @@ struct BoardEnd {
     double seconds = 0;
 };
 
+// Boards' runs that ended, by how they ended.
+struct BoardCounts {
+    int passed = 0;
+    int failed = 0;  // a stopped run counts as failed
+    int skipped = 0; // identified and left as they were
+    void Count(const BoardEnd& end);
+};
+
 // What the flash log keeps of a session that has ended (its board view holds the port and the result only).
 BoardEnd SessionEnd(const CDeviceSession& session, const std::string& firmwareSha256);
 
@@ -93,9 +101,9 @@ class CProductionStation {
     std::vector<BoardView> Boards() const;
 
     // Since the station was made.
-    int Passed() const { return m_Passed; }
-    int Failed() const { return m_Failed; }
-    int Skipped() const { return m_Skipped; }
+    int Passed() const { return m_Counts.passed; }
+    int Failed() const { return m_Counts.failed; }
+    int Skipped() const { return m_Counts.skipped; }
 
   private:
     struct Board;
@@ -104,7 +112,6 @@ class CProductionStation {
     BoardEnd EndOf(Board& board);
     BoardView ViewOf(const Board& board) const;
     bool AlreadyFlashed(const DeviceInfo& device, Board& board);
-    void Count(const BoardEnd& end);
 
     StationOptions m_Options;
     FileHasher m_Hasher;
@@ -112,9 +119,7 @@ class CProductionStation {
     std::vector<BoardEnd> m_Pending; // ends that came without a step (a file that would not load)
     int m_NextId = 1;
     std::set<std::pair<std::string, std::string>> m_Flashed; // serial number and firmware digest
-    int m_Passed = 0;
-    int m_Failed = 0;
-    int m_Skipped = 0;
+    BoardCounts m_Counts;
 };
 
 } // namespace brenwick::station

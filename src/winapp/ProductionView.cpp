@@ -274,17 +274,7 @@ void CProductionView::Step() {
 
 void CProductionView::Log(const std::vector<station::BoardEnd>& ends) {
     for (const station::BoardEnd& end : ends) {
-        switch (end.board.state) {
-        case station::BoardState::Passed:
-            ++m_Passed;
-            break;
-        case station::BoardState::Skipped:
-            ++m_Skipped;
-            break;
-        default:
-            ++m_Failed;
-            break;
-        }
+        m_Counts.Count(end);
         std::string error;
         if (station::Recorded(end) && m_FlashLog && !m_FlashLog(end, &error)) {
             ++m_LogFailures;
@@ -344,7 +334,7 @@ void CProductionView::ShowBoards() {
 }
 
 void CProductionView::ShowCounters() {
-    SetText(IDC_COUNTERS, panel::CountersText(m_Passed, m_Failed, m_Skipped));
+    SetText(IDC_COUNTERS, panel::CountersText(m_Counts.passed, m_Counts.failed, m_Counts.skipped));
 }
 
 int CProductionView::SelectedBoard() const {

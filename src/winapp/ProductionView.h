@@ -83,9 +83,7 @@ class CProductionView {
     std::vector<panel::ProductionRow> m_Rows;
     int m_LogFailures = 0;
     // Since the program started: a new station (another file, production off and on) goes on counting.
-    int m_Passed = 0;
-    int m_Failed = 0;
-    int m_Skipped = 0;
+    station::BoardCounts m_Counts;
 };
 
 } // namespace brenwick::winapp
